@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Configures and builds one build folder.  Usage: scripts/build.sh [--asan] [--werror]
+# Prints the build folder's path as its last line.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+build="$root/build"
+args=(-DKESTROW_WERROR=OFF)
+for arg in "$@"; do
+    case "$arg" in
+    --asan) build="$root/build-asan"
+            args+=(-DKESTROW_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DKESTROW_BUILD_BENCH=OFF) ;;
+    --werror) args+=(-DKESTROW_WERROR=ON) ;;
+    *) echo "usage: $0 [--asan] [--werror]" >&2; exit 2 ;;
+    esac
+done
+
+"$root/scripts/setup.sh" >&2
+cmake -S "$root" -B "$build" -G Ninja "${args[@]}" >&2
+cmake --build "$build" >&2
+echo "$build"

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds Kestrow and runs the whole test suite.
+#   scripts/test.sh            ordinary build in build/
+#   scripts/test.sh --asan     AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+#   --werror                   treat compiler warnings as errors (CI does)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$("$root/scripts/build.sh" "$@" | tail -n 1)
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:${ASAN_OPTIONS:-}"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:${LSAN_OPTIONS:-}"
+cd "$build"
+ctest --output-on-failure -j 2

@@ -1,0 +1,42 @@
+#include "paths.h"
+
+#include "platform.h"
+
+#include <QDir>
+
+namespace {
+
+QString joined(const QString &dirPath, const QString &name)
+{
+    return name.isEmpty() ? dirPath : QDir(dirPath).filePath(name);
+}
+
+} // namespace
+
+QString appFilePath(const QString &name)
+{
+    return joined(Platform::programDirectory(), name);
+}
+
+QString dataFilePath(const QString &name)
+{
+    const QString root = Platform::localDataRoot();
+    if (root.isEmpty())
+        return QString();
+    // The XDG data folder may not exist yet on a fresh account, so the whole path is made. mkpath succeeds when
+    // another thread made the directory first, so racing callers both get the path.
+    const QString dirPath = QDir(root).filePath(QStringLiteral("Kestrow"));
+    if (!QDir().mkpath(dirPath))
+        return QString();
+    return joined(dirPath, name);
+}
+
+void trimWorkingSet()
+{
+    Platform::trimWorkingSet();
+}
+
+bool isAlreadyRunning(const QString &key)
+{
+    return !Platform::claimSingleInstance(key);
+}

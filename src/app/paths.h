@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// Where the program's files live, and the process-level services every part leans on.
+
+// The program directory joined with name, or the directory itself when name is empty.
+QString appFilePath(const QString &name = QString());
+
+// The per-user data directory "Kestrow" joined with name, or the directory itself when name is empty.
+// Creates the directory on first use; empty when it cannot be found or made. Safe from any thread.
+QString dataFilePath(const QString &name = QString());
+
+// Returns freed memory to the system; called when windows go away.
+void trimWorkingSet();
+
+// True when another instance of the program holds key; false when this process now holds it.
+bool isAlreadyRunning(const QString &key);

@@ -1,0 +1,74 @@
+#include "database.h"
+
+#include "cattokenizer.h"
+#include "query.h"
+#include "storelog.h"
+
+#include <sqlite3.h>
+
+namespace {
+
+// A second instance of the program may hold the file for a moment while it starts.
+constexpr int busyTimeoutMs = 5000;
+
+bool registerTokenizer(Database &db)
+{
+    const sqlite3_tokenizer_module *module = &tokenizerModule;
+    Query query(db, QStringLiteral("SELECT fts3_tokenizer(?, ?);"));
+    query.bind(QStringLiteral("CatTokenizer"));
+    query.bind(QByteArray(reinterpret_cast<const char *>(&module), sizeof module));
+    return query.exec();
+}
+
+} // namespace
+
+Database::~Database()
+{
+    close();
+}
+
+bool Database::open(const QString &path, bool readWrite, bool create)
+{
+    close();
+    int flags = readWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+    if (readWrite && create)
+        flags |= SQLITE_OPEN_CREATE;
+    // Serialized mode: the settings connection is shared by every thread.
+    flags |= SQLITE_OPEN_FULLMUTEX;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_handle, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        // SQLite's handle after a failed open is good for nothing but closing; holding no connection makes
+        // every later statement fail cleanly and tells callers the truth through isOpen().
+        qCDebug(lcStore) << "cannot open" << path << sqlite3_errstr(rc);
+        close();
+        return false;
+    }
+    sqlite3_busy_timeout(m_handle, busyTimeoutMs);
+    if (!registerTokenizer(*this)) {
+        qCDebug(lcStore) << "cannot register the tokenizer on" << path;
+        close();
+        return false;
+    }
+    // The bound-parameter registration keeps working; SQL text can no longer hand SQLite a pointer.
+    sqlite3_db_config(m_handle, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, static_cast<int *>(nullptr));
+    return true;
+}
+
+void Database::close()
+{
+    if (m_handle) {
+        sqlite3_close_v2(m_handle);
+        m_handle = nullptr;
+    }
+}
+
+bool Database::execute(const QString &sql)
+{
+    Query query(*this);
+    return query.exec(sql);
+}
+
+qint64 Database::lastInsertRowid() const
+{
+    return m_handle ? sqlite3_last_insert_rowid(m_handle) : 0;
+}

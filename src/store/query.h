@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+class Database;
+struct sqlite3_stmt;
+
+// One prepared statement with positional binding; exec() runs the first step, next() hands out rows starting
+// with the one that step produced.
+class Query
+{
+public:
+    explicit Query(Database &db);
+    Query(Database &db, const QString &sql);
+    ~Query();
+    Query(const Query &) = delete;
+    Query &operator=(const Query &) = delete;
+
+    bool prepare(const QString &sql);
+    // Binds the next positional parameter; a value of an unsupported type binds nothing.
+    void bind(const QVariant &value);
+    bool exec();
+    bool exec(const QString &sql);
+    bool next();
+    // The current row's column; invalid when there is no row or the column is NULL.
+    QVariant value(int column) const;
+    void finalize();
+
+private:
+    enum class State { Done, Pending, OnRow };
+
+    Database &m_db;
+    sqlite3_stmt *m_statement = nullptr;
+    quint16 m_position = 0;
+    State m_state = State::Done;
+};

@@ -1,0 +1,157 @@
+#include "userdb.h"
+
+#include "paths.h"
+#include "query.h"
+
+QReadWriteLock userDbLock(QReadWriteLock::NonRecursive);
+
+namespace {
+
+struct SchemaGroup
+{
+    const char *probe;
+    QStringList statements;
+};
+
+const QString beginTransaction = QStringLiteral("BEGIN TRANSACTION;");
+const QString commitTransaction = QStringLiteral("COMMIT TRANSACTION;");
+const QString rollbackTransaction = QStringLiteral("ROLLBACK TRANSACTION;");
+
+const SchemaGroup schemaGroups[] = {
+    {"SELECT COUNT(rowid) FROM sqlite_master WHERE type = 'table' AND name = 'tb_attention';",
+     {QStringLiteral("CREATE TABLE tb_attention(site_name TEXT, note_name TEXT);"),
+      QStringLiteral("CREATE INDEX idx_tb_attention ON tb_attention(site_name, note_name);")}},
+    {"SELECT COUNT(rowid) FROM sqlite_master WHERE type = 'table' AND name = 'tb_history_task';",
+     {QStringLiteral("CREATE TABLE tb_history_task(task_time INTEGER, attr_mark INTEGER, idxid INTEGER, site_name "
+                     "TEXT, note_name TEXT, task_name TEXT, task_price TEXT, task_url TEXT, note_url TEXT);"),
+      QStringLiteral("CREATE INDEX idx_tb_history_task ON tb_history_task(task_time, attr_mark, idxid, site_name, "
+                     "note_name, task_name, task_price, task_url);"),
+      QStringLiteral("CREATE VIRTUAL TABLE tb_history_task_text USING FTS4(task_name TEXT, tokenize = CatTokenizer);")}},
+    {"SELECT COUNT(rowid) FROM sqlite_master WHERE type = 'table' AND name = 'tb_config';",
+     {QStringLiteral("CREATE TABLE tb_config(ckey TEXT UNIQUE, cval TEXT);"),
+      QStringLiteral("CREATE INDEX idx_tb_config ON tb_config(ckey);")}},
+};
+
+} // namespace
+
+UserDb::UserDb()
+{
+    openAndPrepare(dataFilePath(QStringLiteral("udb.dll")));
+}
+
+UserDb::UserDb(const QString &path)
+{
+    openAndPrepare(path);
+}
+
+void UserDb::openAndPrepare(const QString &path)
+{
+    QWriteLocker locker(&userDbLock);
+    if (!open(path, true, true))
+        return;
+    Query query(*this);
+    for (const SchemaGroup &group : schemaGroups) {
+        const bool exists = query.exec(QString::fromLatin1(group.probe)) && query.next() &&
+                            query.value(0).toLongLong() >= 1;
+        query.finalize();
+        if (!exists)
+            createGroup(group.statements);
+    }
+}
+
+// Creates one group of schema objects in a transaction of its own, so that a failure half-way (a full disk) leaves
+// no half-made group behind that later starts would take for complete.
+bool UserDb::createGroup(const QStringList &statements)
+{
+    execute(beginTransaction);
+    for (const QString &sql : statements) {
+        if (!execute(sql)) {
+            execute(rollbackTransaction);
+            return false;
+        }
+    }
+    return execute(commitTransaction);
+}
+
+QString UserDb::config(const QString &key, const QString &defaultValue)
+{
+    QReadLocker locker(&userDbLock);
+    Query query(*this, QStringLiteral("SELECT cval FROM tb_config WHERE ckey = ?;"));
+    query.bind(key);
+    if (!query.exec() || !query.next())
+        return defaultValue;
+    return query.value(0).toString();
+}
+
+bool UserDb::setConfig(const QString &key, const QString &value)
+{
+    QWriteLocker locker(&userDbLock);
+    Query query(*this, QStringLiteral("SELECT COUNT(rowid) FROM tb_config WHERE ckey = ?;"));
+    query.bind(key);
+    if (!query.exec() || !query.next())
+        return false;
+    if (query.value(0).toLongLong() > 0) {
+        query.prepare(QStringLiteral("UPDATE tb_config SET cval = ? WHERE ckey = ?;"));
+        query.bind(value);
+        query.bind(key);
+    } else {
+        query.prepare(QStringLiteral("INSERT INTO tb_config(ckey, cval) VALUES(?, ?);"));
+        query.bind(key);
+        query.bind(value);
+    }
+    return query.exec();
+}
+
+bool UserDb::isAttention(const QString &siteName, const QString &nodeName)
+{
+    QReadLocker locker(&userDbLock);
+    Query query(*this, QStringLiteral("SELECT COUNT(rowid) FROM tb_attention WHERE note_name = ? AND site_name = ?;"));
+    query.bind(nodeName);
+    query.bind(siteName);
+    return query.exec() && query.next() && query.value(0).toLongLong() > 0;
+}
+
+bool UserDb::setAttention(const QList<AttentionPair> &pairs)
+{
+    QWriteLocker locker(&userDbLock);
+    execute(beginTransaction);
+    Query query(*this);
+    bool ok = query.exec(QStringLiteral("DELETE FROM tb_attention;"));
+    for (auto pair = pairs.cbegin(); ok && pair != pairs.cend(); ++pair) {
+        ok = query.prepare(QStringLiteral("INSERT INTO tb_attention(site_name, note_name) VALUES(?, ?);"));
+        query.bind(pair->first);
+        query.bind(pair->second);
+        ok = ok && query.exec();
+    }
+    query.finalize();
+    // A failed COMMIT (full disk) is no success either: roll back so the earlier list stays.
+    if (!ok || !execute(commitTransaction)) {
+        execute(rollbackTransaction);
+        return false;
+    }
+    return true;
+}
+
+QList<AttentionData> UserDb::attentionList()
+{
+    QReadLocker locker(&userDbLock);
+    QList<AttentionData> list;
+    Query query(*this);
+    if (!query.exec(QStringLiteral("SELECT site_name, note_name FROM tb_attention;")))
+        return list;
+    while (query.next())
+        list.append(AttentionData{query.value(0).toString(), query.value(1).toString(), QString(), QStringList()});
+    return list;
+}
+
+QHash<QString, QSet<QString>> UserDb::attentionMap()
+{
+    QReadLocker locker(&userDbLock);
+    QHash<QString, QSet<QString>> map;
+    Query query(*this);
+    if (!query.exec(QStringLiteral("SELECT site_name, note_name FROM tb_attention;")))
+        return map;
+    while (query.next())
+        map[query.value(0).toString()].insert(query.value(1).toString());
+    return map;
+}

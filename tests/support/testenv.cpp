@@ -1,0 +1,60 @@
+#include "testenv.h"
+
+#include <QDebug>
+#include <QDir>
+#include <sqlite3.h>
+
+TempDataDir::TempDataDir()
+    : m_oldDataHome(qgetenv("XDG_DATA_HOME"))
+{
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
+}
+
+TempDataDir::~TempDataDir()
+{
+    if (m_oldDataHome.isEmpty())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", m_oldDataHome);
+}
+
+QString TempDataDir::userDbPath() const
+{
+    return m_dir.filePath(QStringLiteral("data/Kestrow/udb.dll"));
+}
+
+namespace {
+
+template <typename RowFn> bool rawRun(const QString &path, const QString &sql, RowFn onRow)
+{
+    sqlite3 *db = nullptr;
+    bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK;
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray text = sql.toUtf8();
+    ok = ok && sqlite3_prepare_v2(db, text.constData(), -1, &statement, nullptr) == SQLITE_OK;
+    int rc = SQLITE_ERROR;
+    while (ok && (rc = sqlite3_step(statement)) == SQLITE_ROW)
+        onRow(statement);
+    ok = ok && rc == SQLITE_DONE;
+    if (!ok)
+        qWarning() << "raw SQL failed:" << sql << sqlite3_errmsg(db);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return ok;
+}
+
+} // namespace
+
+bool rawExec(const QString &path, const QString &sql)
+{
+    return rawRun(path, sql, [](sqlite3_stmt *) {});
+}
+
+QStringList rawColumn(const QString &path, const QString &sql)
+{
+    QStringList values;
+    rawRun(path, sql, [&values](sqlite3_stmt *statement) {
+        values.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0))));
+    });
+    return values;
+}

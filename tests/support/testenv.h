@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A private per-user data root for one test: points XDG_DATA_HOME at a fresh temporary directory and puts the
+// previous value back when it goes away.
+class TempDataDir
+{
+public:
+    TempDataDir();
+    ~TempDataDir();
+    TempDataDir(const TempDataDir &) = delete;
+    TempDataDir &operator=(const TempDataDir &) = delete;
+
+    QString root() const { return m_dir.path(); }
+    // Where udb.dll lives under this root.
+    QString userDbPath() const;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldDataHome;
+};
+
+// Runs SQL on a database file through a plain SQLite connection (no tokenizer), for setting up failures such as
+// triggers that abort; returns false and warns when a statement fails.
+bool rawExec(const QString &path, const QString &sql);
+
+// The first column of every row of a query on a plain connection, as text.
+QStringList rawColumn(const QString &path, const QString &sql);
