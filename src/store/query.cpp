@@ -144,6 +144,16 @@ QVariant Query::value(int column) const
     }
 }
 
+void Query::reset()
+{
+    if (m_statement) {
+        sqlite3_reset(m_statement);
+        sqlite3_clear_bindings(m_statement);
+    }
+    m_position = 0;
+    m_state = State::Done;
+}
+
 void Query::finalize()
 {
     if (m_statement)

@@ -25,6 +25,8 @@ public:
     bool next();
     // The current row's column; invalid when there is no row or the column is NULL.
     QVariant value(int column) const;
+    // Keeps the prepared statement but clears its bindings, so the next bind() fills parameter 1 again.
+    void reset();
     void finalize();
 
 private:

@@ -13,10 +13,6 @@ struct SchemaGroup
     QStringList statements;
 };
 
-const QString beginTransaction = QStringLiteral("BEGIN TRANSACTION;");
-const QString commitTransaction = QStringLiteral("COMMIT TRANSACTION;");
-const QString rollbackTransaction = QStringLiteral("ROLLBACK TRANSACTION;");
-
 const SchemaGroup schemaGroups[] = {
     {"SELECT COUNT(rowid) FROM sqlite_master WHERE type = 'table' AND name = 'tb_attention';",
      {QStringLiteral("CREATE TABLE tb_attention(site_name TEXT, note_name TEXT);"),
@@ -32,7 +28,22 @@ const SchemaGroup schemaGroups[] = {
       QStringLiteral("CREATE INDEX idx_tb_config ON tb_config(ckey);")}},
 };
 
+// Lets the once-per-row history lookup find a task without scanning the table. Files with it stay readable by
+// anything that knows the plain schema.
+const QString identityIndex = QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tb_history_task_identity ON "
+                                             "tb_history_task(task_url, site_name, note_name, task_name, task_price);");
+
 } // namespace
+
+bool UserDb::inTransaction(const std::function<bool()> &body)
+{
+    execute(QStringLiteral("BEGIN TRANSACTION;"));
+    // A failed COMMIT (a full disk) is no success either: roll back so the earlier content stays.
+    if (body() && execute(QStringLiteral("COMMIT TRANSACTION;")))
+        return true;
+    execute(QStringLiteral("ROLLBACK TRANSACTION;"));
+    return false;
+}
 
 UserDb::UserDb()
 {
@@ -54,23 +65,19 @@ void UserDb::openAndPrepare(const QString &path)
         const bool exists = query.exec(QString::fromLatin1(group.probe)) && query.next() &&
                             query.value(0).toLongLong() >= 1;
         query.finalize();
-        if (!exists)
-            createGroup(group.statements);
-    }
-}
-
-// Creates one group of schema objects in a transaction of its own, so that a failure half-way (a full disk) leaves
-// no half-made group behind that later starts would take for complete.
-bool UserDb::createGroup(const QStringList &statements)
-{
-    execute(beginTransaction);
-    for (const QString &sql : statements) {
-        if (!execute(sql)) {
-            execute(rollbackTransaction);
-            return false;
+        // Each group is made in a transaction of its own, so that a failure half-way (a full disk) leaves no
+        // half-made group behind that later starts would take for complete.
+        if (!exists) {
+            inTransaction([&] {
+                for (const QString &sql : group.statements) {
+                    if (!execute(sql))
+                        return false;
+                }
+                return true;
+            });
         }
     }
-    return execute(commitTransaction);
+    execute(identityIndex);
 }
 
 QString UserDb::config(const QString &key, const QString &defaultValue)
@@ -114,22 +121,21 @@ bool UserDb::isAttention(const QString &siteName, const QString &nodeName)
 bool UserDb::setAttention(const QList<AttentionPair> &pairs)
 {
     QWriteLocker locker(&userDbLock);
-    execute(beginTransaction);
-    Query query(*this);
-    bool ok = query.exec(QStringLiteral("DELETE FROM tb_attention;"));
-    for (auto pair = pairs.cbegin(); ok && pair != pairs.cend(); ++pair) {
-        ok = query.prepare(QStringLiteral("INSERT INTO tb_attention(site_name, note_name) VALUES(?, ?);"));
-        query.bind(pair->first);
-        query.bind(pair->second);
-        ok = ok && query.exec();
-    }
-    query.finalize();
-    // A failed COMMIT (full disk) is no success either: roll back so the earlier list stays.
-    if (!ok || !execute(commitTransaction)) {
-        execute(rollbackTransaction);
-        return false;
-    }
-    return true;
+    return inTransaction([&] {
+        Query query(*this);
+        if (!query.exec(QStringLiteral("DELETE FROM tb_attention;")))
+            return false;
+        if (!query.prepare(QStringLiteral("INSERT INTO tb_attention(site_name, note_name) VALUES(?, ?);")))
+            return false;
+        for (const AttentionPair &pair : pairs) {
+            query.reset();
+            query.bind(pair.first);
+            query.bind(pair.second);
+            if (!query.exec())
+                return false;
+        }
+        return true;
+    });
 }
 
 QList<AttentionData> UserDb::attentionList()

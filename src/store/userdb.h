@@ -2,16 +2,21 @@
 
 #include "attentiondata.h"
 #include "database.h"
+#include "taskdata.h"
 
 #include <QHash>
 #include <QReadWriteLock>
 #include <QSet>
+
+#include <functional>
 
 // Serialises all work on the user database across threads: shared for reads, exclusive for writes.
 // Not recursive: no operation may start another user-database operation while holding it.
 extern QReadWriteLock userDbLock;
 
 // A connection to the per-user database udb.dll: settings, followed nodes and the task history.
+class QStandardItemModel;
+
 class UserDb : public Database
 {
 public:
@@ -29,7 +34,19 @@ public:
     QList<AttentionData> attentionList();
     QHash<QString, QSet<QString>> attentionMap();
 
+    // Whether the history holds a task equal to task (see TaskData::isSameTask).
+    bool hasTask(const TaskData &task);
+    // Stores tasks, all or none.
+    bool addTasks(const QList<TaskData> &tasks);
+    // Puts the matching history rows (site, node, title, price, address, node address) into model from row 0, in
+    // the order they were stored. An empty siteName means every site; an empty text means no title filter.
+    bool searchTasks(const QString &siteName, const QString &text, QStandardItemModel *model);
+    // Deletes the rows stored more than retentionDays days ago (a value below 1 counts as the default 3), then
+    // compacts the file.
+    bool purgeTasks(int retentionDays);
+
 private:
     void openAndPrepare(const QString &path);
-    bool createGroup(const QStringList &statements);
+    // Runs body inside BEGIN/COMMIT; rolls back and returns false when body or the commit fails.
+    bool inTransaction(const std::function<bool()> &body);
 };

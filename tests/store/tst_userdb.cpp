@@ -61,7 +61,8 @@ void TestUserDb::createsSchemaOnce()
         QVERIFY(db.setConfig(QStringLiteral("k"), QStringLiteral("v")));
     }
     const QStringList expected = {QStringLiteral("index idx_tb_attention"), QStringLiteral("index idx_tb_config"),
-                                  QStringLiteral("index idx_tb_history_task"), QStringLiteral("table tb_attention"),
+                                  QStringLiteral("index idx_tb_history_task"),
+                                  QStringLiteral("index idx_tb_history_task_identity"), QStringLiteral("table tb_attention"),
                                   QStringLiteral("table tb_config"), QStringLiteral("table tb_history_task"),
                                   QStringLiteral("table tb_history_task_text")};
     QCOMPARE(schemaObjects(dir.userDbPath()), expected);

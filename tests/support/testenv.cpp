@@ -58,3 +58,22 @@ QStringList rawColumn(const QString &path, const QString &sql)
     });
     return values;
 }
+
+bool createCatalog(const QString &path)
+{
+    return rawExec(path, QStringLiteral("CREATE TABLE tb_site(site_name, site_url, site_register_url, site_favicon, "
+                                        "site_logo, site_info, open_url_prefix, open_url_suffix);")) &&
+           rawExec(path, QStringLiteral("CREATE TABLE tb_node(site_name, node_name, node_url, table_begin, "
+                                        "table_end, row_begin, row_end, url_begin, url_end, title_begin, title_end, "
+                                        "price_begin, price_end);"));
+}
+
+QString encodedBlob(const QString &text)
+{
+    return QStringLiteral("x'%1'").arg(QString::fromLatin1(text.toUtf8().toBase64().toHex()));
+}
+
+QString encodedText(const QString &text)
+{
+    return QStringLiteral("'%1'").arg(QString::fromLatin1(text.toUtf8().toBase64()));
+}

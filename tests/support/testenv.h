@@ -28,3 +28,11 @@ bool rawExec(const QString &path, const QString &sql);
 
 // The first column of every row of a query on a plain connection, as text.
 QStringList rawColumn(const QString &path, const QString &sql);
+
+// Catalogue building blocks for sdb.dll files written with rawExec.
+// An empty catalogue with the two tables (keys without declared type, so BLOBs stay BLOBs).
+bool createCatalog(const QString &path);
+// SQL literal of text in the catalogue encoding stored as a BLOB, as keys must be: x'...'.
+QString encodedBlob(const QString &text);
+// The same stored as TEXT: '...'.
+QString encodedText(const QString &text);

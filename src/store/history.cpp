@@ -1,0 +1,143 @@
+// The task history: the history operations of UserDb.
+#include "clock.h"
+#include "query.h"
+#include "userdb.h"
+
+#include <QCoreApplication>
+#include <QStandardItemModel>
+
+namespace {
+
+constexpr int defaultRetentionDays = 3;
+constexpr int resultColumns = 6;
+
+} // namespace
+
+bool UserDb::hasTask(const TaskData &task)
+{
+    QReadLocker locker(&userDbLock);
+    Query query(*this, QStringLiteral("SELECT COUNT(rowid) FROM tb_history_task WHERE task_url = ? AND site_name = ? "
+                                      "AND note_name = ? AND task_name = ? AND task_price = ?;"));
+    query.bind(task.task_url);
+    query.bind(task.site_name);
+    query.bind(task.note_name);
+    query.bind(task.task_name);
+    query.bind(task.task_price);
+    return query.exec() && query.next() && query.value(0).toLongLong() > 0;
+}
+
+bool UserDb::addTasks(const QList<TaskData> &tasks)
+{
+    QWriteLocker locker(&userDbLock);
+    return inTransaction([&] {
+        Query text(*this, QStringLiteral("INSERT INTO tb_history_task_text(task_name) VALUES(?);"));
+        Query row(*this, QStringLiteral("INSERT INTO tb_history_task(task_time, attr_mark, idxid, site_name, "
+                                        "note_name, task_name, task_price, task_url, note_url) VALUES(?, ?, ?, ?, ?, "
+                                        "?, ?, ?, ?);"));
+        for (const TaskData &task : tasks) {
+            text.reset();
+            text.bind(task.task_name.toLower());
+            if (!text.exec())
+                return false;
+            const qint64 idxid = lastInsertRowid();
+            row.reset();
+            row.bind(Clock::now().toSecsSinceEpoch());
+            row.bind(task.attr_mark);
+            row.bind(idxid);
+            row.bind(task.site_name);
+            row.bind(task.note_name);
+            row.bind(task.task_name);
+            row.bind(task.task_price);
+            row.bind(task.task_url);
+            row.bind(task.note_url);
+            if (!row.exec())
+                return false;
+        }
+        return true;
+    });
+}
+
+bool UserDb::searchTasks(const QString &siteName, const QString &text, QStandardItemModel *model)
+{
+    QString sql = QStringLiteral("SELECT site_name, note_name, task_name, task_price, task_url, note_url FROM "
+                                 "tb_history_task");
+    if (!siteName.isEmpty() && !text.isEmpty())
+        sql += QStringLiteral(" WHERE site_name = ? AND idxid IN (SELECT rowid FROM tb_history_task_text WHERE "
+                              "task_name MATCH ?);");
+    else if (!siteName.isEmpty())
+        sql += QStringLiteral(" WHERE site_name = ?;");
+    else if (!text.isEmpty())
+        sql += QStringLiteral(" WHERE idxid IN (SELECT rowid FROM tb_history_task_text WHERE task_name MATCH ?);");
+    else
+        sql += QLatin1Char(';');
+
+    // Rows are read under the lock and put into the model after it, so the scan thread never waits for the GUI.
+    QList<QStringList> rows;
+    {
+        QReadLocker locker(&userDbLock);
+        Query query(*this, sql);
+        if (!siteName.isEmpty())
+            query.bind(siteName);
+        // One phrase of the title's characters: a substring search. Quotes in the text are passed on as typed;
+        // a statement they break fails and finds nothing.
+        if (!text.isEmpty())
+            query.bind(QLatin1Char('"') + text.toLower() + QLatin1Char('"'));
+        if (!query.exec())
+            return false;
+        while (query.next()) {
+            QStringList row;
+            row.reserve(resultColumns);
+            for (int column = 0; column < resultColumns; ++column)
+                row.append(query.value(column).toString());
+            rows.append(row);
+        }
+    }
+
+    const QString noPrice = QCoreApplication::translate("UserDb", "无");
+    if (model->rowCount() < rows.size())
+        model->setRowCount(int(rows.size()));
+    for (int r = 0; r < rows.size(); ++r) {
+        QStringList &row = rows[r];
+        if (row[3].isEmpty())
+            row[3] = noPrice;
+        for (int column = 0; column < resultColumns; ++column)
+            model->setItem(r, column, new QStandardItem(row[column]));
+    }
+    return true;
+}
+
+bool UserDb::purgeTasks(int retentionDays)
+{
+    // A retention that is not a positive number of days would wipe the whole history.
+    if (retentionDays < 1)
+        retentionDays = defaultRetentionDays;
+    QWriteLocker locker(&userDbLock);
+    const bool ok = inTransaction([&] {
+        // Rows are deleted by their own rowid: the history has no index on idxid, and a lookup by it per row
+        // would scan the table once for every purged row.
+        Query select(*this, QStringLiteral("SELECT rowid, idxid FROM tb_history_task WHERE task_time < ?;"));
+        select.bind(Clock::now().addDays(-retentionDays).toSecsSinceEpoch());
+        if (!select.exec())
+            return false;
+        QList<QPair<qint64, qint64>> doomed;
+        while (select.next())
+            doomed.append({select.value(0).toLongLong(), select.value(1).toLongLong()});
+        select.finalize();
+
+        Query deleteText(*this, QStringLiteral("DELETE FROM tb_history_task_text WHERE rowid = ?;"));
+        Query deleteRow(*this, QStringLiteral("DELETE FROM tb_history_task WHERE rowid = ?;"));
+        for (const auto &[rowid, idxid] : doomed) {
+            deleteText.reset();
+            deleteText.bind(idxid);
+            // A title that cannot be deleted keeps its history row too.
+            if (!deleteText.exec())
+                continue;
+            deleteRow.reset();
+            deleteRow.bind(rowid);
+            deleteRow.exec();
+        }
+        return true;
+    });
+    execute(QStringLiteral("VACUUM;"));
+    return ok;
+}
