@@ -1,0 +1,396 @@
+#include "catalogfile.h"
+
+#include "catalogcodec.h"
+#include "query.h"
+#include "sitedb.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QStringDecoder>
+
+namespace CatalogFile {
+
+namespace {
+
+const char *const markerNames[] = {"table", "row", "url", "title", "price"};
+const char *const markerColumns[] = {"table_begin", "table_end", "row_begin", "row_end", "url_begin",
+                                     "url_end",     "title_begin", "title_end", "price_begin", "price_end"};
+const char *const siteTextColumns[] = {"site_name",  "site_url",        "site_register_url",
+                                       "site_info", "open_url_prefix", "open_url_suffix"};
+
+bool fail(QString *error, const QString &message)
+{
+    if (error)
+        *error = message;
+    return false;
+}
+
+// Reads the text at key of object; absent is fine unless required, anything but a string is not.
+bool readString(const QJsonObject &object, const char *key, const QString &where, bool required, QString &out,
+                QString *error)
+{
+    const QJsonValue value = object.value(QLatin1String(key));
+    if (value.isUndefined()) {
+        if (required)
+            return fail(error, QStringLiteral("%1: \"%2\" is missing").arg(where, QLatin1String(key)));
+        return true;
+    }
+    if (!value.isString())
+        return fail(error, QStringLiteral("%1: \"%2\" must be a text").arg(where, QLatin1String(key)));
+    out = value.toString();
+    if (required && out.isEmpty())
+        return fail(error, QStringLiteral("%1: \"%2\" is empty").arg(where, QLatin1String(key)));
+    return true;
+}
+
+// An image given either as a path relative to the JSON file ("favicon") or embedded ("favicon_base64").
+bool readImage(const QJsonObject &object, const char *key, const QString &where, const QString &baseDir,
+               QByteArray &out, QString *error)
+{
+    QString path;
+    QString embedded;
+    const QString embeddedKey = QLatin1String(key) + QStringLiteral("_base64");
+    if (!readString(object, key, where, false, path, error) ||
+        !readString(object, embeddedKey.toLatin1().constData(), where, false, embedded, error))
+        return false;
+    if (!path.isEmpty()) {
+        QFile file(QDir(baseDir).filePath(path));
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(error, QStringLiteral("%1: %2 image \"%3\" cannot be read").arg(where, QLatin1String(key),
+                                                                                       file.fileName()));
+        out = file.readAll();
+    } else if (!embedded.isEmpty()) {
+        const auto decoded = QByteArray::fromBase64Encoding(embedded.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded)
+            return fail(error, QStringLiteral("%1: \"%2\" is not base64").arg(where, embeddedKey));
+        out = *decoded;
+    }
+    return true;
+}
+
+bool readMarkers(const QJsonObject &node, const QString &where, QStringList &markers, QString *error)
+{
+    const QJsonValue value = node.value(QLatin1String("markers"));
+    if (!value.isObject())
+        return fail(error, QStringLiteral("%1: \"markers\" is missing or not an object").arg(where));
+    const QJsonObject object = value.toObject();
+    for (const char *name : markerNames) {
+        const QJsonValue pair = object.value(QLatin1String(name));
+        const bool required = qstrcmp(name, "row") == 0 || qstrcmp(name, "title") == 0;
+        if (pair.isUndefined() && !required) {
+            markers << QString() << QString();
+            continue;
+        }
+        const QJsonArray array = pair.toArray();
+        if (!pair.isArray() || array.size() != 2 || !array[0].isString() || !array[1].isString())
+            return fail(error, QStringLiteral("%1: marker \"%2\" must be a pair of texts [begin, end]")
+                                   .arg(where, QLatin1String(name)));
+        markers << array[0].toString() << array[1].toString();
+    }
+    if (markers[3].isEmpty())
+        return fail(error, QStringLiteral("%1: the row end marker is empty, so no row could ever be cut").arg(where));
+    return true;
+}
+
+bool readNode(const QJsonValue &value, const QString &where, CatalogNode &node, QString *error)
+{
+    if (!value.isObject())
+        return fail(error, QStringLiteral("%1 is not an object").arg(where));
+    const QJsonObject object = value.toObject();
+    return readString(object, "name", where, true, node.name, error) &&
+           readString(object, "url", where, true, node.url, error) &&
+           readMarkers(object, where + QStringLiteral(" (") + node.name + QLatin1Char(')'), node.markers, error);
+}
+
+bool readSite(const QJsonValue &value, const QString &where, const QString &baseDir, CatalogSite &site, QString *error)
+{
+    if (!value.isObject())
+        return fail(error, QStringLiteral("%1 is not an object").arg(where));
+    const QJsonObject object = value.toObject();
+    if (!readString(object, "name", where, true, site.name, error))
+        return false;
+    const QString named = where + QStringLiteral(" (") + site.name + QLatin1Char(')');
+    if (!readString(object, "url", named, false, site.url, error) ||
+        !readString(object, "register_url", named, false, site.register_url, error) ||
+        !readString(object, "info", named, false, site.info, error) ||
+        !readString(object, "open_url_prefix", named, false, site.open_url_prefix, error) ||
+        !readString(object, "open_url_suffix", named, false, site.open_url_suffix, error) ||
+        !readImage(object, "favicon", named, baseDir, site.favicon, error) ||
+        !readImage(object, "logo", named, baseDir, site.logo, error))
+        return false;
+    const QJsonValue nodes = object.value(QLatin1String("nodes"));
+    if (!nodes.isUndefined() && !nodes.isArray())
+        return fail(error, QStringLiteral("%1: \"nodes\" must be a list").arg(named));
+    QSet<QString> nodeNames;
+    const QJsonArray array = nodes.toArray();
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        CatalogNode node;
+        if (!readNode(array[i], QStringLiteral("%1 node %2").arg(named).arg(i + 1), node, error))
+            return false;
+        if (nodeNames.contains(node.name))
+            return fail(error, QStringLiteral("%1: two nodes are named \"%2\"").arg(named, node.name));
+        nodeNames.insert(node.name);
+        site.nodes.append(node);
+    }
+    return true;
+}
+
+int lineOf(const QByteArray &text, int offset)
+{
+    return int(text.left(offset).count('\n')) + 1;
+}
+
+bool hasTables(Database &db)
+{
+    Query query(db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name IN ('tb_site', 'tb_node');"));
+    return query.exec() && query.next() && query.value(0).toLongLong() == 2;
+}
+
+bool openCatalog(SiteDb &db, const QString &path, QString *error)
+{
+    if (!QFile::exists(path))
+        return fail(error, QStringLiteral("%1 does not exist").arg(path));
+    if (!db.isOpen() || !hasTables(db))
+        return fail(error, QStringLiteral("%1 is not a catalogue (no tb_site and tb_node tables)").arg(path));
+    return true;
+}
+
+// Why the stored value of an encoded text field would read as empty or garbled; empty when it reads fine.
+QString textProblem(const QVariant &stored)
+{
+    const QByteArray raw = stored.toByteArray();
+    if (raw.isEmpty())
+        return QString();
+    const QByteArray bytes = CatalogCodec::decodeBase64(raw);
+    if (bytes.isEmpty())
+        return QStringLiteral("is not valid base64 and reads as empty");
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    [[maybe_unused]] const QString text = utf8(bytes);
+    if (utf8.hasError())
+        return QStringLiteral("is not UTF-8 text");
+    return QString();
+}
+
+} // namespace
+
+bool parseJson(const QByteArray &json, const QString &baseDir, QList<CatalogSite> &sites, QString *error)
+{
+    sites.clear();
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return fail(error, QStringLiteral("malformed JSON at line %1: %2")
+                               .arg(lineOf(json, parseError.offset))
+                               .arg(parseError.errorString()));
+    const QJsonValue list = document.object().value(QLatin1String("sites"));
+    if (!document.isObject() || !list.isArray())
+        return fail(error, QStringLiteral("the catalogue must be an object with a \"sites\" list"));
+    QSet<QString> siteNames;
+    const QJsonArray array = list.toArray();
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        CatalogSite site;
+        if (!readSite(array[i], QStringLiteral("site %1").arg(i + 1), baseDir, site, error))
+            return false;
+        if (siteNames.contains(site.name))
+            return fail(error, QStringLiteral("two sites are named \"%1\"").arg(site.name));
+        siteNames.insert(site.name);
+        sites.append(site);
+    }
+    return true;
+}
+
+QByteArray toJson(const QList<CatalogSite> &sites)
+{
+    QJsonArray siteArray;
+    for (const CatalogSite &site : sites) {
+        QJsonObject object{{QStringLiteral("name"), site.name},
+                           {QStringLiteral("url"), site.url},
+                           {QStringLiteral("register_url"), site.register_url},
+                           {QStringLiteral("info"), site.info},
+                           {QStringLiteral("open_url_prefix"), site.open_url_prefix},
+                           {QStringLiteral("open_url_suffix"), site.open_url_suffix}};
+        if (!site.favicon.isEmpty())
+            object.insert(QStringLiteral("favicon_base64"), QString::fromLatin1(site.favicon.toBase64()));
+        if (!site.logo.isEmpty())
+            object.insert(QStringLiteral("logo_base64"), QString::fromLatin1(site.logo.toBase64()));
+        QJsonArray nodeArray;
+        for (const CatalogNode &node : site.nodes) {
+            QJsonObject markers;
+            for (int i = 0; i < 5; ++i)
+                markers.insert(QLatin1String(markerNames[i]), QJsonArray{node.markers[2 * i], node.markers[2 * i + 1]});
+            nodeArray.append(QJsonObject{{QStringLiteral("name"), node.name},
+                                         {QStringLiteral("url"), node.url},
+                                         {QStringLiteral("markers"), markers}});
+        }
+        object.insert(QStringLiteral("nodes"), nodeArray);
+        siteArray.append(object);
+    }
+    return QJsonDocument(QJsonObject{{QStringLiteral("sites"), siteArray}}).toJson(QJsonDocument::Indented);
+}
+
+bool write(const QList<CatalogSite> &sites, const QString &path, QString *error)
+{
+    using CatalogCodec::encodeText;
+    const QString partial = path + QStringLiteral(".partial");
+    QFile::remove(partial);
+    bool ok = false;
+    {
+        Database db;
+        ok = db.open(partial, true, true) && db.execute(QStringLiteral("BEGIN TRANSACTION;")) &&
+             db.execute(QStringLiteral("CREATE TABLE tb_site(site_name BLOB, site_url TEXT, site_register_url TEXT, "
+                                       "site_favicon BLOB, site_logo BLOB, site_info TEXT, open_url_prefix TEXT, "
+                                       "open_url_suffix TEXT);")) &&
+             db.execute(QStringLiteral("CREATE TABLE tb_node(site_name BLOB, node_name BLOB, node_url TEXT, "
+                                       "table_begin TEXT, table_end TEXT, row_begin TEXT, row_end TEXT, url_begin "
+                                       "TEXT, url_end TEXT, title_begin TEXT, title_end TEXT, price_begin TEXT, "
+                                       "price_end TEXT);"));
+        Query site(db, QStringLiteral("INSERT INTO tb_site VALUES(?, ?, ?, ?, ?, ?, ?, ?);"));
+        Query node(db, QStringLiteral("INSERT INTO tb_node VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);"));
+        // Keys are BLOBs (lookups bind BLOBs), other texts are base64 TEXT, images raw BLOBs.
+        const auto text = [](const QString &value) { return QString::fromLatin1(encodeText(value)); };
+        for (const CatalogSite &s : sites) {
+            if (!ok)
+                break;
+            site.reset();
+            for (const QVariant &value : {QVariant(encodeText(s.name)), QVariant(text(s.url)),
+                                          QVariant(text(s.register_url)), QVariant(s.favicon), QVariant(s.logo),
+                                          QVariant(text(s.info)), QVariant(text(s.open_url_prefix)),
+                                          QVariant(text(s.open_url_suffix))})
+                site.bind(value);
+            ok = site.exec();
+            for (const CatalogNode &n : s.nodes) {
+                node.reset();
+                node.bind(encodeText(s.name));
+                node.bind(encodeText(n.name));
+                node.bind(text(n.url));
+                for (const QString &marker : n.markers)
+                    node.bind(text(marker));
+                ok = ok && node.exec();
+            }
+        }
+        site.finalize();
+        node.finalize();
+        ok = ok && db.execute(QStringLiteral("COMMIT TRANSACTION;"));
+    }
+    if (ok) {
+        QFile::remove(path);
+        ok = QFile::rename(partial, path);
+    }
+    if (!ok) {
+        QFile::remove(partial);
+        return fail(error, QStringLiteral("cannot write %1").arg(path));
+    }
+    return true;
+}
+
+bool read(const QString &path, QList<CatalogSite> &sites, QString *error)
+{
+    using CatalogCodec::decodeText;
+    sites.clear();
+    SiteDb db(path);
+    if (!openCatalog(db, path, error))
+        return false;
+    Query site(db, QStringLiteral("SELECT site_name, site_url, site_register_url, site_favicon, site_logo, site_info, "
+                                  "open_url_prefix, open_url_suffix FROM tb_site ORDER BY rowid;"));
+    Query node(db, QStringLiteral("SELECT node_name, node_url, table_begin, table_end, row_begin, row_end, url_begin, "
+                                  "url_end, title_begin, title_end, price_begin, price_end FROM tb_node WHERE "
+                                  "site_name = ? ORDER BY rowid;"));
+    if (!site.exec())
+        return fail(error, QStringLiteral("%1: tb_site cannot be read").arg(path));
+    const auto decoded = [](const Query &q, int column) { return decodeText(q.value(column).toByteArray()); };
+    while (site.next()) {
+        CatalogSite s{decoded(site, 0), decoded(site, 1), decoded(site, 2), decoded(site, 5), decoded(site, 6),
+                      decoded(site, 7), site.value(3).toByteArray(), site.value(4).toByteArray(), {}};
+        node.reset();
+        node.bind(site.value(0).toByteArray());
+        if (!node.exec())
+            return fail(error, QStringLiteral("%1: tb_node cannot be read").arg(path));
+        while (node.next()) {
+            CatalogNode n{decoded(node, 0), decoded(node, 1), {}};
+            for (int column = 2; column < 12; ++column)
+                n.markers.append(decoded(node, column));
+            s.nodes.append(n);
+        }
+        sites.append(s);
+    }
+    return true;
+}
+
+bool check(const QString &path, QStringList &problems, QString *error)
+{
+    problems.clear();
+    SiteDb db(path);
+    if (!openCatalog(db, path, error))
+        return false;
+
+    QSet<QByteArray> siteKeys;
+    Query sites(db, QStringLiteral("SELECT rowid, site_name, site_url, site_register_url, site_info, open_url_prefix, "
+                                   "open_url_suffix, site_favicon, site_logo FROM tb_site ORDER BY rowid;"));
+    if (!sites.exec())
+        return fail(error, QStringLiteral("%1: tb_site cannot be read").arg(path));
+    while (sites.next()) {
+        const QString where = QStringLiteral("tb_site row %1 (%2)")
+                                  .arg(sites.value(0).toLongLong())
+                                  .arg(CatalogCodec::decodeText(sites.value(1).toByteArray()));
+        if (CatalogCodec::decodeText(sites.value(1).toByteArray()).isEmpty())
+            problems << where + QStringLiteral(": the site has no name");
+        else if (siteKeys.contains(sites.value(1).toByteArray()))
+            problems << where + QStringLiteral(": a second site of this name; only the last one's open-address "
+                                               "parts are used");
+        siteKeys.insert(sites.value(1).toByteArray());
+        for (int i = 0; i < 6; ++i) {
+            const QString problem = textProblem(sites.value(i + 1));
+            if (!problem.isEmpty())
+                problems << QStringLiteral("%1: %2 %3").arg(where, QLatin1String(siteTextColumns[i]), problem);
+        }
+        for (int column : {7, 8}) {
+            const QByteArray image = sites.value(column).toByteArray();
+            if (!image.isEmpty() && QImage::fromData(image).isNull())
+                problems << QStringLiteral("%1: %2 is not a loadable image")
+                                .arg(where, column == 7 ? QStringLiteral("site_favicon") : QStringLiteral("site_logo"));
+        }
+    }
+
+    QSet<QPair<QByteArray, QByteArray>> nodeKeys;
+    Query nodes(db, QStringLiteral("SELECT rowid, typeof(site_name), typeof(node_name), site_name, node_name, "
+                                   "node_url, table_begin, table_end, row_begin, row_end, url_begin, url_end, "
+                                   "title_begin, title_end, price_begin, price_end FROM tb_node ORDER BY rowid;"));
+    if (!nodes.exec())
+        return fail(error, QStringLiteral("%1: tb_node cannot be read").arg(path));
+    while (nodes.next()) {
+        const QByteArray siteKey = nodes.value(3).toByteArray();
+        const QByteArray nodeKey = nodes.value(4).toByteArray();
+        const QString where = QStringLiteral("tb_node row %1 (%2 / %3)")
+                                  .arg(nodes.value(0).toLongLong())
+                                  .arg(CatalogCodec::decodeText(siteKey), CatalogCodec::decodeText(nodeKey));
+        for (int column : {1, 2}) {
+            if (nodes.value(column).toString() != QStringLiteral("blob"))
+                problems << QStringLiteral("%1: %2 is stored as %3, not as a BLOB, so lookups never find the node")
+                                .arg(where, column == 1 ? QStringLiteral("site_name") : QStringLiteral("node_name"),
+                                     nodes.value(column).toString().toUpper());
+        }
+        if (!siteKeys.contains(siteKey))
+            problems << where + QStringLiteral(": no site in tb_site has this site_name");
+        if (nodeKeys.contains({siteKey, nodeKey}))
+            problems << where + QStringLiteral(": a second node of this name on the site; only the first is used");
+        nodeKeys.insert({siteKey, nodeKey});
+        const QStringList columns = {QStringLiteral("site_name"), QStringLiteral("node_name"),
+                                     QStringLiteral("node_url")};
+        for (int i = 0; i < 13; ++i) {
+            const QString problem = textProblem(nodes.value(i + 3));
+            const QString name = i < 3 ? columns[i] : QLatin1String(markerColumns[i - 3]);
+            if (!problem.isEmpty())
+                problems << QStringLiteral("%1: %2 %3").arg(where, name, problem);
+        }
+        if (CatalogCodec::decodeText(nodes.value(9).toByteArray()).isEmpty())
+            problems << where + QStringLiteral(": row_end is empty, so the node never yields a task");
+    }
+    return true;
+}
+
+} // namespace CatalogFile

@@ -1,0 +1,76 @@
+// kestrow-catalog: the site catalogue authors' tool.
+#include "catalogfile.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+const char usage[] = "usage:\n"
+                     "  kestrow-catalog build CATALOG.json OUT.dll   write a catalogue from its JSON form\n"
+                     "  kestrow-catalog dump IN.dll                  print a catalogue's JSON form\n"
+                     "  kestrow-catalog check IN.dll                 list what Kestrow would skip or never find\n";
+
+int complain(const QString &message)
+{
+    std::fprintf(stderr, "kestrow-catalog: %s\n", qUtf8Printable(message));
+    return 2;
+}
+
+int build(const QString &jsonPath, const QString &outPath)
+{
+    QFile file(jsonPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return complain(QStringLiteral("cannot read %1").arg(jsonPath));
+    QList<CatalogSite> sites;
+    QString error;
+    if (!CatalogFile::parseJson(file.readAll(), QFileInfo(jsonPath).absolutePath(), sites, &error))
+        return complain(QStringLiteral("%1: %2; nothing written").arg(jsonPath, error));
+    if (!CatalogFile::write(sites, outPath, &error))
+        return complain(error);
+    return 0;
+}
+
+int dump(const QString &path)
+{
+    QList<CatalogSite> sites;
+    QString error;
+    if (!CatalogFile::read(path, sites, &error))
+        return complain(error);
+    const QByteArray json = CatalogFile::toJson(sites);
+    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+    return 0;
+}
+
+int check(const QString &path)
+{
+    QStringList problems;
+    QString error;
+    if (!CatalogFile::check(path, problems, &error))
+        return complain(error);
+    for (const QString &problem : problems)
+        std::printf("%s\n", qUtf8Printable(problem));
+    if (problems.isEmpty())
+        std::printf("%s: no problems found\n", qUtf8Printable(path));
+    return problems.isEmpty() ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    const QString command = args.value(0);
+    if (command == QStringLiteral("build") && args.size() == 3)
+        return build(args[1], args[2]);
+    if (command == QStringLiteral("dump") && args.size() == 2)
+        return dump(args[1]);
+    if (command == QStringLiteral("check") && args.size() == 2)
+        return check(args[1]);
+    std::fputs(usage, stderr);
+    return 2;
+}
