@@ -1,0 +1,181 @@
+// The task history at 100,000 rows: the per-row history lookup (with and without the identity index), storing a
+// batch of 1,000, searching titles, and purging half the rows.
+#include "clock.h"
+#include "userdb.h"
+
+#include <QGuiApplication>
+#include <QRandomGenerator>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int historyRows = 100000;
+
+const char *const words[] = {"企业", "网站", "建设", "设计", "Logo", "品牌", "小程序", "开发", "APP", "微信",
+                             "公众号", "推广", "文案", "翻译", "视频", "剪辑", "海报", "包装", "产品", "画册",
+                             "UI", "界面", "数据", "采集", "爬虫", "商城", "系统", "维护", "优化", "SEO",
+                             "插画", "动画", "三维", "建模", "装修", "效果图", "名片", "宣传", "brand", "mobile"};
+const char *const sites[] = {"鹰眼众包", "蜂巢威客", "星火任务网"};
+
+TaskData makeTask(QRandomGenerator &random, int serial)
+{
+    QString title;
+    const int count = 3 + random.bounded(3);
+    for (int i = 0; i < count; ++i)
+        title += QString::fromUtf8(words[random.bounded(int(std::size(words)))]);
+    title += QStringLiteral(" #%1").arg(serial);
+    const QString site = QString::fromUtf8(sites[serial % 3]);
+    return TaskData{site, QStringLiteral("节点%1").arg(serial % 7), title,
+                    QStringLiteral("%1元").arg(100 + random.bounded(5000)),
+                    QStringLiteral("http://127.0.0.1:8731/task/%1").arg(serial), QStringLiteral("http://127.0.0.1:8731/list"),
+                    0};
+}
+
+// One history of historyRows rows shared by the lookup and search benchmarks.
+struct History
+{
+    QTemporaryDir dir;
+    std::unique_ptr<UserDb> db;
+    QList<TaskData> stored;
+    int serial = 0;
+
+    History()
+    {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
+        db = std::make_unique<UserDb>();
+        QRandomGenerator random(42);
+        QList<TaskData> batch;
+        while (serial < historyRows) {
+            batch.append(makeTask(random, serial++));
+            if (batch.size() == 5000) {
+                db->addTasks(batch);
+                stored += batch;
+                batch.clear();
+            }
+        }
+    }
+};
+
+History &history()
+{
+    static History instance;
+    return instance;
+}
+
+void lookups(benchmark::State &state)
+{
+    History &h = history();
+    QRandomGenerator random(7);
+    TaskData missing = h.stored.first();
+    missing.task_url = QStringLiteral("http://127.0.0.1:8731/task/none");
+    bool found = false;
+    for (auto _ : state) {
+        // Half the lookups find a stored task, half miss, as on a page where some rows are new.
+        const TaskData &task = random.bounded(2) ? h.stored[random.bounded(int(h.stored.size()))] : missing;
+        found = h.db->hasTask(task);
+        benchmark::DoNotOptimize(found);
+    }
+}
+
+void BM_HasTask(benchmark::State &state)
+{
+    lookups(state);
+}
+BENCHMARK(BM_HasTask)->Unit(benchmark::kMicrosecond);
+
+void BM_HasTaskWithoutIndex(benchmark::State &state)
+{
+    History &h = history();
+    h.db->execute(QStringLiteral("DROP INDEX idx_tb_history_task_identity;"));
+    lookups(state);
+    h.db->execute(QStringLiteral("CREATE INDEX idx_tb_history_task_identity ON tb_history_task(task_url, site_name, "
+                                 "note_name, task_name, task_price);"));
+}
+BENCHMARK(BM_HasTaskWithoutIndex)->Unit(benchmark::kMicrosecond);
+
+void search(benchmark::State &state, const QString &text)
+{
+    History &h = history();
+    qint64 rows = 0;
+    for (auto _ : state) {
+        QStandardItemModel model(0, 6);
+        h.db->searchTasks(QString(), text, &model);
+        rows = model.rowCount();
+    }
+    state.counters["rows"] = double(rows);
+}
+
+void BM_SearchChineseTwoCharacters(benchmark::State &state)
+{
+    search(state, QStringLiteral("海报"));
+}
+BENCHMARK(BM_SearchChineseTwoCharacters)->Unit(benchmark::kMillisecond);
+
+void BM_SearchLatinFiveLetters(benchmark::State &state)
+{
+    search(state, QStringLiteral("BRAND"));
+}
+BENCHMARK(BM_SearchLatinFiveLetters)->Unit(benchmark::kMillisecond);
+
+void BM_AddTasks1000(benchmark::State &state)
+{
+    History &h = history();
+    QRandomGenerator random(9);
+    for (auto _ : state) {
+        state.PauseTiming();
+        QList<TaskData> batch;
+        for (int i = 0; i < 1000; ++i)
+            batch.append(makeTask(random, h.serial++));
+        state.ResumeTiming();
+        h.db->addTasks(batch);
+    }
+}
+BENCHMARK(BM_AddTasks1000)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_PurgeHalf(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
+    QRandomGenerator random(11);
+    const QDateTime now = QDateTime::currentDateTime();
+    qint64 remaining = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QFile::remove(dir.filePath(QStringLiteral("Kestrow/udb.dll")));
+        UserDb db;
+        QList<TaskData> batch;
+        for (int i = 0; i < historyRows; ++i)
+            batch.append(makeTask(random, i));
+        // The older half four days back, the newer half from today.
+        Clock::setOverride(now.addDays(-4));
+        db.addTasks(batch.mid(0, historyRows / 2));
+        Clock::setOverride(now);
+        db.addTasks(batch.mid(historyRows / 2));
+        state.ResumeTiming();
+        db.purgeTasks(3);
+        state.PauseTiming();
+        QStandardItemModel model(0, 6);
+        db.searchTasks(QString(), QString(), &model);
+        remaining = model.rowCount();
+        state.ResumeTiming();
+    }
+    Clock::clearOverride();
+    state.counters["remaining"] = double(remaining);
+}
+BENCHMARK(BM_PurgeHalf)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
