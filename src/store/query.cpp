@@ -67,8 +67,7 @@ void Query::bind(const QVariant &value)
         sqlite3_bind_int64(m_statement, index, value.toDate().startOfDay().toSecsSinceEpoch());
         break;
     case QMetaType::QTime:
-        sqlite3_bind_int64(m_statement, index,
-                           QDateTime(QDate::currentDate(), value.toTime()).toSecsSinceEpoch());
+        sqlite3_bind_int64(m_statement, index, QDateTime(QDate::currentDate(), value.toTime()).toSecsSinceEpoch());
         break;
     case QMetaType::QDateTime:
         sqlite3_bind_int64(m_statement, index, value.toDateTime().toSecsSinceEpoch());

@@ -22,7 +22,8 @@ const SchemaGroup schemaGroups[] = {
                      "TEXT, note_name TEXT, task_name TEXT, task_price TEXT, task_url TEXT, note_url TEXT);"),
       QStringLiteral("CREATE INDEX idx_tb_history_task ON tb_history_task(task_time, attr_mark, idxid, site_name, "
                      "note_name, task_name, task_price, task_url);"),
-      QStringLiteral("CREATE VIRTUAL TABLE tb_history_task_text USING FTS4(task_name TEXT, tokenize = CatTokenizer);")}},
+      QStringLiteral(
+          "CREATE VIRTUAL TABLE tb_history_task_text USING FTS4(task_name TEXT, tokenize = CatTokenizer);")}},
     {"SELECT COUNT(rowid) FROM sqlite_master WHERE type = 'table' AND name = 'tb_config';",
      {QStringLiteral("CREATE TABLE tb_config(ckey TEXT UNIQUE, cval TEXT);"),
       QStringLiteral("CREATE INDEX idx_tb_config ON tb_config(ckey);")}},
@@ -62,8 +63,8 @@ void UserDb::openAndPrepare(const QString &path)
         return;
     Query query(*this);
     for (const SchemaGroup &group : schemaGroups) {
-        const bool exists = query.exec(QString::fromLatin1(group.probe)) && query.next() &&
-                            query.value(0).toLongLong() >= 1;
+        const bool exists =
+            query.exec(QString::fromLatin1(group.probe)) && query.next() && query.value(0).toLongLong() >= 1;
         query.finalize();
         // Each group is made in a transaction of its own, so that a failure half-way (a full disk) leaves no
         // half-made group behind that later starts would take for complete.

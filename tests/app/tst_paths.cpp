@@ -33,7 +33,8 @@ private slots:
 void TestPaths::appFilePathIsBesideTheProgram()
 {
     QCOMPARE(appFilePath(), QCoreApplication::applicationDirPath());
-    QCOMPARE(appFilePath(QStringLiteral("sdb.dll")), QCoreApplication::applicationDirPath() + QStringLiteral("/sdb.dll"));
+    QCOMPARE(appFilePath(QStringLiteral("sdb.dll")),
+             QCoreApplication::applicationDirPath() + QStringLiteral("/sdb.dll"));
 }
 
 void TestPaths::dataDirectoryIsMadeOnFirstUse()

@@ -15,7 +15,8 @@ namespace {
 QString stored(const TempDataDir &dir, const QString &key)
 {
     const QStringList values = rawColumn(dir.userDbPath(), QStringLiteral("SELECT cval FROM tb_config WHERE ckey = "
-                                                                          "'%1';").arg(key));
+                                                                          "'%1';")
+                                                               .arg(key));
     return values.isEmpty() ? QStringLiteral("<no row>") : values.join(QLatin1Char('|'));
 }
 
@@ -153,7 +154,8 @@ void TestSettings::noDatabaseRunsOnDefaults()
     resetSettingsStore();
     loadSettings();
     QCOMPARE(setting(QStringLiteral("uid"), QStringLiteral("x")), QStringLiteral("x"));
-    QCOMPARE(QDir(m_dir->root()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{QStringLiteral("data")});
+    QCOMPARE(QDir(m_dir->root()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList{QStringLiteral("data")});
 }
 
 void TestSettings::manyThreadsAtOnce()

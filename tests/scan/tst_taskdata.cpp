@@ -8,8 +8,13 @@ namespace {
 
 TaskData sample()
 {
-    return TaskData{QStringLiteral("站"), QStringLiteral("设计"), QStringLiteral("Logo"), QStringLiteral("500元"),
-                    QStringLiteral("http://h/t/1"), QStringLiteral("http://h/list"), 0};
+    return TaskData{QStringLiteral("站"),
+                    QStringLiteral("设计"),
+                    QStringLiteral("Logo"),
+                    QStringLiteral("500元"),
+                    QStringLiteral("http://h/t/1"),
+                    QStringLiteral("http://h/list"),
+                    0};
 }
 
 // Emits a list across threads and empties it at once, as the scan engine may.

@@ -82,12 +82,11 @@ private slots:
 void TestCatTokenizer::cutsEveryCharacter()
 {
     // Letters, a space, a BMP and a non-BMP character: offsets are bytes, positions are characters.
-    QCOMPARE(tokenize(QByteArray("ab \xe4\xb8\xad\xf0\x9f\x98\x80")),
-             (QList<Token>{{"a", 0, 1, 0},
-                           {"b", 1, 2, 1},
-                           {" ", 2, 3, 2},
-                           {"\xe4\xb8\xad", 3, 6, 3},
-                           {"\xf0\x9f\x98\x80", 6, 10, 4}}));
+    QCOMPARE(tokenize(QByteArray("ab \xe4\xb8\xad\xf0\x9f\x98\x80")), (QList<Token>{{"a", 0, 1, 0},
+                                                                                    {"b", 1, 2, 1},
+                                                                                    {" ", 2, 3, 2},
+                                                                                    {"\xe4\xb8\xad", 3, 6, 3},
+                                                                                    {"\xf0\x9f\x98\x80", 6, 10, 4}}));
     // Nothing is folded: the two cases are different tokens.
     const QList<Token> cases = tokenize(QByteArray("Aa"));
     QCOMPARE(cases.size(), 2);
@@ -98,7 +97,9 @@ void TestCatTokenizer::cutsEveryCharacter()
 void TestCatTokenizer::stopsAtMalformedUtf8()
 {
     // A stray continuation byte ends the stream after the characters before it.
-    QCOMPARE(tokenize(QByteArray("ab\x80" "cd")), (QList<Token>{{"a", 0, 1, 0}, {"b", 1, 2, 1}}));
+    QCOMPARE(tokenize(QByteArray("ab\x80"
+                                 "cd")),
+             (QList<Token>{{"a", 0, 1, 0}, {"b", 1, 2, 1}}));
     // So do bytes that never start a character.
     QCOMPARE(tokenize(QByteArray("x\xf8yz")), (QList<Token>{{"x", 0, 1, 0}}));
     QCOMPARE(tokenize(QByteArray("x\xffyz")), (QList<Token>{{"x", 0, 1, 0}}));

@@ -11,8 +11,13 @@ namespace {
 TaskData task(const QString &title, const QString &price = QStringLiteral("100元"),
               const QString &site = QStringLiteral("站A"))
 {
-    return TaskData{site, QStringLiteral("设计"), title, price, QStringLiteral("http://h/t/") + title,
-                    QStringLiteral("http://h/list"), 0};
+    return TaskData{site,
+                    QStringLiteral("设计"),
+                    title,
+                    price,
+                    QStringLiteral("http://h/t/") + title,
+                    QStringLiteral("http://h/list"),
+                    0};
 }
 
 // First column of every row, read on a connection that knows the tokenizer (the full-text table needs it).
@@ -117,21 +122,24 @@ void TestHistory::addTasksStoresRows()
     QVERIFY(db.addTasks({}));
     const QStringList rows =
         column(QStringLiteral("SELECT h.task_time || '|' || h.attr_mark || '|' || h.site_name || '|' || h.note_name "
-                                 "|| '|' || h.task_name || '|' || h.task_price || '|' || h.task_url || '|' || "
-                                 "h.note_url || '|' || t.task_name FROM tb_history_task h JOIN tb_history_task_text t "
-                                 "ON t.rowid = h.idxid ORDER BY h.rowid;"));
+                              "|| '|' || h.task_name || '|' || h.task_price || '|' || h.task_url || '|' || "
+                              "h.note_url || '|' || t.task_name FROM tb_history_task h JOIN tb_history_task_text t "
+                              "ON t.rowid = h.idxid ORDER BY h.rowid;"));
     const QString time = QString::number(when.toSecsSinceEpoch());
-    QCOMPARE(rows, (QStringList{time + QStringLiteral("|9|站A|设计|Café LOGO||http://h/t/Café LOGO|http://h/list|café "
-                                                      "logo"),
-                                time + QStringLiteral("|0|站A|设计|网站建设|100元|http://h/t/网站建设|http://h/list|网站建设")}));
+    QCOMPARE(
+        rows,
+        (QStringList{time + QStringLiteral("|9|站A|设计|Café LOGO||http://h/t/Café LOGO|http://h/list|café "
+                                           "logo"),
+                     time + QStringLiteral("|0|站A|设计|网站建设|100元|http://h/t/网站建设|http://h/list|网站建设")}));
 }
 
 void TestHistory::addTasksIsAllOrNothing()
 {
     UserDb db;
     QVERIFY(db.addTasks({task(QStringLiteral("kept"))}));
-    QVERIFY(rawExec(m_dir->userDbPath(), QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON tb_history_task WHEN "
-                                                        "NEW.task_name = 'bad' BEGIN SELECT RAISE(ABORT, 'no'); END;")));
+    QVERIFY(
+        rawExec(m_dir->userDbPath(), QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON tb_history_task WHEN "
+                                                    "NEW.task_name = 'bad' BEGIN SELECT RAISE(ABORT, 'no'); END;")));
     QVERIFY(!db.addTasks({task(QStringLiteral("one")), task(QStringLiteral("two")), task(QStringLiteral("bad")),
                           task(QStringLiteral("four"))}));
     QCOMPARE(count(QStringLiteral("tb_history_task")), QStringLiteral("1"));
@@ -177,8 +185,10 @@ void TestHistory::searchRules()
 void TestHistory::searchTextIsNeverSql_data()
 {
     QTest::addColumn<QString>("text");
-    for (const char *text : {"\"", "a\"b", "\"\"", "logo\" OR \"word", "*", "-logo", "NEAR", "logo*", "'; DROP TABLE "
-                             "tb_history_task; --", "(", "a AND", "^", "\\", "%", "\x01"})
+    for (const char *text : {"\"", "a\"b", "\"\"", "logo\" OR \"word", "*", "-logo", "NEAR", "logo*",
+                             "'; DROP TABLE "
+                             "tb_history_task; --",
+                             "(", "a AND", "^", "\\", "%", "\x01"})
         QTest::newRow(text) << QString::fromUtf8(text);
 }
 
@@ -237,7 +247,8 @@ void TestHistory::purgeCompacts()
     QVERIFY(rawColumn(m_dir->userDbPath(), QStringLiteral("PRAGMA freelist_count;")).value(0).toInt() > 0);
     // ...are gone after a purge that deletes nothing.
     QVERIFY(db.purgeTasks(3));
-    QCOMPARE(rawColumn(m_dir->userDbPath(), QStringLiteral("PRAGMA freelist_count;")), QStringList{QStringLiteral("0")});
+    QCOMPARE(rawColumn(m_dir->userDbPath(), QStringLiteral("PRAGMA freelist_count;")),
+             QStringList{QStringLiteral("0")});
     QCOMPARE(count(QStringLiteral("tb_history_task")), QStringLiteral("10"));
 }
 

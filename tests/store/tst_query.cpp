@@ -138,8 +138,8 @@ void TestQuery::bindConversions_data()
     QTest::newRow("empty string is text") << QVariant(QString()) << "text" << QVariant(QString(""));
     QTest::newRow("bytes") << QVariant(QByteArray("\x00\x01z", 3)) << "blob" << QVariant(QByteArray("\x00\x01z", 3));
     QTest::newRow("empty bytes are a blob") << QVariant(QByteArray()) << "blob" << QVariant(QByteArray());
-    QTest::newRow("date is local midnight") << QVariant(date) << "integer"
-                                            << QVariant(QDateTime(date, QTime(0, 0)).toSecsSinceEpoch());
+    QTest::newRow("date is local midnight")
+        << QVariant(date) << "integer" << QVariant(QDateTime(date, QTime(0, 0)).toSecsSinceEpoch());
     QTest::newRow("date-time after 2038") << QVariant(dateTime) << "integer" << QVariant(dateTime.toSecsSinceEpoch());
     QTest::newRow("time is today") << QVariant(QTime(13, 30)) << "integer"
                                    << QVariant(QDateTime(QDate::currentDate(), QTime(13, 30)).toSecsSinceEpoch());

@@ -11,7 +11,6 @@
 
 namespace {
 
-
 QStringList schemaObjects(const QString &path)
 {
     return rawColumn(path, QStringLiteral("SELECT type || ' ' || name FROM sqlite_master WHERE name NOT LIKE "
@@ -60,11 +59,11 @@ void TestUserDb::createsSchemaOnce()
         QVERIFY(db.isOpen());
         QVERIFY(db.setConfig(QStringLiteral("k"), QStringLiteral("v")));
     }
-    const QStringList expected = {QStringLiteral("index idx_tb_attention"), QStringLiteral("index idx_tb_config"),
-                                  QStringLiteral("index idx_tb_history_task"),
-                                  QStringLiteral("index idx_tb_history_task_identity"), QStringLiteral("table tb_attention"),
-                                  QStringLiteral("table tb_config"), QStringLiteral("table tb_history_task"),
-                                  QStringLiteral("table tb_history_task_text")};
+    const QStringList expected = {
+        QStringLiteral("index idx_tb_attention"),    QStringLiteral("index idx_tb_config"),
+        QStringLiteral("index idx_tb_history_task"), QStringLiteral("index idx_tb_history_task_identity"),
+        QStringLiteral("table tb_attention"),        QStringLiteral("table tb_config"),
+        QStringLiteral("table tb_history_task"),     QStringLiteral("table tb_history_task_text")};
     QCOMPARE(schemaObjects(dir.userDbPath()), expected);
     const QStringList sqlBefore = rawColumn(dir.userDbPath(), QStringLiteral("SELECT sql FROM sqlite_master;"));
     QVERIFY(sqlBefore.contains(QStringLiteral(
@@ -91,7 +90,9 @@ void TestUserDb::schemaGroupIsAllOrNothing()
     QVERIFY(!objects.contains(QStringLiteral("index idx_tb_history_task")));
     QVERIFY(objects.contains(QStringLiteral("table tb_config")));
     QVERIFY(rawExec(dir.userDbPath(), QStringLiteral("DROP TABLE tb_history_task_text;")));
-    { UserDb db; }
+    {
+        UserDb db;
+    }
     QVERIFY(schemaObjects(dir.userDbPath()).contains(QStringLiteral("table tb_history_task_text")));
     QVERIFY(schemaObjects(dir.userDbPath()).contains(QStringLiteral("table tb_history_task")));
 }

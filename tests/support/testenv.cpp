@@ -4,8 +4,7 @@
 #include <QDir>
 #include <sqlite3.h>
 
-TempDataDir::TempDataDir()
-    : m_oldDataHome(qgetenv("XDG_DATA_HOME"))
+TempDataDir::TempDataDir() : m_oldDataHome(qgetenv("XDG_DATA_HOME"))
 {
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
 }

@@ -22,8 +22,8 @@ QStringList tableContents(const QString &path)
 {
     QStringList rows;
     for (const char *table : {"tb_site", "tb_node"}) {
-        const QStringList columns = rawColumn(path, QStringLiteral("SELECT name FROM pragma_table_info('%1');")
-                                                        .arg(QLatin1String(table)));
+        const QStringList columns =
+            rawColumn(path, QStringLiteral("SELECT name FROM pragma_table_info('%1');").arg(QLatin1String(table)));
         QStringList parts;
         for (const QString &column : columns)
             parts << QStringLiteral("typeof(%1) || ':' || hex(%1)").arg(column);
@@ -77,8 +77,8 @@ void TestCatalogTool::demoCatalogReadsAsWritten()
     const Run run = runTool({QStringLiteral("build"), QStringLiteral(KESTROW_DEMO_CATALOG), out});
     QVERIFY2(run.exitCode == 0, run.err.constData());
     SiteDb db(out);
-    QCOMPARE(db.siteNames(), (QStringList{QStringLiteral("鹰眼众包"), QStringLiteral("蜂巢威客"),
-                                          QStringLiteral("星火任务网")}));
+    QCOMPARE(db.siteNames(),
+             (QStringList{QStringLiteral("鹰眼众包"), QStringLiteral("蜂巢威客"), QStringLiteral("星火任务网")}));
     QList<SiteData> sites;
     QVERIFY(db.sites(sites));
     QCOMPARE(sites[0].node_names,
@@ -126,7 +126,8 @@ void TestCatalogTool::refusals_data()
 {
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QString>("message");
-    const QByteArray node = R"({"name": "n", "url": "http://h/l", "markers": {"row": ["<tr>", "</tr>"], "title": ["<a>", "</a>"]}})";
+    const QByteArray node =
+        R"({"name": "n", "url": "http://h/l", "markers": {"row": ["<tr>", "</tr>"], "title": ["<a>", "</a>"]}})";
     const auto site = [&node](const QByteArray &fields) {
         return QByteArray(R"({"sites": [{"name": "站")") + fields + R"(, "nodes": [)" + node + "]}]}";
     };
@@ -134,24 +135,28 @@ void TestCatalogTool::refusals_data()
     QTest::newRow("no site list") << QByteArray(R"({"site": []})") << "\"sites\" list";
     QTest::newRow("site without name") << QByteArray(R"({"sites": [{"url": "x"}]})") << "\"name\" is missing";
     QTest::newRow("name not a text") << QByteArray(R"({"sites": [{"name": 5}]})") << "\"name\" must be a text";
-    QTest::newRow("node without url")
-        << QByteArray(R"({"sites": [{"name": "s", "nodes": [{"name": "n", "markers": {}}]}]})") << "\"url\" is missing";
+    QTest::newRow("node without url") << QByteArray(
+                                             R"({"sites": [{"name": "s", "nodes": [{"name": "n", "markers": {}}]}]})")
+                                      << "\"url\" is missing";
     QTest::newRow("node without markers")
         << QByteArray(R"({"sites": [{"name": "s", "nodes": [{"name": "n", "url": "u"}]}]})") << "\"markers\"";
     QTest::newRow("no title markers")
-        << QByteArray(R"({"sites": [{"name": "s", "nodes": [{"name": "n", "url": "u", "markers": {"row": ["a", "b"]}}]}]})")
+        << QByteArray(
+               R"({"sites": [{"name": "s", "nodes": [{"name": "n", "url": "u", "markers": {"row": ["a", "b"]}}]}]})")
         << "marker \"title\"";
     QTest::newRow("empty row end")
-        << QByteArray(R"({"sites": [{"name": "s", "nodes": [{"name": "n", "url": "u", "markers": {"row": ["<tr>", ""], "title": ["a", "b"]}}]}]})")
+        << QByteArray(
+               R"({"sites": [{"name": "s", "nodes": [{"name": "n", "url": "u", "markers": {"row": ["<tr>", ""], "title": ["a", "b"]}}]}]})")
         << "row end marker is empty";
     QTest::newRow("marker not a pair")
-        << QByteArray(R"({"sites": [{"name": "s", "nodes": [{"name": "n", "url": "u", "markers": {"row": ["<tr>"], "title": ["a", "b"]}}]}]})")
+        << QByteArray(
+               R"({"sites": [{"name": "s", "nodes": [{"name": "n", "url": "u", "markers": {"row": ["<tr>"], "title": ["a", "b"]}}]}]})")
         << "pair of texts";
     QTest::newRow("two sites of a name") << QByteArray(R"({"sites": [{"name": "s"}, {"name": "s"}]})")
                                          << "two sites are named \"s\"";
-    QTest::newRow("two nodes of a name")
-        << QByteArray(R"({"sites": [{"name": "s", "nodes": [)") + node + ", " + node + "]}]}"
-        << "two nodes are named \"n\"";
+    QTest::newRow("two nodes of a name") << QByteArray(R"({"sites": [{"name": "s", "nodes": [)") + node + ", " + node +
+                                                "]}]}"
+                                         << "two nodes are named \"n\"";
     QTest::newRow("missing image") << site(R"(, "logo": "images/none.png")") << "cannot be read";
     QTest::newRow("image not base64") << site(R"(, "favicon_base64": "@@@")") << "is not base64";
 }
@@ -171,7 +176,8 @@ void TestCatalogTool::refusedBuildWritesNothing()
     const QString json = m_dir.filePath(QStringLiteral("bad.json"));
     QFile file(json);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(R"({"sites": [{"name": "s", "nodes": [{"name": "n", "url": "u", "markers": {"row": ["<tr>", ""], "title": ["a", "b"]}}]}]})");
+    file.write(
+        R"({"sites": [{"name": "s", "nodes": [{"name": "n", "url": "u", "markers": {"row": ["<tr>", ""], "title": ["a", "b"]}}]}]})");
     file.close();
     const QString fresh = m_dir.filePath(QStringLiteral("fresh.dll"));
     Run run = runTool({QStringLiteral("build"), json, fresh});
@@ -214,7 +220,8 @@ void TestCatalogTool::checkListsWhatIsSkipped()
     QCOMPARE(run.exitCode, 1);
     const QString report = QString::fromUtf8(run.out);
     for (const char *expected :
-         {"tb_site row 1 (站): site_url is not valid base64", "tb_site row 1 (站): site_favicon is not a loadable image",
+         {"tb_site row 1 (站): site_url is not valid base64",
+          "tb_site row 1 (站): site_favicon is not a loadable image",
           "tb_node row 1 (站 / a): site_name is stored as TEXT", "tb_node row 1 (站 / a): node_name is stored as TEXT",
           "tb_node row 2 (站 / b): node_url is not valid base64", "tb_node row 2 (站 / b): row_end is empty",
           "tb_node row 3 (无 / c): no site in tb_site"})

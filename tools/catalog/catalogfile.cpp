@@ -18,9 +18,9 @@ namespace CatalogFile {
 namespace {
 
 const char *const markerNames[] = {"table", "row", "url", "title", "price"};
-const char *const markerColumns[] = {"table_begin", "table_end", "row_begin", "row_end", "url_begin",
+const char *const markerColumns[] = {"table_begin", "table_end",   "row_begin", "row_end",     "url_begin",
                                      "url_end",     "title_begin", "title_end", "price_begin", "price_end"};
-const char *const siteTextColumns[] = {"site_name",  "site_url",        "site_register_url",
+const char *const siteTextColumns[] = {"site_name", "site_url",        "site_register_url",
                                        "site_info", "open_url_prefix", "open_url_suffix"};
 
 bool fail(QString *error, const QString &message)
@@ -61,11 +61,13 @@ bool readImage(const QJsonObject &object, const char *key, const QString &where,
     if (!path.isEmpty()) {
         QFile file(QDir(baseDir).filePath(path));
         if (!file.open(QIODevice::ReadOnly))
-            return fail(error, QStringLiteral("%1: %2 image \"%3\" cannot be read").arg(where, QLatin1String(key),
-                                                                                       file.fileName()));
+            return fail(
+                error,
+                QStringLiteral("%1: %2 image \"%3\" cannot be read").arg(where, QLatin1String(key), file.fileName()));
         out = file.readAll();
     } else if (!embedded.isEmpty()) {
-        const auto decoded = QByteArray::fromBase64Encoding(embedded.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        const auto decoded =
+            QByteArray::fromBase64Encoding(embedded.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         if (!decoded)
             return fail(error, QStringLiteral("%1: \"%2\" is not base64").arg(where, embeddedKey));
         out = *decoded;
@@ -257,10 +259,10 @@ bool write(const QList<CatalogSite> &sites, const QString &path, QString *error)
             if (!ok)
                 break;
             site.reset();
-            for (const QVariant &value : {QVariant(encodeText(s.name)), QVariant(text(s.url)),
-                                          QVariant(text(s.register_url)), QVariant(s.favicon), QVariant(s.logo),
-                                          QVariant(text(s.info)), QVariant(text(s.open_url_prefix)),
-                                          QVariant(text(s.open_url_suffix))})
+            for (const QVariant &value :
+                 {QVariant(encodeText(s.name)), QVariant(text(s.url)), QVariant(text(s.register_url)),
+                  QVariant(s.favicon), QVariant(s.logo), QVariant(text(s.info)), QVariant(text(s.open_url_prefix)),
+                  QVariant(text(s.open_url_suffix))})
                 site.bind(value);
             ok = site.exec();
             for (const CatalogNode &n : s.nodes) {
@@ -304,8 +306,15 @@ bool read(const QString &path, QList<CatalogSite> &sites, QString *error)
         return fail(error, QStringLiteral("%1: tb_site cannot be read").arg(path));
     const auto decoded = [](const Query &q, int column) { return decodeText(q.value(column).toByteArray()); };
     while (site.next()) {
-        CatalogSite s{decoded(site, 0), decoded(site, 1), decoded(site, 2), decoded(site, 5), decoded(site, 6),
-                      decoded(site, 7), site.value(3).toByteArray(), site.value(4).toByteArray(), {}};
+        CatalogSite s{decoded(site, 0),
+                      decoded(site, 1),
+                      decoded(site, 2),
+                      decoded(site, 5),
+                      decoded(site, 6),
+                      decoded(site, 7),
+                      site.value(3).toByteArray(),
+                      site.value(4).toByteArray(),
+                      {}};
         node.reset();
         node.bind(site.value(0).toByteArray());
         if (!node.exec())
