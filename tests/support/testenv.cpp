@@ -76,3 +76,17 @@ QString encodedText(const QString &text)
 {
     return QStringLiteral("'%1'").arg(QString::fromLatin1(text.toUtf8().toBase64()));
 }
+
+bool addCatalogNode(const QString &path, const QString &site, const QString &node, const QString &url,
+                    const QStringList &markers)
+{
+    QStringList values;
+    for (const QString &marker : markers)
+        values << encodedText(marker);
+    const QString siteKey = encodedBlob(site);
+    return rawExec(path, QStringLiteral("INSERT INTO tb_site(site_name) SELECT %1 WHERE NOT EXISTS (SELECT 1 FROM "
+                                        "tb_site WHERE site_name = %1);")
+                             .arg(siteKey)) &&
+           rawExec(path, QStringLiteral("INSERT INTO tb_node VALUES(%1, %2, %3, %4);")
+                             .arg(siteKey, encodedBlob(node), encodedText(url), values.join(QStringLiteral(", "))));
+}

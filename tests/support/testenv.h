@@ -36,3 +36,6 @@ bool createCatalog(const QString &path);
 QString encodedBlob(const QString &text);
 // The same stored as TEXT: '...'.
 QString encodedText(const QString &text);
+// Adds one site (if new) and one node with the given page address and ten markers to the catalogue at path.
+bool addCatalogNode(const QString &path, const QString &site, const QString &node, const QString &url,
+                    const QStringList &markers);

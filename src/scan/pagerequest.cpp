@@ -1,0 +1,29 @@
+#include "pagerequest.h"
+
+#include <QNetworkReply>
+#include <QUrl>
+
+namespace PageRequest {
+
+QNetworkRequest make(const QString &url)
+{
+    QNetworkRequest request{QUrl(url)};
+    request.setRawHeader("User-Agent", "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)");
+    request.setRawHeader("Accept", "*/*");
+    request.setRawHeader("Accept-Language", "zh-cn,zh;q=0.5");
+    // Qt follows redirections unless told not to; a redirecting page counts only its own body.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    return request;
+}
+
+void limit(QNetworkReply *reply)
+{
+    reply->setReadBufferSize(maxPageBytes + 1);
+}
+
+bool tooLarge(const QNetworkReply *reply)
+{
+    return reply->bytesAvailable() > maxPageBytes;
+}
+
+} // namespace PageRequest

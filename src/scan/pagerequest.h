@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QNetworkRequest>
+#include <QString>
+
+class QNetworkReply;
+
+// How a task-list page is requested and how much of it is accepted, shared by the scan engine and the
+// catalogue authors' tool.
+namespace PageRequest {
+
+// A page body larger than this is abandoned as soon as it passes the size.
+constexpr qint64 maxPageBytes = 16 * 1024 * 1024;
+
+// A GET for url with the fixed request headers, never following redirections.
+QNetworkRequest make(const QString &url);
+// Keeps the reply from buffering more than one byte past the limit.
+void limit(QNetworkReply *reply);
+// The reply has already received more than the limit.
+bool tooLarge(const QNetworkReply *reply);
+
+} // namespace PageRequest

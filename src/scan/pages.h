@@ -1,0 +1,26 @@
+#pragma once
+
+#include "attentiondata.h"
+#include "taskdata.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+// Turning a fetched task-list page into tasks: plain substring cuts by the node's ten markers.
+
+// The page's text: UTF-8 when its first "charset=" names UTF-8 (or when it names nothing), GBK otherwise.
+QString decodePage(const QByteArray &bytes);
+
+// Cuts page into rows with node's markers and appends, in page order, every task whose row has a title and that
+// isKnown does not report, to taskList. isKnown is asked once per such row.
+void parsePage(const QString &page, const AttentionData &node, const std::function<bool(const TaskData &)> &isKnown,
+               QList<TaskData> &taskList);
+
+// url made absolute against the scheme and host of nodeUrl; a relative url always counts from the host's root.
+QString completeUrl(const QString &url, const QString &nodeUrl);
+
+// The entity replacements applied to titles and prices, in their fixed order.
+QString replaceEntities(QString text);

@@ -1,0 +1,3 @@
+#include "scanlog.h"
+
+Q_LOGGING_CATEGORY(lcScan, "kestrow.scan", QtInfoMsg)

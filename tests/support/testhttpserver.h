@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QMutex>
+#include <QPair>
+#include <QString>
+#include <QThread>
+
+class HttpServerWorker;
+
+// A small HTTP/1.1 server on 127.0.0.1 (ephemeral port) for the tests, answering on a thread of its own so that
+// it keeps serving while a test blocks. Each path gets a scripted response; every request is recorded.
+class TestHttpServer
+{
+public:
+    using Header = QPair<QByteArray, QByteArray>;
+
+    struct Response
+    {
+        int status = 200;
+        QByteArray body;
+        QList<Header> headers; // e.g. {"Location", "/elsewhere"}
+        int delayMs = 0;       // before anything is sent
+        bool neverAnswer = false;
+        int chunkSize = 0;    // above 0: the body goes out in pieces of this size...
+        int chunkDelayMs = 0; // ...this far apart
+    };
+
+    struct Request
+    {
+        QByteArray method;
+        QByteArray path;
+        QList<Header> headers; // in the order they came
+    };
+
+    TestHttpServer();
+    ~TestHttpServer();
+    TestHttpServer(const TestHttpServer &) = delete;
+    TestHttpServer &operator=(const TestHttpServer &) = delete;
+
+    quint16 port() const { return m_port; }
+    QString url(const QString &path) const;
+    // Unknown paths answer 404 with an empty body.
+    void setResponse(const QString &path, const Response &response);
+    QList<Request> requests() const;
+    QStringList requestedPaths() const;
+
+private:
+    friend class HttpServerWorker;
+    Response responseFor(const QByteArray &path) const;
+    void record(const Request &request);
+
+    mutable QMutex m_mutex;
+    QHash<QByteArray, Response> m_responses;
+    QList<Request> m_requests;
+    QThread m_thread;
+    HttpServerWorker *m_worker = nullptr;
+    quint16 m_port = 0;
+};
