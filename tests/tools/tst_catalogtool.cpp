@@ -1,10 +1,14 @@
 #include "catalogfile.h"
 #include "sitedb.h"
 #include "testenv.h"
+#include "testhttpserver.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringEncoder>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,6 +70,7 @@ private slots:
     void refusals();
     void refusedBuildWritesNothing();
     void checkListsWhatIsSkipped();
+    void tryCutsANodePage();
 
 private:
     QTemporaryDir m_dir;
@@ -234,6 +239,73 @@ void TestCatalogTool::checkListsWhatIsSkipped()
     QVERIFY(rawExec(other, QStringLiteral("CREATE TABLE x(y);")));
     QCOMPARE(runTool({QStringLiteral("check"), other}).exitCode, 2);
     QCOMPARE(runTool({QStringLiteral("dump"), other}).exitCode, 2);
+}
+
+void TestCatalogTool::tryCutsANodePage()
+{
+    TestHttpServer server;
+    const QString path = m_dir.filePath(QStringLiteral("try.dll"));
+    const QStringList markers = {QStringLiteral("<table>"), QStringLiteral("</table>"), QStringLiteral("<tr>"),
+                                 QStringLiteral("</tr>"),   QStringLiteral("href='"),   QStringLiteral("'"),
+                                 QStringLiteral("'>"),      QStringLiteral("</a>"),     QStringLiteral("<td>"),
+                                 QStringLiteral("</td>")};
+    QVERIFY(createCatalog(path));
+    QVERIFY(addCatalogNode(path, QStringLiteral("蜂巢"), QStringLiteral("Logo设计"), server.url(QStringLiteral("/list/logo")),
+                           markers));
+    QVERIFY(addCatalogNode(path, QStringLiteral("蜂巢"), QStringLiteral("moved"), server.url(QStringLiteral("/moved")),
+                           markers));
+    // A GBK page, as one of the demo sites serves.
+    QStringEncoder gbk("GBK");
+    TestHttpServer::Response list;
+    list.body = gbk(QStringLiteral("<meta charset=gbk><table><tr><a href='/t/1'>企业 Logo &amp; 名片</a><td>500 元</td></tr>"
+                                   "<tr><a href='t/2'>网站</a></tr></table>"));
+    server.setResponse(QStringLiteral("/list/logo"), list);
+    TestHttpServer::Response moved;
+    moved.status = 301;
+    moved.headers = {{"Location", server.url(QStringLiteral("/target")).toUtf8()}};
+    server.setResponse(QStringLiteral("/moved"), moved);
+
+    const Run run = runTool({QStringLiteral("try"), path, QStringLiteral("蜂巢"), QStringLiteral("Logo设计")});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    const QList<QByteArray> lines = run.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    const QJsonObject first = QJsonDocument::fromJson(lines[0]).object();
+    QCOMPARE(first.value(QStringLiteral("site_name")).toString(), QStringLiteral("蜂巢"));
+    QCOMPARE(first.value(QStringLiteral("note_name")).toString(), QStringLiteral("Logo设计"));
+    QCOMPARE(first.value(QStringLiteral("task_name")).toString(), QStringLiteral("企业 Logo & 名片"));
+    QCOMPARE(first.value(QStringLiteral("task_price")).toString(), QStringLiteral("500元"));
+    QCOMPARE(first.value(QStringLiteral("task_url")).toString(), server.url(QStringLiteral("/t/1")));
+    QCOMPARE(first.value(QStringLiteral("note_url")).toString(), server.url(QStringLiteral("/list/logo")));
+    QCOMPARE(QJsonDocument::fromJson(lines[1]).object().value(QStringLiteral("task_url")).toString(),
+             server.url(QStringLiteral("/t/2")));
+    // The engine's request: its user agent, no redirections.
+    const QList<TestHttpServer::Header> headers = server.requests().first().headers;
+    QVERIFY(headers.contains(TestHttpServer::Header(
+        "User-Agent", "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)")));
+
+    // A saved page gives the same lines.
+    const QString saved = m_dir.filePath(QStringLiteral("saved.html"));
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(list.body);
+    file.close();
+    const Run offline = runTool({QStringLiteral("try"), path, QStringLiteral("蜂巢"), QStringLiteral("Logo设计"),
+                                 QStringLiteral("--page"), saved});
+    QCOMPARE(offline.out, run.out);
+
+    // A redirection yields nothing and its target is never asked for.
+    const Run redirected = runTool({QStringLiteral("try"), path, QStringLiteral("蜂巢"), QStringLiteral("moved")});
+    QCOMPARE(redirected.exitCode, 0);
+    QVERIFY(redirected.out.isEmpty());
+    QVERIFY(redirected.err.contains("redirections are not followed"));
+    QVERIFY(!server.requestedPaths().contains(QStringLiteral("/target")));
+
+    // Unknown site or node: a clear refusal.
+    const Run unknown = runTool({QStringLiteral("try"), path, QStringLiteral("蜂巢"), QStringLiteral("无此节点")});
+    QCOMPARE(unknown.exitCode, 2);
+    QVERIFY(QString::fromUtf8(unknown.err).contains(QStringLiteral("no node \"无此节点\" on site \"蜂巢\"")));
+    QCOMPARE(runTool({QStringLiteral("try"), path, QStringLiteral("无"), QStringLiteral("Logo设计")}).exitCode, 2);
+    QCOMPARE(server.requests().size(), 2);
 }
 
 QTEST_MAIN(TestCatalogTool)

@@ -1,5 +1,6 @@
 // kestrow-catalog: the site catalogue authors' tool.
 #include "catalogfile.h"
+#include "trynode.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -12,7 +13,10 @@ namespace {
 const char usage[] = "usage:\n"
                      "  kestrow-catalog build CATALOG.json OUT.dll   write a catalogue from its JSON form\n"
                      "  kestrow-catalog dump IN.dll                  print a catalogue's JSON form\n"
-                     "  kestrow-catalog check IN.dll                 list what Kestrow would skip or never find\n";
+                     "  kestrow-catalog check IN.dll                 list what Kestrow would skip or never find\n"
+                     "  kestrow-catalog try IN.dll SITE NODE [--page FILE]\n"
+                     "                                               cut the node's page (fetched, or FILE) into\n"
+                     "                                               tasks, one JSON object a line\n";
 
 int complain(const QString &message)
 {
@@ -58,6 +62,23 @@ int check(const QString &path)
     return problems.isEmpty() ? 0 : 1;
 }
 
+int tryNode(const QStringList &args)
+{
+    QString pageFile;
+    if (args.size() == 6 && args[4] == QStringLiteral("--page"))
+        pageFile = args[5];
+    QList<TaskData> tasks;
+    QString note;
+    QString error;
+    if (!TryNode::run(args[1], args[2], args[3], pageFile, tasks, &note, &error))
+        return complain(error);
+    if (!note.isEmpty())
+        std::fprintf(stderr, "kestrow-catalog: %s\n", qUtf8Printable(note));
+    for (const TaskData &task : tasks)
+        std::printf("%s\n", TryNode::jsonLine(task).constData());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -71,6 +92,8 @@ int main(int argc, char **argv)
         return dump(args[1]);
     if (command == QStringLiteral("check") && args.size() == 2)
         return check(args[1]);
+    if (command == QStringLiteral("try") && (args.size() == 4 || (args.size() == 6 && args[4] == QStringLiteral("--page"))))
+        return tryNode(args);
     std::fputs(usage, stderr);
     return 2;
 }

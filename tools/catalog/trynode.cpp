@@ -1,0 +1,107 @@
+#include "trynode.h"
+
+#include "pagerequest.h"
+#include "pages.h"
+#include "scantask.h"
+#include "sitedb.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTimer>
+
+namespace TryNode {
+
+namespace {
+
+bool fail(QString *error, const QString &message)
+{
+    if (error)
+        *error = message;
+    return false;
+}
+
+// The body of url as the engine would read it: same request, no redirections, the same size cap and wait.
+bool fetch(const QString &url, QByteArray &body, QString *note, QString *error)
+{
+    QNetworkAccessManager manager;
+    QNetworkReply *reply = manager.get(PageRequest::make(url));
+    PageRequest::limit(reply);
+    QEventLoop loop;
+    QTimer wait;
+    wait.setSingleShot(true);
+    bool tooLarge = false;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&wait, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
+        if (PageRequest::tooLarge(reply)) {
+            tooLarge = true;
+            loop.quit();
+        }
+    });
+    wait.start(ScanTask::timing().passWaitMs);
+    loop.exec();
+    const bool finished = reply->isFinished() && !tooLarge;
+    if (finished) {
+        body = reply->readAll();
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (reply->error() != QNetworkReply::NoError && note)
+            *note = QStringLiteral("%1: %2 (HTTP status %3); its body is cut all the same, as Kestrow does")
+                        .arg(url, reply->errorString())
+                        .arg(status);
+        else if (status >= 300 && note)
+            *note = QStringLiteral("%1: HTTP status %2; redirections are not followed").arg(url).arg(status);
+    }
+    delete reply;
+    if (tooLarge)
+        return fail(error, QStringLiteral("%1: the page is larger than %2 bytes and would be skipped")
+                               .arg(url)
+                               .arg(PageRequest::maxPageBytes));
+    if (!finished)
+        return fail(error, QStringLiteral("%1: no complete answer within %2 ms; the page would be skipped")
+                               .arg(url)
+                               .arg(ScanTask::timing().passWaitMs));
+    return true;
+}
+
+} // namespace
+
+bool run(const QString &catalogPath, const QString &site, const QString &node, const QString &pageFile,
+         QList<TaskData> &tasks, QString *note, QString *error)
+{
+    if (!QFile::exists(catalogPath))
+        return fail(error, QStringLiteral("%1 does not exist").arg(catalogPath));
+    SiteDb db(catalogPath);
+    NodeRule rule;
+    if (!db.nodeRule(site, node, rule))
+        return fail(error, QStringLiteral("%1 has no node \"%2\" on site \"%3\"").arg(catalogPath, node, site));
+    QByteArray body;
+    if (!pageFile.isEmpty()) {
+        QFile file(pageFile);
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(error, QStringLiteral("cannot read %1").arg(pageFile));
+        body = file.read(PageRequest::maxPageBytes + 1);
+        if (body.size() > PageRequest::maxPageBytes)
+            return fail(error, QStringLiteral("%1 is larger than %2 bytes and would be skipped")
+                                   .arg(pageFile)
+                                   .arg(PageRequest::maxPageBytes));
+    } else if (!fetch(rule.node_url, body, note, error)) {
+        return false;
+    }
+    const AttentionData followed{site, node, rule.node_url, rule.rules};
+    parsePage(decodePage(body), followed, nullptr, tasks);
+    return true;
+}
+
+QByteArray jsonLine(const TaskData &task)
+{
+    const QJsonObject object{{QStringLiteral("site_name"), task.site_name},   {QStringLiteral("note_name"), task.note_name},
+                             {QStringLiteral("task_name"), task.task_name},   {QStringLiteral("task_price"), task.task_price},
+                             {QStringLiteral("task_url"), task.task_url},     {QStringLiteral("note_url"), task.note_url}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+} // namespace TryNode
