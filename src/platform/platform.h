@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstddef>
+
 // The operating-system services the program uses, behind one small interface.
 namespace Platform {
 
@@ -13,6 +15,10 @@ QString programDirectory();
 
 // Hands freed heap pages back to the system.
 void trimWorkingSet();
+
+// Hints that the large buffer at data, fresh and untouched, is about to be filled at once, so the system can back it
+// with large pages instead of faulting it in 4 KiB at a time. Harmless where unsupported.
+void adviseLargeBuffer(void *data, size_t bytes);
 
 // Claims the per-session instance named by key. True when this process now holds it (until exit), false when
 // another live process holds it. A holder that died never blocks a later claim.

@@ -8,6 +8,9 @@
 
 #include <memory>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -28,6 +31,20 @@ void trimWorkingSet()
 {
 #ifdef __GLIBC__
     malloc_trim(0);
+#endif
+}
+
+void adviseLargeBuffer(void *data, size_t bytes)
+{
+#ifdef MADV_HUGEPAGE
+    const auto page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t begin = (uintptr_t(data) + page - 1) & ~(page - 1);
+    const uintptr_t end = (uintptr_t(data) + bytes) & ~(page - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(bytes);
 #endif
 }
 

@@ -1,23 +1,69 @@
 #include "pages.h"
 
+#include "platform.h"
+
 #include <QStringDecoder>
+#include <QStringMatcher>
+
+#include <array>
 
 namespace {
 
 enum Marker { TableBegin, TableEnd, RowBegin, RowEnd, UrlBegin, UrlEnd, TitleBegin, TitleEnd, PriceBegin, PriceEnd };
 
-// The text between the first begin marker in text and the first end marker after it; false when either is missing.
-bool enclosed(QStringView text, QStringView begin, QStringView end, QStringView &out)
+// Finds one marker, case-sensitively; an empty marker is found where the search starts. Set up once per page, so
+// that the search tables are not rebuilt for every row.
+class Finder
 {
-    const qsizetype b = text.indexOf(begin);
+public:
+    explicit Finder(const QString &marker)
+        : m_matcher(marker), m_size(marker.size()), m_first(marker.isEmpty() ? QChar() : marker.front())
+    {
+    }
+
+    qsizetype size() const { return m_size; }
+    qsizetype in(QStringView text, qsizetype from = 0) const
+    {
+        if (m_size == 0)
+            return from <= text.size() ? from : -1;
+        if (m_size == 1)
+            return text.indexOf(m_first, from);
+        return m_matcher.indexIn(text, from);
+    }
+
+private:
+    QStringMatcher m_matcher;
+    qsizetype m_size;
+    QChar m_first;
+};
+
+// The text between the first begin marker in text and the first end marker after it; false when either is missing.
+bool enclosed(QStringView text, const Finder &begin, const Finder &end, QStringView &out)
+{
+    const qsizetype b = begin.in(text);
     if (b < 0)
         return false;
     const QStringView rest = text.sliced(b + begin.size());
-    const qsizetype e = rest.indexOf(end);
+    const qsizetype e = end.in(rest);
     if (e < 0)
         return false;
     out = rest.first(e);
     return true;
+}
+
+// Pages above this size are decoded into a buffer marked for large pages: faulting in a fresh 32 MiB of UTF-16
+// 4 KiB at a time costs more than the decoding itself.
+constexpr qsizetype largePageBytes = 4 * 1024 * 1024;
+
+QString decodeLarge(const QByteArray &bytes, QStringDecoder &decoder)
+{
+    QString text;
+    // A UTF-16 text never has more units than its source has bytes, in UTF-8 and in GBK alike.
+    text.resize(bytes.size());
+    Platform::adviseLargeBuffer(text.data(), size_t(bytes.size()) * sizeof(QChar));
+    const QChar *end = decoder.appendToBuffer(text.data(), bytes);
+    text.truncate(end - text.constData());
+    return text;
 }
 
 } // namespace
@@ -33,10 +79,11 @@ QString decodePage(const QByteArray &bytes)
             ++q;
         utf8 = bytes.mid(q, 5).toUpper() == "UTF-8";
     }
-    if (utf8)
-        return QString::fromUtf8(bytes);
-    QStringDecoder gbk("GBK");
-    return gbk(bytes);
+    if (bytes.size() < largePageBytes)
+        return utf8 ? QString::fromUtf8(bytes) : QStringDecoder("GBK")(bytes);
+    // Default flags: a leading byte order mark is dropped, as QString::fromUtf8 drops it.
+    QStringDecoder decoder = utf8 ? QStringDecoder(QStringDecoder::Utf8) : QStringDecoder("GBK");
+    return decodeLarge(bytes, decoder);
 }
 
 QString replaceEntities(QString text)
@@ -48,8 +95,11 @@ QString replaceEntities(QString text)
         {QStringLiteral("&quot;"), QStringLiteral("\"")}, {QStringLiteral("&#160;"), QStringLiteral(" ")}};
     if (!text.contains(QLatin1Char('&')))
         return text;
-    for (const auto &[entity, replacement] : entities)
-        text.replace(entity, replacement);
+    for (const auto &[entity, replacement] : entities) {
+        // Most titles hold none of them; replace() would set up a search table for each step.
+        if (text.indexOf(entity) >= 0)
+            text.replace(entity, replacement);
+    }
     return text;
 }
 
@@ -78,35 +128,36 @@ void parsePage(const QString &text, const AttentionData &node, const std::functi
     if (m[RowEnd].isEmpty())
         return;
 
+    std::array<Finder, 10> find = {Finder(m[0]), Finder(m[1]), Finder(m[2]), Finder(m[3]), Finder(m[4]),
+                                   Finder(m[5]), Finder(m[6]), Finder(m[7]), Finder(m[8]), Finder(m[9])};
+
     // The table: from the first table_begin (or the start) to the first table_end at or after it (or the end).
     QStringView page(text);
-    qsizetype start = 0;
-    if (!m[TableBegin].isEmpty())
-        start = qMax<qsizetype>(0, page.indexOf(m[TableBegin]));
+    const qsizetype start = qMax<qsizetype>(0, find[TableBegin].in(page));
     qsizetype end = page.size();
-    if (!m[TableEnd].isEmpty()) {
-        const qsizetype found = page.indexOf(m[TableEnd], start);
+    if (find[TableEnd].size() > 0) {
+        const qsizetype found = find[TableEnd].in(page, start);
         if (found >= 0)
             end = found;
     }
     page = page.sliced(start, end - start);
 
     // Rows are consumed by moving through the page, never by copying what is left of it.
-    const bool withPrice = !m[PriceBegin].isEmpty() && !m[PriceEnd].isEmpty();
-    const bool withUrl = !m[UrlBegin].isEmpty() && !m[UrlEnd].isEmpty();
+    const bool withPrice = find[PriceBegin].size() > 0 && find[PriceEnd].size() > 0;
+    const bool withUrl = find[UrlBegin].size() > 0 && find[UrlEnd].size() > 0;
     qsizetype position = 0;
     for (;;) {
-        const qsizetype rb = page.indexOf(m[RowBegin], position);
+        const qsizetype rb = find[RowBegin].in(page, position);
         if (rb < 0)
             break;
-        const qsizetype re = page.indexOf(m[RowEnd], rb);
+        const qsizetype re = find[RowEnd].in(page, rb);
         if (re < 0)
             break;
         const QStringView row = page.sliced(rb, re - rb);
-        position = re + m[RowEnd].size();
+        position = re + find[RowEnd].size();
 
         QStringView title;
-        if (!enclosed(row, m[TitleBegin], m[TitleEnd], title))
+        if (!enclosed(row, find[TitleBegin], find[TitleEnd], title))
             continue;
         title = title.trimmed();
         if (title.isEmpty())
@@ -118,11 +169,11 @@ void parsePage(const QString &text, const AttentionData &node, const std::functi
         task.note_name = node.note_name;
         task.note_url = node.node_url;
         QStringView part;
-        if (withPrice && enclosed(row, m[PriceBegin], m[PriceEnd], part)) {
+        if (withPrice && enclosed(row, find[PriceBegin], find[PriceEnd], part)) {
             QString price = part.isEmpty() ? QString() : replaceEntities(part.toString());
             task.task_price = price.remove(QLatin1Char(' ')).trimmed();
         }
-        if (withUrl && enclosed(row, m[UrlBegin], m[UrlEnd], part))
+        if (withUrl && enclosed(row, find[UrlBegin], find[UrlEnd], part))
             task.task_url = completeUrl(part.trimmed().toString(), node.node_url);
         if (isKnown && isKnown(task))
             continue;

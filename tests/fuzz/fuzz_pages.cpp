@@ -18,12 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string page = provider.ConsumeRemainingBytesAsString();
     QList<TaskData> tasks;
     qsizetype asked = 0;
-    parsePage(decodePage(QByteArray(page.data(), qsizetype(page.size()))), node,
-              [&asked](const TaskData &task) {
-                  ++asked;
-                  return task.task_name.size() % 2 == 1;
-              },
-              tasks);
+    parsePage(
+        decodePage(QByteArray(page.data(), qsizetype(page.size()))), node,
+        [&asked](const TaskData &task) {
+            ++asked;
+            return task.task_name.size() % 2 == 1;
+        },
+        tasks);
     // Every task comes from a row that was checked, and carries the node's fields.
     if (tasks.size() > asked)
         __builtin_trap();

@@ -1,5 +1,6 @@
 #include "pages.h"
 
+#include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTest>
 
@@ -46,6 +47,7 @@ class TestPages : public QObject
 private slots:
     void charsetChoice_data();
     void charsetChoice();
+    void largePagesDecodeAlike();
     void tableCut();
     void rowLoop();
     void emptyRowEndYieldsNothing();
@@ -82,6 +84,30 @@ void TestPages::charsetChoice()
     if (head == "<html>")
         QVERIFY(!decodePage(head + gbk(text)).endsWith(text));
     QVERIFY(decodePage(QByteArray()).isEmpty());
+}
+
+void TestPages::largePagesDecodeAlike()
+{
+    // Pages from 4 MiB on take another decoding path; the text must be the same as for a small page.
+    const QByteArray row = QByteArray("<li><b>网站 \xff\xfe broken \xe4\xb8</b></li>\n");
+    QByteArray big = QByteArray("\xef\xbb\xbf<meta charset=utf-8><ul>");
+    while (big.size() < 5 * 1024 * 1024)
+        big += row;
+    big += "<li><b>末尾</b></li></ul>";
+    QCOMPARE(decodePage(big), QString::fromUtf8(big));
+    QVERIFY(decodePage(big).startsWith(QStringLiteral("<meta")));
+    QCOMPARE(decodePage(big.left(4096)), QString::fromUtf8(big.left(4096)));
+    // The same for GBK.
+    const QByteArray gbkRow = "<li><b>" + gbk(QStringLiteral("网站建设")) + "</b></li>";
+    QByteArray bigGbk = "<meta charset=gbk><ul>";
+    while (bigGbk.size() < 5 * 1024 * 1024)
+        bigGbk += gbkRow;
+    const QString text = decodePage(bigGbk);
+    QCOMPARE(text, QStringDecoder("GBK")(bigGbk));
+    QVERIFY(text.endsWith(QStringLiteral("<li><b>网站建设</b></li>")));
+    QList<TaskData> tasks;
+    parsePage(text, node(liMarkers), nullptr, tasks);
+    QCOMPARE(tasks.size(), (bigGbk.size() - 22) / gbkRow.size());
 }
 
 void TestPages::tableCut()

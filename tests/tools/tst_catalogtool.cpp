@@ -8,8 +8,8 @@
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStringEncoder>
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -250,15 +250,16 @@ void TestCatalogTool::tryCutsANodePage()
                                  QStringLiteral("'>"),      QStringLiteral("</a>"),     QStringLiteral("<td>"),
                                  QStringLiteral("</td>")};
     QVERIFY(createCatalog(path));
-    QVERIFY(addCatalogNode(path, QStringLiteral("蜂巢"), QStringLiteral("Logo设计"), server.url(QStringLiteral("/list/logo")),
-                           markers));
+    QVERIFY(addCatalogNode(path, QStringLiteral("蜂巢"), QStringLiteral("Logo设计"),
+                           server.url(QStringLiteral("/list/logo")), markers));
     QVERIFY(addCatalogNode(path, QStringLiteral("蜂巢"), QStringLiteral("moved"), server.url(QStringLiteral("/moved")),
                            markers));
     // A GBK page, as one of the demo sites serves.
     QStringEncoder gbk("GBK");
     TestHttpServer::Response list;
-    list.body = gbk(QStringLiteral("<meta charset=gbk><table><tr><a href='/t/1'>企业 Logo &amp; 名片</a><td>500 元</td></tr>"
-                                   "<tr><a href='t/2'>网站</a></tr></table>"));
+    list.body =
+        gbk(QStringLiteral("<meta charset=gbk><table><tr><a href='/t/1'>企业 Logo &amp; 名片</a><td>500 元</td></tr>"
+                           "<tr><a href='t/2'>网站</a></tr></table>"));
     server.setResponse(QStringLiteral("/list/logo"), list);
     TestHttpServer::Response moved;
     moved.status = 301;
@@ -280,8 +281,8 @@ void TestCatalogTool::tryCutsANodePage()
              server.url(QStringLiteral("/t/2")));
     // The engine's request: its user agent, no redirections.
     const QList<TestHttpServer::Header> headers = server.requests().first().headers;
-    QVERIFY(headers.contains(TestHttpServer::Header(
-        "User-Agent", "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)")));
+    QVERIFY(headers.contains(
+        TestHttpServer::Header("User-Agent", "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)")));
 
     // A saved page gives the same lines.
     const QString saved = m_dir.filePath(QStringLiteral("saved.html"));

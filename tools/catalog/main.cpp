@@ -92,7 +92,8 @@ int main(int argc, char **argv)
         return dump(args[1]);
     if (command == QStringLiteral("check") && args.size() == 2)
         return check(args[1]);
-    if (command == QStringLiteral("try") && (args.size() == 4 || (args.size() == 6 && args[4] == QStringLiteral("--page"))))
+    if (command == QStringLiteral("try") &&
+        (args.size() == 4 || (args.size() == 6 && args[4] == QStringLiteral("--page"))))
         return tryNode(args);
     std::fputs(usage, stderr);
     return 2;

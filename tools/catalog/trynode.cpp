@@ -98,9 +98,10 @@ bool run(const QString &catalogPath, const QString &site, const QString &node, c
 
 QByteArray jsonLine(const TaskData &task)
 {
-    const QJsonObject object{{QStringLiteral("site_name"), task.site_name},   {QStringLiteral("note_name"), task.note_name},
-                             {QStringLiteral("task_name"), task.task_name},   {QStringLiteral("task_price"), task.task_price},
-                             {QStringLiteral("task_url"), task.task_url},     {QStringLiteral("note_url"), task.note_url}};
+    const QJsonObject object{
+        {QStringLiteral("site_name"), task.site_name}, {QStringLiteral("note_name"), task.note_name},
+        {QStringLiteral("task_name"), task.task_name}, {QStringLiteral("task_price"), task.task_price},
+        {QStringLiteral("task_url"), task.task_url},   {QStringLiteral("note_url"), task.note_url}};
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 

@@ -1,0 +1,129 @@
+// One whole scan pass: 50 followed nodes on a local server, each answering after 100 ms with 200 rows, against a
+// history of 100,000 rows. Reports the pass's wall time and the CPU time of the thread that runs it.
+#include "pagegen.h"
+#include "paths.h"
+#include "scantask.h"
+#include "testenv.h"
+#include "testhttpserver.h"
+#include "userdb.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <benchmark/benchmark.h>
+
+#include <ctime>
+#include <memory>
+
+namespace {
+
+constexpr int nodeCount = 50;
+constexpr int rowsPerPage = 200;
+
+double threadCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+struct Setup
+{
+    TempDataDir dir;
+    TestHttpServer server;
+    QString catalog = appFilePath(QStringLiteral("sdb.dll"));
+
+    Setup()
+    {
+        QFile::remove(catalog);
+        createCatalog(catalog);
+        QList<AttentionPair> followed;
+        for (int n = 0; n < nodeCount; ++n) {
+            const QString node = QStringLiteral("node%1").arg(n);
+            addCatalogNode(catalog, QStringLiteral("站"), node, server.url(QLatin1Char('/') + node), benchMarkers);
+            followed.append({QStringLiteral("站"), node});
+        }
+        UserDb db;
+        db.setAttention(followed);
+        // A history of 100,000 other tasks.
+        QList<TaskData> history;
+        for (int i = 0; i < 100000; ++i) {
+            history.append(TaskData{QStringLiteral("站"), QStringLiteral("node%1").arg(i % nodeCount),
+                                    QStringLiteral("历史任务 %1").arg(i), QStringLiteral("%1元").arg(i % 5000),
+                                    QStringLiteral("http://127.0.0.1/old/%1").arg(i), QString(), 0});
+            if (history.size() == 10000) {
+                db.addTasks(history);
+                history.clear();
+            }
+        }
+    }
+    ~Setup() { QFile::remove(catalog); }
+
+    // Every node's page: 200 rows, fresh serials when fresh is set.
+    void serve(int firstSerial)
+    {
+        for (int n = 0; n < nodeCount; ++n) {
+            TestHttpServer::Response response;
+            response.delayMs = 100;
+            response.body = benchPage(qsizetype(rowsPerPage) * 1024, 1024, firstSerial + n * rowsPerPage);
+            server.setResponse(QStringLiteral("/node%1").arg(n), response);
+        }
+    }
+};
+
+Setup &setup()
+{
+    static Setup instance;
+    return instance;
+}
+
+void pass(benchmark::State &state, bool fresh)
+{
+    Setup &s = setup();
+    ScanTask engine;
+    if (!engine.init()) {
+        state.SkipWithError("the engine did not start");
+        return;
+    }
+    int serial = 10000000;
+    s.serve(serial);
+    if (!fresh)
+        engine.scan(); // the tasks are known from now on
+    double cpu = 0;
+    for (auto _ : state) {
+        if (fresh) {
+            state.PauseTiming();
+            serial += nodeCount * rowsPerPage;
+            s.serve(serial);
+            state.ResumeTiming();
+        }
+        const double before = threadCpuSeconds();
+        engine.scan();
+        cpu += threadCpuSeconds() - before;
+    }
+    state.counters["scan_thread_cpu_ms"] = benchmark::Counter(cpu * 1000 / double(state.iterations()));
+}
+
+// Every row of every page is new: 10,000 lookups, one batch of 10,000 announced and stored.
+void BM_PassAllNew(benchmark::State &state)
+{
+    pass(state, true);
+}
+BENCHMARK(BM_PassAllNew)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+// The usual pass: every row already seen, 10,000 lookups and nothing announced.
+void BM_PassAllKnown(benchmark::State &state)
+{
+    pass(state, false);
+}
+BENCHMARK(BM_PassAllKnown)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
