@@ -59,13 +59,8 @@ void TestPaths::dataDirectoryRace()
     TempDataDir dir;
     const QString expected = dir.root() + QStringLiteral("/data/Kestrow/udb.dll");
     QList<QString> results(8);
-    std::vector<std::unique_ptr<QThread>> threads;
-    for (int i = 0; i < results.size(); ++i)
-        threads.emplace_back(QThread::create([&results, i] { results[i] = dataFilePath(QStringLiteral("udb.dll")); }));
-    for (auto &thread : threads)
-        thread->start();
-    for (auto &thread : threads)
-        QVERIFY(thread->wait(QDeadlineTimer(30000)));
+    QVERIFY(runConcurrently(int(results.size()),
+                            [&results](int i) { results[i] = dataFilePath(QStringLiteral("udb.dll")); }));
     for (const QString &result : results)
         QCOMPARE(result, expected);
 }

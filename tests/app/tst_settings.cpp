@@ -166,28 +166,22 @@ void TestSettings::manyThreadsAtOnce()
     constexpr int threads = 8;
     constexpr int rounds = 80;
     std::atomic<int> failures{0};
-    std::vector<std::unique_ptr<QThread>> workers;
-    for (int t = 0; t < threads; ++t) {
-        workers.emplace_back(QThread::create([&, t] {
-            UserDb own;
-            const QString key = QStringLiteral("own%1").arg(t);
-            for (int i = 0; i < rounds; ++i) {
-                setSetting(key, QString::number(i));
-                if (setting(key) != QString::number(i))
-                    ++failures;
-                setSetting(QStringLiteral("shared"), QStringLiteral("%1-%2").arg(t).arg(i));
-                if (setting(QStringLiteral("scan_interval")) != QStringLiteral("180"))
-                    ++failures;
-                setting(QStringLiteral("miss%1").arg(i), QStringLiteral("d"));
-                if (!own.setAttention({{QStringLiteral("s%1").arg(t), QStringLiteral("n")}}))
-                    ++failures;
-                own.attentionMap();
-            }
-        }));
-        workers.back()->start();
-    }
-    for (auto &worker : workers)
-        QVERIFY(worker->wait(QDeadlineTimer(120000)));
+    QVERIFY(runConcurrently(threads, [&](int t) {
+        UserDb own;
+        const QString key = QStringLiteral("own%1").arg(t);
+        for (int i = 0; i < rounds; ++i) {
+            setSetting(key, QString::number(i));
+            if (setting(key) != QString::number(i))
+                ++failures;
+            setSetting(QStringLiteral("shared"), QStringLiteral("%1-%2").arg(t).arg(i));
+            if (setting(QStringLiteral("scan_interval")) != QStringLiteral("180"))
+                ++failures;
+            setting(QStringLiteral("miss%1").arg(i), QStringLiteral("d"));
+            if (!own.setAttention({{QStringLiteral("s%1").arg(t), QStringLiteral("n")}}))
+                ++failures;
+            own.attentionMap();
+        }
+    }));
     QCOMPARE(failures.load(), 0);
     for (int t = 0; t < threads; ++t)
         QCOMPARE(stored(*m_dir, QStringLiteral("own%1").arg(t)), QString::number(rounds - 1));

@@ -1,4 +1,5 @@
 #include "pages.h"
+#include "tasktitles.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -22,14 +23,6 @@ QList<TaskData> parse(const QString &page, const AttentionData &n = node(liMarke
     QList<TaskData> tasks;
     parsePage(page, n, nullptr, tasks);
     return tasks;
-}
-
-QStringList titles(const QList<TaskData> &tasks)
-{
-    QStringList result;
-    for (const TaskData &task : tasks)
-        result << task.task_name;
-    return result;
 }
 
 QByteArray gbk(const QString &text)
@@ -114,19 +107,19 @@ void TestPages::tableCut()
 {
     // Rows outside the table are not seen; a missing or empty marker leaves that side uncut.
     const QString page = QStringLiteral("<li><b>before</b></li><ul><li><b>in</b></li></ul><li><b>after</b></li>");
-    QCOMPARE(titles(parse(page)), QStringList{QStringLiteral("in")});
+    QCOMPARE(taskTitles(parse(page)), QStringList{QStringLiteral("in")});
     QStringList markers = liMarkers;
     markers[0] = QStringLiteral("<nowhere>");
-    QCOMPARE(titles(parse(page, node(markers))), (QStringList{QStringLiteral("before"), QStringLiteral("in")}));
+    QCOMPARE(taskTitles(parse(page, node(markers))), (QStringList{QStringLiteral("before"), QStringLiteral("in")}));
     markers[1] = QString();
-    QCOMPARE(titles(parse(page, node(markers))),
+    QCOMPARE(taskTitles(parse(page, node(markers))),
              (QStringList{QStringLiteral("before"), QStringLiteral("in"), QStringLiteral("after")}));
     markers[0] = QStringLiteral("<ul>");
     markers[1] = QStringLiteral("<nowhere>");
-    QCOMPARE(titles(parse(page, node(markers))), (QStringList{QStringLiteral("in"), QStringLiteral("after")}));
+    QCOMPARE(taskTitles(parse(page, node(markers))), (QStringList{QStringLiteral("in"), QStringLiteral("after")}));
     // The end is searched from the start of the begin marker, so a marker that is both finds an empty table.
     markers[1] = QStringLiteral("<ul>");
-    QCOMPARE(titles(parse(page, node(markers))), QStringList());
+    QCOMPARE(taskTitles(parse(page, node(markers))), QStringList());
 }
 
 void TestPages::rowLoop()
@@ -135,10 +128,10 @@ void TestPages::rowLoop()
     QStringList markers = liMarkers;
     markers[2] = QString();
     markers[3] = QStringLiteral("<hr>");
-    QCOMPARE(titles(parse(QStringLiteral("<ul><b>a</b><hr>text <b>b</b><hr><b>c</b></ul>"), node(markers))),
+    QCOMPARE(taskTitles(parse(QStringLiteral("<ul><b>a</b><hr>text <b>b</b><hr><b>c</b></ul>"), node(markers))),
              (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
     // Rows without a title are consumed and skipped; everything after the last complete row is ignored.
-    QCOMPARE(titles(parse(QStringLiteral("<ul><li>none</li><li><b>x</b></li><li><b>open</ul>"))),
+    QCOMPARE(taskTitles(parse(QStringLiteral("<ul><li>none</li><li><b>x</b></li><li><b>open</ul>"))),
              QStringList{QStringLiteral("x")});
     // The same task twice on one page gives two tasks.
     const QList<TaskData> twice = parse(QStringLiteral("<ul><li><b>t</b><i>1</i></li><li><b>t</b><i>1</i></li></ul>"));
@@ -257,7 +250,7 @@ void TestPages::historyCheckPerRow()
         },
         tasks);
     QCOMPARE(asked, (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
-    QCOMPARE(titles(tasks), (QStringList{QString(), QStringLiteral("a"), QStringLiteral("c")}));
+    QCOMPARE(taskTitles(tasks), (QStringList{QString(), QStringLiteral("a"), QStringLiteral("c")}));
 }
 
 QTEST_GUILESS_MAIN(TestPages)

@@ -2,6 +2,7 @@
 #include "scantask.h"
 #include "settings.h"
 #include "taskthread.h"
+#include "tasktitles.h"
 #include "testenv.h"
 #include "testhttpserver.h"
 
@@ -32,14 +33,6 @@ TestHttpServer::Response ok(const QStringList &titles)
     TestHttpServer::Response response;
     response.body = page(titles);
     return response;
-}
-
-QStringList titles(const QList<TaskData> &tasks)
-{
-    QStringList result;
-    for (const TaskData &task : tasks)
-        result << task.task_name;
-    return result;
 }
 
 // One scan thread with its batches collected on the test's thread.
@@ -139,7 +132,7 @@ void TestScanTask::firstPassStartsAtOnce()
     // The interval is 100 s here: the batch can only come from the pass that starts with the run.
     QTRY_COMPARE_WITH_TIMEOUT(scanner.batches.size(), 1, 10000);
     const QList<TaskData> batch = scanner.batches.first();
-    QCOMPARE(titles(batch), (QStringList{QStringLiteral("一"), QStringLiteral("二")}));
+    QCOMPARE(taskTitles(batch), (QStringList{QStringLiteral("一"), QStringLiteral("二")}));
     QCOMPARE(batch[0].task_price, QStringLiteral("9元"));
     QCOMPARE(batch[0].task_url,
              m_server->url(QStringLiteral("/t/") + QString::fromLatin1(QStringLiteral("一").toUtf8().toHex())));
@@ -168,7 +161,7 @@ void TestScanTask::batchFollowsFinishingOrder()
     Scanner scanner;
     scanner.start();
     QTRY_COMPARE_WITH_TIMEOUT(scanner.batches.size(), 1, 10000);
-    QCOMPARE(titles(scanner.batches.first()),
+    QCOMPARE(taskTitles(scanner.batches.first()),
              (QStringList{QStringLiteral("B1"), QStringLiteral("A1"), QStringLiteral("A2")}));
     QCOMPARE(scanner.batches.first().first().note_name, QStringLiteral("b"));
     scanner.stop();
@@ -187,7 +180,7 @@ void TestScanTask::hangingNodeEndsThePassAtTheCap()
     QTest::qWait(1000);
     QCOMPARE(scanner.batches.size(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(scanner.batches.size(), 1, 10000);
-    QCOMPARE(titles(scanner.batches.first()), QStringList{QStringLiteral("A1")});
+    QCOMPARE(taskTitles(scanner.batches.first()), QStringList{QStringLiteral("A1")});
     scanner.stop();
 }
 
@@ -203,7 +196,7 @@ void TestScanTask::redirectionsAreNotFollowed()
     Scanner scanner;
     scanner.start();
     QTRY_COMPARE_WITH_TIMEOUT(scanner.batches.size(), 1, 10000);
-    QCOMPARE(titles(scanner.batches.first()), QStringList{QStringLiteral("A1")});
+    QCOMPARE(taskTitles(scanner.batches.first()), QStringList{QStringLiteral("A1")});
     scanner.stop();
     QVERIFY(!m_server->requestedPaths().contains(QStringLiteral("/target")));
 }
@@ -272,7 +265,7 @@ void TestScanTask::laterPassesAnnounceOnlyNewTasks()
     changed.body.replace("<b>A2</b></a><i>9 元</i>", "<b>A2</b></a><i>19 元</i>");
     m_server->setResponse(QStringLiteral("/a"), changed);
     QTRY_COMPARE_WITH_TIMEOUT(scanner.batches.size(), 2, 10000);
-    QCOMPARE(titles(scanner.batches[1]), (QStringList{QStringLiteral("A0"), QStringLiteral("A2")}));
+    QCOMPARE(taskTitles(scanner.batches[1]), (QStringList{QStringLiteral("A0"), QStringLiteral("A2")}));
     QCOMPARE(scanner.batches[1][1].task_price, QStringLiteral("19元"));
     scanner.stop();
 }
@@ -315,7 +308,7 @@ void TestScanTask::oversizedPageIsAbandoned()
     scanner.start();
     QTRY_COMPARE_WITH_TIMEOUT(scanner.batches.size(), 1, 30000);
     QVERIFY2(elapsed.elapsed() < 3500, "the pass waited for the whole oversized body");
-    QStringList found = titles(scanner.batches.first());
+    QStringList found = taskTitles(scanner.batches.first());
     found.sort();
     QCOMPARE(found, (QStringList{QStringLiteral("A1"), QStringLiteral("L1")}));
     scanner.stop();

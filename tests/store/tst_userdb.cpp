@@ -195,28 +195,22 @@ void TestUserDb::concurrentConnections()
     constexpr int threads = 8;
     constexpr int rounds = 60;
     std::atomic<int> failures{0};
-    std::vector<std::unique_ptr<QThread>> workers;
-    for (int t = 0; t < threads; ++t) {
-        workers.emplace_back(QThread::create([&, t] {
-            UserDb own;
-            const QString key = QStringLiteral("thread%1").arg(t);
-            for (int i = 0; i < rounds; ++i) {
-                UserDb &db = (i % 2) ? shared : own;
-                if (!db.setConfig(key, QString::number(i)))
-                    ++failures;
-                if (db.config(key, QString()) != QString::number(i))
-                    ++failures;
-                if (t % 2 == 0 && !db.setAttention(pairs({{"site", "node"}, {"site", "other"}})))
-                    ++failures;
-                const int rows = int(db.attentionList().size());
-                if (rows != 0 && rows != 2)
-                    ++failures;
-            }
-        }));
-        workers.back()->start();
-    }
-    for (auto &worker : workers)
-        QVERIFY(worker->wait(QDeadlineTimer(120000)));
+    QVERIFY(runConcurrently(threads, [&](int t) {
+        UserDb own;
+        const QString key = QStringLiteral("thread%1").arg(t);
+        for (int i = 0; i < rounds; ++i) {
+            UserDb &db = (i % 2) ? shared : own;
+            if (!db.setConfig(key, QString::number(i)))
+                ++failures;
+            if (db.config(key, QString()) != QString::number(i))
+                ++failures;
+            if (t % 2 == 0 && !db.setAttention(pairs({{"site", "node"}, {"site", "other"}})))
+                ++failures;
+            const int rows = int(db.attentionList().size());
+            if (rows != 0 && rows != 2)
+                ++failures;
+        }
+    }));
     QCOMPARE(failures.load(), 0);
     UserDb fresh;
     for (int t = 0; t < threads; ++t)

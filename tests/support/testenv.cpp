@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QThread>
 #include <sqlite3.h>
 
 TempDataDir::TempDataDir() : m_oldDataHome(qgetenv("XDG_DATA_HOME"))
@@ -89,4 +90,20 @@ bool addCatalogNode(const QString &path, const QString &site, const QString &nod
                              .arg(siteKey)) &&
            rawExec(path, QStringLiteral("INSERT INTO tb_node VALUES(%1, %2, %3, %4);")
                              .arg(siteKey, encodedBlob(node), encodedText(url), values.join(QStringLiteral(", "))));
+}
+
+bool runConcurrently(int threads, const std::function<void(int)> &body, int timeoutMs)
+{
+    std::vector<QThread *> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.push_back(QThread::create(body, t));
+    for (QThread *worker : workers)
+        worker->start();
+    const QDeadlineTimer deadline(timeoutMs);
+    bool finished = true;
+    for (QThread *worker : workers)
+        finished = worker->wait(deadline) && finished;
+    if (finished)
+        qDeleteAll(workers);
+    return finished;
 }

@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
+
 // A private per-user data root for one test: points XDG_DATA_HOME at a fresh temporary directory and puts the
 // previous value back when it goes away.
 class TempDataDir
@@ -39,3 +41,7 @@ QString encodedText(const QString &text);
 // Adds one site (if new) and one node with the given page address and ten markers to the catalogue at path.
 bool addCatalogNode(const QString &path, const QString &site, const QString &node, const QString &url,
                     const QStringList &markers);
+
+// Runs body(0) … body(threads - 1) on that many threads at once; false when they are not all done within
+// timeoutMs (a deadlock), in which case the threads are left running.
+bool runConcurrently(int threads, const std::function<void(int)> &body, int timeoutMs = 120000);
