@@ -1,0 +1,3 @@
+#include "tmainwindow.h"
+
+TMainWindow::TMainWindow(QWidget *parent, Qt::WindowFlags flags) : TFramed<QMainWindow>(parent, flags, Qt::Window) {}
