@@ -1,5 +1,6 @@
-// Paints the favicons and logos of the demo catalogue's sites into examples/demo/images.
-// Usage: QT_QPA_PLATFORM=offscreen kestrow-demo-images OUTPUT_DIR   (needs the WenQuanYi Micro Hei font)
+// Paints the program's tray icons and the demo catalogue's favicons and logos.
+// Usage: QT_QPA_PLATFORM=offscreen kestrow-images app resources/
+//        QT_QPA_PLATFORM=offscreen kestrow-images demo examples/demo/images   (needs the WenQuanYi Micro Hei font)
 #include <QDir>
 #include <QFont>
 #include <QGuiApplication>
@@ -60,16 +61,57 @@ QImage logo(const DemoSite &site)
     return image;
 }
 
+// The tray icon: a blue disc with a white falcon's eye; paused, the disc is grey with two bars.
+QImage trayIcon(bool paused)
+{
+    QImage image(32, 32, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(paused ? QColor(150, 150, 150) : QColor(56, 162, 219));
+    painter.drawEllipse(QRectF(1, 1, 30, 30));
+    painter.setBrush(Qt::white);
+    if (paused) {
+        painter.drawRoundedRect(QRectF(10, 9, 4, 14), 1, 1);
+        painter.drawRoundedRect(QRectF(18, 9, 4, 14), 1, 1);
+        return image;
+    }
+    QPainterPath eye;
+    eye.moveTo(5, 16);
+    eye.quadTo(16, 4, 27, 16);
+    eye.quadTo(16, 28, 5, 16);
+    painter.drawPath(eye);
+    painter.setBrush(QColor(56, 162, 219));
+    painter.drawEllipse(QRectF(12, 12, 8, 8));
+    painter.setBrush(QColor(20, 40, 60));
+    painter.drawEllipse(QRectF(14.5, 14.5, 3, 3));
+    return image;
+}
+
+bool paintAppIcons(const QDir &out)
+{
+    return trayIcon(false).save(out.filePath(QStringLiteral("kestrow.png"))) &&
+           trayIcon(true).save(out.filePath(QStringLiteral("pause.png")));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: kestrow-demo-images OUTPUT_DIR\n");
+    const QString mode = argc == 3 ? QString::fromLatin1(argv[1]) : QString();
+    if (mode != QLatin1String("app") && mode != QLatin1String("demo")) {
+        std::fprintf(stderr, "usage: kestrow-images app|demo OUTPUT_DIR\n");
         return 2;
     }
-    const QDir out(QString::fromLocal8Bit(argv[1]));
+    const QDir out(QString::fromLocal8Bit(argv[2]));
+    if (mode == QLatin1String("app")) {
+        if (paintAppIcons(out))
+            return 0;
+        std::fprintf(stderr, "cannot write into %s\n", argv[2]);
+        return 1;
+    }
     const DemoSite sites[] = {{"eagle", "鹰眼众包", "鹰", QColor(0xd9, 0x4f, 0x2b)},
                               {"hive", "蜂巢威客", "蜂", QColor(0xe0, 0x9b, 0x12)},
                               {"spark", "星火任务网", "星", QColor(0x2b, 0x6c, 0xd9)}};
@@ -77,7 +119,7 @@ int main(int argc, char **argv)
         const QString id = QString::fromLatin1(site.id);
         if (!favicon(site).save(out.filePath(id + QStringLiteral("-favicon.png"))) ||
             !logo(site).save(out.filePath(id + QStringLiteral("-logo.png")))) {
-            std::fprintf(stderr, "cannot write into %s\n", argv[1]);
+            std::fprintf(stderr, "cannot write into %s\n", argv[2]);
             return 1;
         }
     }
