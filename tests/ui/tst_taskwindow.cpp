@@ -12,8 +12,13 @@ namespace {
 
 TaskData task(const QString &title, const QString &price = QStringLiteral("500元"))
 {
-    return TaskData{QStringLiteral("鹰眼众包"), QStringLiteral("平面设计"), title, price,
-                    QStringLiteral("http://127.0.0.1:8731/t/") + title, QStringLiteral("http://127.0.0.1:8731/l"), 0};
+    return TaskData{QStringLiteral("鹰眼众包"),
+                    QStringLiteral("平面设计"),
+                    title,
+                    price,
+                    QStringLiteral("http://127.0.0.1:8731/t/") + title,
+                    QStringLiteral("http://127.0.0.1:8731/l"),
+                    0};
 }
 
 struct Popup
@@ -44,7 +49,8 @@ private slots:
 void TestTaskWindow::pagingWrapsAround()
 {
     Popup popup;
-    popup.window->pushTasks({task(QStringLiteral("一")), task(QStringLiteral("二"), QString()), task(QStringLiteral("三"))});
+    popup.window->pushTasks(
+        {task(QStringLiteral("一")), task(QStringLiteral("二"), QString()), task(QStringLiteral("三"))});
     popup.window->show();
     QCOMPARE(popup.text("pageLabel"), QStringLiteral("1 / 3"));
     QCOMPARE(popup.text("taskLink"), QStringLiteral("一"));

@@ -1,0 +1,217 @@
+#include "kestrow.h"
+#include "paths.h"
+#include "scantask.h"
+#include "settings.h"
+#include "taskthread.h"
+#include "taskwindow.h"
+#include "testenv.h"
+#include "testhttpserver.h"
+#include "updatethread.h"
+#include "userdb.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QStyleHints>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+QImage iconImage(const QIcon &icon)
+{
+    return icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+TaskData task(const QString &title)
+{
+    return TaskData{QStringLiteral("站"),
+                    QStringLiteral("节点"),
+                    title,
+                    QStringLiteral("1元"),
+                    QStringLiteral("http://127.0.0.1/t/") + title,
+                    QString(),
+                    0};
+}
+
+} // namespace
+
+class TestKestrow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void singleClickToggles();
+    void doubleClickNeverToggles();
+    void batchesFeedOnePopup();
+    void updateQuestionIsAskedOnce();
+    void quitStopsScanBeforeUpdate();
+
+private:
+    std::unique_ptr<TempDataDir> m_dir;
+    std::unique_ptr<TestHttpServer> m_server;
+    std::unique_ptr<Kestrow> m_kestrow;
+    QString m_catalog;
+};
+
+void TestKestrow::initTestCase()
+{
+    ScanTask::setTiming(ScanTiming{2000, 10});
+    m_catalog = appFilePath(QStringLiteral("sdb.dll"));
+}
+
+void TestKestrow::init()
+{
+    m_dir = std::make_unique<TempDataDir>();
+    resetSettingsStore();
+    loadSettings();
+    // One followed node on a local server, so the scan thread keeps running between passes.
+    m_server = std::make_unique<TestHttpServer>();
+    TestHttpServer::Response empty;
+    empty.body = "<ul></ul>";
+    m_server->setResponse(QStringLiteral("/list"), empty);
+    QFile::remove(m_catalog);
+    QVERIFY(createCatalog(m_catalog));
+    QVERIFY(addCatalogNode(
+        m_catalog, QStringLiteral("站"), QStringLiteral("节点"), m_server->url(QStringLiteral("/list")),
+        {QStringLiteral("<ul>"), QStringLiteral("</ul>"), QStringLiteral("<li>"), QStringLiteral("</li>"), QString(),
+         QString(), QStringLiteral("<b>"), QStringLiteral("</b>"), QString(), QString()}));
+    QVERIFY(UserDb().setAttention({{QStringLiteral("站"), QStringLiteral("节点")}}));
+    m_kestrow = std::make_unique<Kestrow>();
+}
+
+void TestKestrow::cleanup()
+{
+    m_kestrow.reset();
+    Kestrow::setQuestionHook({});
+    m_server.reset();
+    resetSettingsStore();
+    m_dir.reset();
+    QFile::remove(m_catalog);
+}
+
+void TestKestrow::singleClickToggles()
+{
+    m_kestrow->start();
+    QVERIFY(m_kestrow->isScanning());
+    QCOMPARE(m_kestrow->tray()->toolTip(), QStringLiteral("Kestrow"));
+    // The welcome step records the version it greeted.
+    QCOMPARE(setting(QStringLiteral("use_version")), appVersion());
+    const QImage paused = QIcon(QStringLiteral(":/MainWindow/Resources/pause.png"))
+                              .pixmap(32, 32)
+                              .toImage()
+                              .convertToFormat(QImage::Format_ARGB32);
+    QVERIFY(!paused.isNull());
+
+    // A single click pauses, but only once the double-click time has passed.
+    m_kestrow->onTrayActivated(QSystemTrayIcon::Trigger);
+    QVERIFY(m_kestrow->isScanning());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_kestrow->isScanning(), 10000);
+    QCOMPARE(m_kestrow->tray()->toolTip(), QStringLiteral("Kestrow - 未运行"));
+    QCOMPARE(iconImage(m_kestrow->tray()->icon()), paused);
+    // The next resumes.
+    m_kestrow->onTrayActivated(QSystemTrayIcon::Trigger);
+    QTRY_VERIFY_WITH_TIMEOUT(m_kestrow->isScanning(), 10000);
+    QCOMPARE(m_kestrow->tray()->toolTip(), QStringLiteral("Kestrow"));
+    QVERIFY(iconImage(m_kestrow->tray()->icon()) != paused);
+    // Other reasons (context menu, middle click) change nothing.
+    m_kestrow->onTrayActivated(QSystemTrayIcon::Context);
+    m_kestrow->onTrayActivated(QSystemTrayIcon::MiddleClick);
+    QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 200);
+    QVERIFY(m_kestrow->isScanning());
+}
+
+void TestKestrow::doubleClickNeverToggles()
+{
+    m_kestrow->start();
+    m_kestrow->onTrayActivated(QSystemTrayIcon::Trigger);
+    m_kestrow->onTrayActivated(QSystemTrayIcon::DoubleClick);
+    QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() * 2 + 200);
+    QVERIFY(m_kestrow->isScanning());
+    QCOMPARE(m_kestrow->tray()->toolTip(), QStringLiteral("Kestrow"));
+}
+
+void TestKestrow::batchesFeedOnePopup()
+{
+    m_kestrow->onNewTask({});
+    QVERIFY(!m_kestrow->popup());
+    m_kestrow->onNewTask({task(QStringLiteral("一")), task(QStringLiteral("二"))});
+    TaskWindow *popup = m_kestrow->popup();
+    QVERIFY(popup && popup->isVisible());
+    m_kestrow->onNewTask({task(QStringLiteral("三"))});
+    QCOMPARE(m_kestrow->popup(), popup);
+    QCOMPARE(popup->findChild<QLabel *>(QStringLiteral("pageLabel"))->text(), QStringLiteral("1 / 3"));
+    // Closing the popup makes the controller forget it; the next batch opens a fresh one.
+    popup->close();
+    QTRY_VERIFY(!m_kestrow->popup());
+    setSetting(QStringLiteral("enable_sound"), QStringLiteral("false"));
+    m_kestrow->onNewTask({task(QStringLiteral("四"))});
+    QCOMPARE(m_kestrow->popup()->findChild<QLabel *>(QStringLiteral("pageLabel"))->text(), QStringLiteral("1 / 1"));
+}
+
+void TestKestrow::updateQuestionIsAskedOnce()
+{
+    QSignalSpy download(m_kestrow.get(), &Kestrow::downloadNewVersion);
+    int asked = 0;
+    QString question;
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    Kestrow::setQuestionHook([&](const QString &title, const QString &text) {
+        ++asked;
+        question = title + QLatin1Char('|') + text;
+        // A second result arriving while the box is open is dropped.
+        m_kestrow->onCheckNewVersionFinished(QStringLiteral("2.2.0"));
+        return answer;
+    });
+    m_kestrow->onCheckNewVersionFinished(QString());
+    QCOMPARE(asked, 0);
+    m_kestrow->onCheckNewVersionFinished(QStringLiteral("2.1.0"));
+    QCOMPARE(asked, 1);
+    QCOMPARE(question,
+             QStringLiteral("程序更新|发现新版本[Kestrow v2.1.0]是否现在进行更新?\nPS:程序将会在后台自动下载更新,"
+                            "建议选择'是'."));
+    QCOMPARE(download.size(), 0);
+    // Asked again at the next check; a yes asks for the download.
+    answer = QMessageBox::Yes;
+    m_kestrow->onCheckNewVersionFinished(QStringLiteral("2.1.0"));
+    QCOMPARE(asked, 2);
+    QCOMPARE(download.size(), 1);
+    // A failed download is ignored.
+    m_kestrow->onDownloadNewVersionFinished(QString());
+}
+
+void TestKestrow::quitStopsScanBeforeUpdate()
+{
+    m_kestrow->start();
+    QVERIFY(m_kestrow->isScanning());
+    QVERIFY(m_kestrow->housekeepingThread()->isRunning());
+    QStringList order;
+    QMutex mutex;
+    connect(
+        m_kestrow->scanThread(), &QThread::finished, this,
+        [&] {
+            QMutexLocker l(&mutex);
+            order << QStringLiteral("scan");
+        },
+        Qt::DirectConnection);
+    connect(
+        m_kestrow->housekeepingThread(), &QThread::finished, this,
+        [&] {
+            QMutexLocker l(&mutex);
+            order << QStringLiteral("update");
+        },
+        Qt::DirectConnection);
+    m_kestrow->onQuit();
+    QCOMPARE(order, (QStringList{QStringLiteral("scan"), QStringLiteral("update")}));
+    QVERIFY(!m_kestrow->isScanning());
+    QVERIFY(!m_kestrow->housekeepingThread());
+    // The repeated stops of aboutToQuit find nothing to do.
+    m_kestrow->onAboutToQuit();
+    QCOMPARE(order.size(), 2);
+}
+
+QTEST_MAIN(TestKestrow)
+#include "tst_kestrow.moc"
