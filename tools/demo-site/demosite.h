@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTimer>
+
+// The demo task sites of examples/demo: three sites in three page styles (UTF-8 list, GBK table, rows without
+// a begin marker), eight task lists, and task pages to open. New tasks appear every few seconds or minutes.
+class DemoSite : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DemoSite(QObject *parent = nullptr);
+
+    // Listens on 127.0.0.1:port; false when the port is taken.
+    bool listen(quint16 port);
+    quint16 port() const { return m_server.serverPort(); }
+    // Adds one or two tasks to a few lists every intervalMs.
+    void startNewTasks(int intervalMs);
+    // Adds tasks now; returns how many.
+    int addTasks();
+
+    // The body and content type served for path (a 404 page when there is none).
+    QByteArray page(const QString &path, QByteArray *contentType = nullptr, int *status = nullptr) const;
+
+private:
+    struct Task
+    {
+        int id;
+        QString title;
+        QString price; // may be empty
+    };
+    struct List
+    {
+        QString site;  // eagle, hive or spark
+        QString title; // shown on the page
+        QList<Task> tasks; // newest first
+    };
+
+    void answer(QTcpSocket *socket);
+    Task makeTask();
+    QByteArray eaglePage(const List &list) const;
+    QByteArray hivePage(const List &list) const;
+    QByteArray sparkPage(const List &list) const;
+
+    QTcpServer m_server;
+    QTimer m_timer;
+    QRandomGenerator m_random{20261206};
+    QHash<QString, List> m_lists; // by path
+    QHash<int, QString> m_titles; // task pages
+    int m_nextId = 1001;
+};

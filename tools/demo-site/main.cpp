@@ -1,0 +1,62 @@
+// kestrow-demo-site: the demo catalogue's task sites on 127.0.0.1.
+//   kestrow-demo-site [--port 8731] [--new-every SECONDS]   serve, adding tasks every SECONDS (default 60)
+//   kestrow-demo-site --follow CATALOG.dll                 follow every node of the catalogue in the user database
+//                                                          of this user (XDG_DATA_HOME), scanning every 30 s
+#include "catalogfile.h"
+#include "demosite.h"
+#include "userdb.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+int follow(const QString &catalog)
+{
+    QList<CatalogSite> sites;
+    QString error;
+    if (!CatalogFile::read(catalog, sites, &error)) {
+        std::fprintf(stderr, "kestrow-demo-site: %s\n", qUtf8Printable(error));
+        return 2;
+    }
+    QList<AttentionPair> pairs;
+    for (const CatalogSite &site : sites) {
+        for (const CatalogNode &node : site.nodes)
+            pairs.append({site.name, node.name});
+    }
+    UserDb db;
+    if (!db.setAttention(pairs) || !db.setConfig(QStringLiteral("scan_interval"), QStringLiteral("30"))) {
+        std::fprintf(stderr, "kestrow-demo-site: cannot write the user database\n");
+        return 1;
+    }
+    std::printf("following %lld demo nodes\n", static_cast<long long>(pairs.size()));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() == 2 && args[0] == QLatin1String("--follow"))
+        return follow(args[1]);
+    quint16 port = 8731;
+    int seconds = 60;
+    for (int i = 0; i + 1 < args.size(); i += 2) {
+        if (args[i] == QLatin1String("--port"))
+            port = quint16(args[i + 1].toUInt());
+        else if (args[i] == QLatin1String("--new-every"))
+            seconds = qMax(1, args[i + 1].toInt());
+    }
+    DemoSite site;
+    if (!site.listen(port)) {
+        std::fprintf(stderr, "kestrow-demo-site: cannot listen on 127.0.0.1:%u\n", unsigned(port));
+        return 1;
+    }
+    site.startNewTasks(seconds * 1000);
+    std::printf("demo task sites on http://127.0.0.1:%u/ (new tasks every %d s)\n", unsigned(site.port()), seconds);
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
