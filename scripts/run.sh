@@ -13,7 +13,8 @@ export XDG_DATA_HOME="$demo/data"
 
 "$build/tools/demo-site/kestrow-demo-site" --new-every 45 > "$demo/site.log" 2>&1 &
 site=$!
-trap 'kill "$site" 2>/dev/null || true' EXIT
+app=
+trap 'kill $app "$site" 2>/dev/null || true' EXIT INT TERM
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): Kestrow runs without a screen and prints"
@@ -21,4 +22,6 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     export QT_QPA_PLATFORM=offscreen
     export QT_LOGGING_RULES="kestrow.app.debug=true"
 fi
-"$build/src/app/kestrow" "$@"
+"$build/src/app/kestrow" "$@" &
+app=$!
+wait "$app"

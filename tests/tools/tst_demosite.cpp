@@ -41,12 +41,15 @@ void TestDemoSite::everyDemoNodeYieldsItsTasks()
                          qPrintable(task.task_name));
                 const QUrl taskUrl(task.task_url);
                 QCOMPARE(taskUrl.host(), QStringLiteral("127.0.0.1"));
-                const QByteArray taskPage = site.page(taskUrl.path() + (taskUrl.hasQuery() ? QLatin1Char('?') + taskUrl.query() : QString()), nullptr, &status);
+                const QByteArray taskPage =
+                    site.page(taskUrl.path() + (taskUrl.hasQuery() ? QLatin1Char('?') + taskUrl.query() : QString()),
+                              nullptr, &status);
                 QCOMPARE(status, 200);
                 QVERIFY(replaceEntities(decodePage(taskPage)).contains(task.task_name));
                 if (!task.task_price.isEmpty()) {
                     ++priced;
-                    QVERIFY2(task.task_price.endsWith(QStringLiteral("元")) && !task.task_price.contains(QLatin1Char(' ')),
+                    QVERIFY2(task.task_price.endsWith(QStringLiteral("元")) &&
+                                 !task.task_price.contains(QLatin1Char(' ')),
                              qPrintable(task.task_price));
                 }
             }

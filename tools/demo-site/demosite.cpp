@@ -9,10 +9,11 @@
 
 namespace {
 
-const char *const subjects[] = {"企业官网", "品牌Logo", "微信小程序", "电商详情页", "产品画册", "App界面",
-                                "宣传视频", "公众号文章", "包装盒", "年会海报", "数据采集脚本", "英文说明书"};
+const char *const subjects[] = {"企业官网", "品牌Logo",   "微信小程序", "电商详情页", "产品画册",     "App界面",
+                                "宣传视频", "公众号文章", "包装盒",     "年会海报",   "数据采集脚本", "英文说明书"};
 const char *const actions[] = {"设计", "开发", "制作", "改版", "翻译", "优化", "剪辑", "撰写"};
-const char *const extras[] = {"", "（加急）", " &amp; 售后维护", "，预算可谈", "（长期合作）", " - 需要&quot;原创&quot;"};
+const char *const extras[] = {"",           "（加急）",     " &amp; 售后维护",
+                              "，预算可谈", "（长期合作）", " - 需要&quot;原创&quot;"};
 
 QString text(const char *utf8)
 {
@@ -34,9 +35,9 @@ DemoSite::DemoSite(QObject *parent) : QObject(parent)
         const char *site;
         const char *title;
     } lists[] = {{"/eagle/design.html", "eagle", "平面设计"}, {"/eagle/web.html", "eagle", "网站开发"},
-                 {"/eagle/copy.html", "eagle", "文案写作"},    {"/hive/list/logo", "hive", "Logo设计"},
-                 {"/hive/list/code", "hive", "程序开发"},      {"/spark/app", "spark", "移动应用"},
-                 {"/spark/translate", "spark", "翻译"},        {"/spark/video", "spark", "视频制作"}};
+                 {"/eagle/copy.html", "eagle", "文案写作"},   {"/hive/list/logo", "hive", "Logo设计"},
+                 {"/hive/list/code", "hive", "程序开发"},     {"/spark/app", "spark", "移动应用"},
+                 {"/spark/translate", "spark", "翻译"},       {"/spark/video", "spark", "视频制作"}};
     for (const auto &list : lists) {
         List entry{text(list.site), text(list.title), {}};
         for (int i = 0; i < 5; ++i)
@@ -71,7 +72,9 @@ DemoSite::Task DemoSite::makeTask()
                  text(extras[m_random.bounded(int(std::size(extras)))]);
     // One task in five has no price ("无" in the popup); prices are written with spaces, as sites do.
     if (m_random.bounded(5) != 0)
-        task.price = QStringLiteral("%1 %2").arg(m_random.bounded(1, 20)).arg(m_random.bounded(10) * 100, 3, 10, QLatin1Char('0'));
+        task.price = QStringLiteral("%1 %2")
+                         .arg(m_random.bounded(1, 20))
+                         .arg(m_random.bounded(10) * 100, 3, 10, QLatin1Char('0'));
     m_titles.insert(task.id, task.title);
     return task;
 }
@@ -104,8 +107,8 @@ QByteArray DemoSite::eaglePage(const List &list) const
     QByteArray body = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>鹰眼众包 - " + html(list.title) +
                       "</title></head>\n<body><h1>" + html(list.title) + "</h1>\n<ul class=\"task-list\">\n";
     for (const Task &task : list.tasks) {
-        body += "<li class=\"task\"><a href=\"/eagle/task/" + QByteArray::number(task.id) + "\"><span class=\"title\">" +
-                html(task.title) + "</span></a>";
+        body += "<li class=\"task\"><a href=\"/eagle/task/" + QByteArray::number(task.id) +
+                "\"><span class=\"title\">" + html(task.title) + "</span></a>";
         if (!task.price.isEmpty())
             body += " <em class=\"price\">¥ " + html(task.price) + " 元</em>";
         body += "</li>\n";
@@ -119,7 +122,8 @@ QByteArray DemoSite::hivePage(const List &list) const
                                   "<title>蜂巢威客</title></head>\n<body><table id=\"tasks\">\n"
                                   "<tr><th>任务</th><th>赏金</th></tr>\n");
     for (const Task &task : list.tasks) {
-        body += QStringLiteral("<tr class=\"row\"><td><a href='task.php?id=%1'>%2</a></td><td class=\"money\">%3</td></tr>\n")
+        body += QStringLiteral(
+                    "<tr class=\"row\"><td><a href='task.php?id=%1'>%2</a></td><td class=\"money\">%3</td></tr>\n")
                     .arg(task.id)
                     .arg(task.title, task.price.isEmpty() ? QString() : task.price + QStringLiteral(" 元"));
     }

@@ -35,8 +35,8 @@ private:
     };
     struct List
     {
-        QString site;  // eagle, hive or spark
-        QString title; // shown on the page
+        QString site;      // eagle, hive or spark
+        QString title;     // shown on the page
         QList<Task> tasks; // newest first
     };
 

@@ -1,7 +1,8 @@
 // kestrow-demo-site: the demo catalogue's task sites on 127.0.0.1.
 //   kestrow-demo-site [--port 8731] [--new-every SECONDS]   serve, adding tasks every SECONDS (default 60)
-//   kestrow-demo-site --follow CATALOG.dll                 follow every node of the catalogue in the user database
-//                                                          of this user (XDG_DATA_HOME), scanning every 30 s
+//   kestrow-demo-site --follow CATALOG.dll [SECONDS]       follow every node of the catalogue in the user database
+//                                                          of this user (XDG_DATA_HOME), scanning every SECONDS
+//                                                          (default 30)
 #include "catalogfile.h"
 #include "demosite.h"
 #include "userdb.h"
@@ -12,7 +13,7 @@
 
 namespace {
 
-int follow(const QString &catalog)
+int follow(const QString &catalog, const QString &interval)
 {
     QList<CatalogSite> sites;
     QString error;
@@ -26,7 +27,7 @@ int follow(const QString &catalog)
             pairs.append({site.name, node.name});
     }
     UserDb db;
-    if (!db.setAttention(pairs) || !db.setConfig(QStringLiteral("scan_interval"), QStringLiteral("30"))) {
+    if (!db.setAttention(pairs) || !db.setConfig(QStringLiteral("scan_interval"), interval)) {
         std::fprintf(stderr, "kestrow-demo-site: cannot write the user database\n");
         return 1;
     }
@@ -40,8 +41,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    if (args.size() == 2 && args[0] == QLatin1String("--follow"))
-        return follow(args[1]);
+    if ((args.size() == 2 || args.size() == 3) && args[0] == QLatin1String("--follow"))
+        return follow(args[1], args.value(2, QStringLiteral("30")));
     quint16 port = 8731;
     int seconds = 60;
     for (int i = 0; i + 1 < args.size(); i += 2) {
