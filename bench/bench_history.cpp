@@ -1,6 +1,7 @@
 // The task history at 100,000 rows: the per-row history lookup (with and without the identity index), storing a
 // batch of 1,000, searching titles, and purging half the rows.
 #include "clock.h"
+#include "taskgen.h"
 #include "userdb.h"
 
 #include <QGuiApplication>
@@ -14,29 +15,6 @@
 namespace {
 
 constexpr int historyRows = 100000;
-
-const char *const words[] = {"企业",   "网站", "建设", "设计", "Logo", "品牌",   "小程序", "开发", "APP",   "微信",
-                             "公众号", "推广", "文案", "翻译", "视频", "剪辑",   "海报",   "包装", "产品",  "画册",
-                             "UI",     "界面", "数据", "采集", "爬虫", "商城",   "系统",   "维护", "优化",  "SEO",
-                             "插画",   "动画", "三维", "建模", "装修", "效果图", "名片",   "宣传", "brand", "mobile"};
-const char *const sites[] = {"鹰眼众包", "蜂巢威客", "星火任务网"};
-
-TaskData makeTask(QRandomGenerator &random, int serial)
-{
-    QString title;
-    const int count = 3 + random.bounded(3);
-    for (int i = 0; i < count; ++i)
-        title += QString::fromUtf8(words[random.bounded(int(std::size(words)))]);
-    title += QStringLiteral(" #%1").arg(serial);
-    const QString site = QString::fromUtf8(sites[serial % 3]);
-    return TaskData{site,
-                    QStringLiteral("节点%1").arg(serial % 7),
-                    title,
-                    QStringLiteral("%1元").arg(100 + random.bounded(5000)),
-                    QStringLiteral("http://127.0.0.1:8731/task/%1").arg(serial),
-                    QStringLiteral("http://127.0.0.1:8731/list"),
-                    0};
-}
 
 // One history of historyRows rows shared by the lookup and search benchmarks.
 struct History

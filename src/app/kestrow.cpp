@@ -1,6 +1,10 @@
 #include "kestrow.h"
 
+#include "aboutwindow.h"
 #include "applog.h"
+#include "configwindow.h"
+#include "historywindow.h"
+#include "mainwindow.h"
 #include "paths.h"
 #include "settings.h"
 #include "taskthread.h"
@@ -23,22 +27,25 @@ const QString pausedIcon = QStringLiteral(":/MainWindow/Resources/pause.png");
 
 } // namespace
 
-QString appVersion()
-{
-    return QStringLiteral("2.0.0");
-}
-
 Kestrow::Kestrow(QObject *parent) : QObject(parent)
 {
     registerTaskListType();
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Kestrow::onAboutToQuit);
     connect(&trayClickTimer, &QTimer::timeout, this, &Kestrow::onTrayClickedTimeOut);
+    connect(&trayWatch, &QTimer::timeout, this, &Kestrow::watchForTray);
 }
 
 Kestrow::~Kestrow()
 {
     stopScan();
     stopUpdate();
+    // Top-level windows have no parent: the controller takes the open ones along, without their close-time saving.
+    for (QWidget *window : std::initializer_list<QWidget *>{mainWindow, historyWindow, taskWindow}) {
+        if (window) {
+            disconnect(window, nullptr, this, nullptr);
+            delete window;
+        }
+    }
     delete trayMenu;
 }
 
@@ -72,6 +79,22 @@ void Kestrow::start()
     }
     emit checkNewVersion();
     showWelcome();
+    // Many desktops show no notification area unless an extension is installed: rather than leave the user with an
+    // invisible program, open the attention window, and show the icon once a notification area appears.
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        qCDebug(lcApp) << "no notification area: opening the attention window";
+        onOpenMainWindow();
+        trayWatch.start(3000);
+    }
+}
+
+void Kestrow::watchForTray()
+{
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    trayWatch.stop();
+    trayIcon->hide();
+    trayIcon->show();
 }
 
 void Kestrow::createTray()
@@ -186,11 +209,59 @@ void Kestrow::onTrayMenuHide()
     trimWorkingSet();
 }
 
-// The attention, history, settings and About windows are not part of this build yet: their menu entries do nothing.
-void Kestrow::onOpenMainWindow() {}
-void Kestrow::onOpenHistoryWindow() {}
-void Kestrow::onOpenConfigWindow() {}
-void Kestrow::onOpenAboutWindow() {}
+void Kestrow::onOpenMainWindow()
+{
+    if (!mainWindow) {
+        mainWindow = new MainWindow;
+        connect(mainWindow, &MainWindow::openHistoryWindow, this, &Kestrow::onOpenHistoryWindow);
+        connect(mainWindow, &MainWindow::destructor, this, &Kestrow::onMainWindowDelete);
+    }
+    mainWindow->show();
+}
+
+void Kestrow::onOpenHistoryWindow()
+{
+    if (!historyWindow) {
+        historyWindow = new HistoryWindow;
+        connect(historyWindow, &HistoryWindow::destructor, this, &Kestrow::onHistoryWindowDelete);
+    }
+    historyWindow->show();
+}
+
+void Kestrow::onOpenConfigWindow()
+{
+    if (configWindow)
+        return;
+    configWindow = new ConfigWindow;
+    configWindow->exec();
+    delete configWindow;
+    configWindow = nullptr;
+}
+
+void Kestrow::onOpenAboutWindow()
+{
+    if (aboutWindow)
+        return;
+    aboutWindow = new AboutWindow;
+    aboutWindow->exec();
+    delete aboutWindow;
+    aboutWindow = nullptr;
+}
+
+void Kestrow::onMainWindowDelete()
+{
+    mainWindow = nullptr;
+    // The scan engine reads the followed nodes when it starts: restart it so the new choice takes effect.
+    if (isScanning()) {
+        stopScan();
+        startScan();
+    }
+}
+
+void Kestrow::onHistoryWindowDelete()
+{
+    historyWindow = nullptr;
+}
 
 void Kestrow::onNewTask(const QList<TaskData> &task_list)
 {

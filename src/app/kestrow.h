@@ -1,5 +1,6 @@
 #pragma once
 
+#include "appversion.h"
 #include "taskdata.h"
 
 #include <QList>
@@ -10,13 +11,14 @@
 
 #include <functional>
 
+class AboutWindow;
+class ConfigWindow;
+class HistoryWindow;
+class MainWindow;
 class QMenu;
 class TaskThread;
 class TaskWindow;
 class UpdateThread;
-
-// The program's version text.
-QString appVersion();
 
 // The controller of the running program: owns the tray icon and menu, starts and stops the scan and update
 // threads, shows new tasks in the popup and asks about updates.
@@ -37,6 +39,8 @@ public:
     bool isScanning() const;
     QSystemTrayIcon *tray() const { return trayIcon; }
     TaskWindow *popup() const { return taskWindow; }
+    MainWindow *attentionWindow() const { return mainWindow; }
+    HistoryWindow *historyWindowShown() const { return historyWindow; }
     TaskThread *scanThread() const { return taskThread; }
     UpdateThread *housekeepingThread() const { return updateThread; }
 
@@ -56,6 +60,8 @@ public slots:
     void onTrayActivated(QSystemTrayIcon::ActivationReason actr);
     void onTrayClickedTimeOut();
     void onTrayMenuHide();
+    void onMainWindowDelete();
+    void onHistoryWindowDelete();
     void onNewTask(const QList<TaskData> &task_list);
     void onTaskWindowDelete();
 
@@ -66,7 +72,12 @@ private:
     void stopUpdate();
     void updateTrayState();
     void showWelcome();
+    void watchForTray();
 
+    MainWindow *mainWindow = nullptr;
+    HistoryWindow *historyWindow = nullptr;
+    ConfigWindow *configWindow = nullptr;
+    AboutWindow *aboutWindow = nullptr;
     TaskWindow *taskWindow = nullptr;
     TaskThread *taskThread = nullptr;
     UpdateThread *updateThread = nullptr;
@@ -76,4 +87,5 @@ private:
     bool trayDoubleClicked = false;
     QTimer trayClickTimer{this};
     QList<QMetaObject::Connection> updateConnections;
+    QTimer trayWatch{this}; // looks for a notification area that was missing at start
 };

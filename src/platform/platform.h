@@ -20,6 +20,11 @@ void trimWorkingSet();
 // with large pages instead of faulting it in 4 KiB at a time. Harmless where unsupported.
 void adviseLargeBuffer(void *data, size_t bytes);
 
+// Whether the program at programPath starts at login: the desktop's autostart entry "Kestrow" runs exactly it.
+bool isAutostart(const QString &programPath);
+// Creates (on) or removes (off) that autostart entry; false when it could not be done.
+bool setAutostart(bool on, const QString &programPath);
+
 // Claims the per-session instance named by key. True when this process now holds it (until exit), false when
 // another live process holds it. A holder that died never blocks a later claim.
 bool claimSingleInstance(const QString &key);

@@ -2,8 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QMutex>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <memory>
@@ -46,6 +49,60 @@ void adviseLargeBuffer(void *data, size_t bytes)
     Q_UNUSED(data);
     Q_UNUSED(bytes);
 #endif
+}
+
+namespace {
+
+QString autostartFile()
+{
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::ConfigLocation);
+    return config.isEmpty() ? QString() : config + QStringLiteral("/autostart/Kestrow.desktop");
+}
+
+// The Exec value of a desktop entry: the path in double quotes, with the characters the format reserves escaped.
+QString execValue(const QString &programPath)
+{
+    QString escaped;
+    for (const QChar c : programPath) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            escaped += QLatin1Char('\\');
+        escaped += c;
+    }
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+} // namespace
+
+bool isAutostart(const QString &programPath)
+{
+    QFile file(autostartFile());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    const QString wanted = QStringLiteral("Exec=") + execValue(programPath);
+    while (!file.atEnd()) {
+        if (QString::fromUtf8(file.readLine()).trimmed() == wanted)
+            return true;
+    }
+    return false;
+}
+
+bool setAutostart(bool on, const QString &programPath)
+{
+    const QString path = autostartFile();
+    if (path.isEmpty())
+        return false;
+    if (!on)
+        return !QFile::exists(path) || QFile::remove(path);
+    if (!QDir().mkpath(QFileInfo(path).path()))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    file.write(QStringLiteral("[Desktop Entry]\nType=Application\nName=Kestrow\nExec=%1\nTerminal=false\n"
+                              "X-GNOME-Autostart-Delay=2\nX-KDE-autostart-after=panel\n")
+                   .arg(execValue(programPath))
+                   .toUtf8());
+    return file.commit();
 }
 
 bool claimSingleInstance(const QString &key)

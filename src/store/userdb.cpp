@@ -3,6 +3,8 @@
 #include "paths.h"
 #include "query.h"
 
+#include <sqlite3.h>
+
 QReadWriteLock userDbLock(QReadWriteLock::NonRecursive);
 
 namespace {
@@ -63,8 +65,15 @@ void UserDb::openAndPrepare(const QString &path)
         return;
     Query query(*this);
     for (const SchemaGroup &group : schemaGroups) {
-        const bool exists =
-            query.exec(QString::fromLatin1(group.probe)) && query.next() && query.value(0).toLongLong() >= 1;
+        const bool probed = query.exec(QString::fromLatin1(group.probe));
+        // SQLite opens lazily: a file that is not a database shows only now. Such a connection counts as not open.
+        const int rc = sqlite3_errcode(handle());
+        if (!probed && (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)) {
+            query.finalize();
+            close();
+            return;
+        }
+        const bool exists = probed && query.next() && query.value(0).toLongLong() >= 1;
         query.finalize();
         // Each group is made in a transaction of its own, so that a failure half-way (a full disk) leaves no
         // half-made group behind that later starts would take for complete.

@@ -1,4 +1,6 @@
+#include "historywindow.h"
 #include "kestrow.h"
+#include "mainwindow.h"
 #include "paths.h"
 #include "scantask.h"
 #include "settings.h"
@@ -11,6 +13,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QStyleHints>
 #include <QTest>
@@ -50,6 +53,7 @@ private slots:
     void batchesFeedOnePopup();
     void updateQuestionIsAskedOnce();
     void quitStopsScanBeforeUpdate();
+    void closingTheAttentionWindowRestartsScanning();
 
 private:
     std::unique_ptr<TempDataDir> m_dir;
@@ -211,6 +215,36 @@ void TestKestrow::quitStopsScanBeforeUpdate()
     // The repeated stops of aboutToQuit find nothing to do.
     m_kestrow->onAboutToQuit();
     QCOMPARE(order.size(), 2);
+}
+
+void TestKestrow::closingTheAttentionWindowRestartsScanning()
+{
+    m_kestrow->start();
+    // Without a notification area (as here, offscreen) the attention window opens so the program is not invisible.
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    QPointer<MainWindow> window = m_kestrow->attentionWindow();
+    QVERIFY(window && window->isVisible());
+    QSignalSpy started(m_kestrow->scanThread(), &QThread::started);
+    window->close();
+    QTRY_VERIFY(!window);
+    QVERIFY(!m_kestrow->attentionWindow());
+    QCOMPARE(started.size(), 1);
+    QVERIFY(m_kestrow->isScanning());
+    // Paused, closing the window saves but leaves scanning off.
+    m_kestrow->onTrayActivated(QSystemTrayIcon::Trigger);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_kestrow->isScanning(), 10000);
+    m_kestrow->onOpenMainWindow();
+    window = m_kestrow->attentionWindow();
+    window->close();
+    QTRY_VERIFY(!window);
+    QCOMPARE(started.size(), 1);
+    QVERIFY(!m_kestrow->isScanning());
+    // The history window comes and goes the same way.
+    m_kestrow->onOpenHistoryWindow();
+    QPointer<HistoryWindow> history = m_kestrow->historyWindowShown();
+    QVERIFY(history);
+    history->close();
+    QTRY_VERIFY(!m_kestrow->historyWindowShown());
 }
 
 QTEST_MAIN(TestKestrow)

@@ -117,6 +117,7 @@ void TestUserDb::unusableFilesFailQuietly()
     };
     {
         UserDb db;
+        QVERIFY(!db.isOpen());
         checkFails(db);
     }
     // The foreign file is left exactly as it was.

@@ -5,7 +5,7 @@
 
 bool isWebAddress(const QString &address)
 {
-    const QUrl url(address, QUrl::StrictMode);
+    const QUrl url(address);
     const QString scheme = url.scheme().toLower();
     return url.isValid() && !url.host().isEmpty() &&
            (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
@@ -15,5 +15,5 @@ bool openWebAddress(const QString &address)
 {
     if (!isWebAddress(address))
         return false;
-    return QDesktopServices::openUrl(QUrl(address, QUrl::StrictMode));
+    return QDesktopServices::openUrl(QUrl(address));
 }

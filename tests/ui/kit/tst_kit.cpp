@@ -176,6 +176,7 @@ void TestKit::linkButton()
     // Only web addresses ever reach the desktop's opener.
     QVERIFY(isWebAddress(QStringLiteral("http://127.0.0.1:8731/t/1")));
     QVERIFY(isWebAddress(QStringLiteral("HTTPS://example.com/?q=%E4%B8%AD")));
+    QVERIFY(isWebAddress(QStringLiteral("http://127.0.0.1:8731/任务/1?标题=网站 建设")));
     for (const char *bad : {"javascript:alert(1)", "file:///etc/passwd", "mailto:a@b", "/relative/path",
                             "ftp://example.com/", "http://", "data:text/html,<b>x</b>", ""})
         QVERIFY2(!isWebAddress(QString::fromLatin1(bad)), bad);

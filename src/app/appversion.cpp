@@ -1,0 +1,6 @@
+#include "appversion.h"
+
+QString appVersion()
+{
+    return QStringLiteral(KESTROW_VERSION);
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// The program's version text.
+QString appVersion();

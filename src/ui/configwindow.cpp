@@ -1,0 +1,110 @@
+#include "configwindow.h"
+
+#include "paths.h"
+#include "platform.h"
+#include "settings.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace {
+
+// The interval entries and the "scan_interval" values they stand for.
+const char *const intervalValues[] = {"30", "60", "180"};
+
+template <typename Widget> Widget *placed(Widget *widget, const char *name, int x, int y, int w, int h)
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(x, y, w, h);
+    return widget;
+}
+
+} // namespace
+
+ConfigWindow::ConfigWindow(QWidget *parent) : TDialog(parent)
+{
+    setObjectName(QStringLiteral("ConfigWindow"));
+    setWindowTitle(tr("Kestrow - 设置"));
+    setFixedSize(250, 200);
+    backgroundColor = QColor(255, 255, 255, 225);
+
+    autostartCheck = placed(new QCheckBox(tr("开机启动"), this), "autostartCheck", 10, 40, 80, 21);
+    autostartCheck->setChecked(isAutostart());
+    soundCheck = placed(new QCheckBox(tr("播放提示声音"), this), "soundCheck", 95, 40, 185, 21);
+    soundCheck->setChecked(setting(QStringLiteral("enable_sound")) == QLatin1String("true"));
+
+    intervalLabel = placed(new QLabel(tr("任务更新时间:"), this), "intervalLabel", 10, 70, 80, 21);
+    intervalCombo = placed(new QComboBox(this), "intervalCombo", 90, 70, 150, 21);
+    intervalCombo->addItems({tr("快速 - 30 秒"), tr("较快 - 1分钟"), tr("默认 - 3分钟")});
+    const QString interval = setting(QStringLiteral("scan_interval"));
+    for (int index = 0; index < 3; ++index) {
+        bool ok = false;
+        if (interval.toUInt(&ok, 10) == QByteArray(intervalValues[index]).toUInt() && ok)
+            intervalCombo->setCurrentIndex(index);
+    }
+
+    retentionLabel = placed(new QLabel(tr("自动删除早于此时间的历史任务:"), this), "retentionLabel", 10, 100, 180, 21);
+    retentionSpin = placed(new QSpinBox(this), "retentionSpin", 190, 100, 50, 21);
+    retentionSpin->setSuffix(tr("天"));
+    retentionSpin->setRange(1, 30);
+    retentionSpin->setValue(setting(QStringLiteral("db_vacuum_interval")).toInt());
+
+    fontLabel = placed(new QLabel(tr("界面字体:"), this), "fontLabel", 10, 130, 60, 21);
+    fontCombo = placed(new QFontComboBox(this), "fontCombo", 70, 130, 120, 21);
+    fontCombo->setWritingSystem(QFontDatabase::SimplifiedChinese);
+    fontCombo->setFontFilters(QFontComboBox::ScalableFonts);
+    defaultFontButton = placed(new QPushButton(tr("默认"), this), "defaultFontButton", 195, 130, 45, 21);
+    connect(defaultFontButton, &QPushButton::clicked, this, &ConfigWindow::onDefaultFont);
+
+    closePushButton = placed(new QPushButton(tr("关闭"), this), "closePushButton", 95, 170, 60, 21);
+    connect(closePushButton, &QPushButton::clicked, this, &ConfigWindow::onClose);
+}
+
+ConfigWindow::~ConfigWindow()
+{
+    trimWorkingSet();
+}
+
+bool ConfigWindow::isAutostart()
+{
+    return Platform::isAutostart(QCoreApplication::applicationFilePath());
+}
+
+void ConfigWindow::setAutostart(bool on)
+{
+    Platform::setAutostart(on, QCoreApplication::applicationFilePath());
+}
+
+void ConfigWindow::onDefaultFont()
+{
+    QFont font = QApplication::font();
+    font.setFamily(setting(QStringLiteral("default_font")));
+    fontCombo->setCurrentFont(font);
+}
+
+void ConfigWindow::onClose()
+{
+    close();
+}
+
+void ConfigWindow::closeEvent(QCloseEvent *event)
+{
+    setAutostart(autostartCheck->isChecked());
+    setSetting(QStringLiteral("enable_sound"),
+               soundCheck->isChecked() ? QStringLiteral("true") : QStringLiteral("false"));
+    const int index = intervalCombo->currentIndex();
+    if (index >= 0 && index < 3)
+        setSetting(QStringLiteral("scan_interval"), QString::fromLatin1(intervalValues[index]));
+    setSetting(QStringLiteral("db_vacuum_interval"), QString::number(retentionSpin->value()));
+    QFont font = QApplication::font();
+    font.setFamily(fontCombo->currentFont().family());
+    setSetting(QStringLiteral("current_font"), font.family());
+    QApplication::setFont(font);
+    event->accept();
+}

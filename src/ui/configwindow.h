@@ -1,0 +1,44 @@
+#pragma once
+
+#include "tdialog.h"
+
+class QCheckBox;
+class QComboBox;
+class QFontComboBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+
+// The settings dialog: start at login, sound, scan interval, history retention and interface font. Reads them when
+// built and writes them all when closed; Esc leaves without saving.
+class ConfigWindow : public TDialog
+{
+    Q_OBJECT
+
+public:
+    explicit ConfigWindow(QWidget *parent = nullptr);
+    ~ConfigWindow() override;
+
+    // Whether the desktop starts this program (at its current path) at login.
+    static bool isAutostart();
+    static void setAutostart(bool on);
+
+public slots:
+    void onDefaultFont();
+    void onClose();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QCheckBox *autostartCheck;
+    QCheckBox *soundCheck;
+    QLabel *intervalLabel;
+    QComboBox *intervalCombo;
+    QLabel *retentionLabel;
+    QSpinBox *retentionSpin;
+    QLabel *fontLabel;
+    QFontComboBox *fontCombo;
+    QPushButton *defaultFontButton;
+    QPushButton *closePushButton;
+};

@@ -1,0 +1,99 @@
+#include "historywindow.h"
+
+#include "paths.h"
+#include "safeurl.h"
+#include "sitedb.h"
+#include "taskopenurl.h"
+#include "tlineedit.h"
+#include "ttableview.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QStandardItemModel>
+
+HistoryWindow::HistoryWindow(QWidget *parent) : TDialog(parent)
+{
+    taskModel = new QStandardItemModel(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(tr("Kestrow") + tr(" - 历史任务"));
+    setFixedSize(700, 500);
+    backgroundColor = QColor(255, 255, 255, 255);
+
+    siteLabel = new QLabel(tr("网站:"), this);
+    siteLabel->setGeometry(20, 40, 40, 21);
+    siteCombo = new QComboBox(this);
+    siteCombo->setObjectName(QStringLiteral("siteCombo"));
+    siteCombo->setGeometry(60, 40, 160, 21);
+    siteCombo->addItem(tr("所有网站"));
+    SiteDb sites;
+    siteCombo->addItems(sites.siteNames());
+    sites.close();
+    connect(siteCombo, &QComboBox::currentTextChanged, this, &HistoryWindow::onSiteComboChanged);
+
+    searchEdit = new TLineEdit(this);
+    searchEdit->setObjectName(QStringLiteral("searchEdit"));
+    searchEdit->setGeometry(500, 40, 180, 21);
+    searchEdit->setMaxLength(20);
+    searchEdit->setPlaceholderText(tr("搜索任务"));
+    connect(searchEdit, &TLineEdit::textEdited, this, &HistoryWindow::onSearchChanged);
+
+    taskTable = new TTableView(this);
+    taskTable->setObjectName(QStringLiteral("taskTable"));
+    taskTable->setGeometry(20, 70, 660, 420);
+    taskTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    taskTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    taskTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // No sort column until the user clicks a header: the history opens oldest first.
+    taskTable->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    taskTable->setSortingEnabled(true);
+    taskTable->setModel(taskModel);
+    connect(taskTable, &TTableView::doubleClicked, this, &HistoryWindow::onTableDoubleClicked);
+
+    refresh();
+}
+
+HistoryWindow::~HistoryWindow()
+{
+    taskModel->clear();
+    emit destructor();
+    trimWorkingSet();
+}
+
+void HistoryWindow::refresh()
+{
+    taskModel->clear();
+    taskModel->setColumnCount(6);
+    const QStringList headers = {tr("网 站"), tr("任务类型"), tr("任 务"), tr("价 格")};
+    const int widths[] = {100, 120, 270, 100};
+    for (int column = 0; column < headers.size(); ++column) {
+        taskModel->setHorizontalHeaderItem(column, new QStandardItem(headers[column]));
+        taskTable->setColumnWidth(column, widths[column]);
+    }
+    taskTable->setColumnHidden(4, true);
+    taskTable->setColumnHidden(5, true);
+    const QString site = siteCombo->currentIndex() <= 0 ? QString() : siteCombo->currentText();
+    // Sorting is switched off while the rows go in: a sorted view would re-sort after every row.
+    taskTable->setSortingEnabled(false);
+    db.searchTasks(site, searchEdit->text(), taskModel);
+    taskTable->setSortingEnabled(true);
+}
+
+void HistoryWindow::onSiteComboChanged(const QString &)
+{
+    refresh();
+}
+
+void HistoryWindow::onSearchChanged(const QString &)
+{
+    refresh();
+}
+
+void HistoryWindow::onTableDoubleClicked(const QModelIndex &index)
+{
+    if (!index.isValid() || index.model() != taskModel)
+        return;
+    const auto cell = [this, &index](int column) { return taskModel->index(index.row(), column).data().toString(); };
+    const TaskData task{cell(0), cell(1), cell(2), cell(3), cell(4), cell(5), 0};
+    openWebAddress(taskOpenUrl(task));
+}

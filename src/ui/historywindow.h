@@ -1,0 +1,40 @@
+#pragma once
+
+#include "tdialog.h"
+#include "userdb.h"
+
+class QComboBox;
+class QLabel;
+class QModelIndex;
+class QStandardItemModel;
+class TLineEdit;
+class TTableView;
+
+// The history window: every stored task, filtered by site and by a search inside titles on every keystroke; a
+// double click opens the task in the browser.
+class HistoryWindow : public TDialog
+{
+    Q_OBJECT
+
+public:
+    explicit HistoryWindow(QWidget *parent = nullptr);
+    ~HistoryWindow() override;
+
+    void refresh();
+
+signals:
+    void destructor();
+
+private slots:
+    void onSiteComboChanged(const QString &text);
+    void onSearchChanged(const QString &text);
+    void onTableDoubleClicked(const QModelIndex &index);
+
+private:
+    UserDb db;
+    QLabel *siteLabel;
+    QComboBox *siteCombo;
+    TLineEdit *searchEdit;
+    TTableView *taskTable;
+    QStandardItemModel *taskModel;
+};

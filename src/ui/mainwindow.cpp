@@ -1,0 +1,86 @@
+#include "mainwindow.h"
+
+#include "paths.h"
+#include "sitedb.h"
+#include "siteview.h"
+#include "tlinkbutton.h"
+#include "ttabwidget.h"
+#include "userdb.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+
+MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : TMainWindow(parent, flags)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(tr("Kestrow"));
+    setFixedSize(600, 500);
+    backgroundColor = QColor(255, 255, 255, 255);
+
+    siteTabs = new TTabWidget(this);
+    siteTabs->setGeometry(10, 50, 580, 420);
+    hintLabel = new QLabel(tr("请选择想关注的任务类型:"), this);
+    hintLabel->setGeometry(10, 28, 580, 21);
+    hintLabel->setStyleSheet(QStringLiteral("color:blue"));
+    hintLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    historyButton = new QPushButton(tr("历史任务"), this);
+    historyButton->setGeometry(445, 473, 80, 23);
+    connect(historyButton, &QPushButton::clicked, this, &MainWindow::openHistoryWindow);
+    quitButton = new QPushButton(tr("关闭"), this);
+    quitButton->setGeometry(530, 473, 60, 23);
+    connect(quitButton, &QPushButton::clicked, this, &MainWindow::close);
+
+    loadSites();
+}
+
+MainWindow::~MainWindow()
+{
+    emit destructor();
+    trimWorkingSet();
+}
+
+void MainWindow::loadSites()
+{
+    SiteDb db;
+    if (!db.isOpen())
+        return;
+    QList<SiteData> sites;
+    catalogRead = db.sites(sites);
+    for (const SiteData &site : std::as_const(sites)) {
+        auto *view = new SiteView(this);
+        view->setLogo(site.logo);
+        view->siteUrl = site.site_url;
+        view->registerLink->setUrl(site.site_register_url);
+        view->infoLabel->setText(QStringLiteral("    ") + site.site_info);
+        view->setNodes(site.site_name, site.node_names);
+        siteTabs->addTab(view, site.favicon, site.site_name);
+    }
+}
+
+void MainWindow::saveAttention()
+{
+    // Without the catalogue the window shows nothing to choose from: saving would erase the followed list.
+    if (!catalogRead)
+        return;
+    UserDb db;
+    if (!db.isOpen())
+        return;
+    const QHash<QString, QSet<QString>> stored = db.attentionMap();
+    QList<AttentionPair> pairs;
+    for (int index = 0; index < siteTabs->count(); ++index) {
+        const QString site = siteTabs->tabText(index);
+        const auto *view = qobject_cast<SiteView *>(siteTabs->widget(index));
+        // A page that could not show its boxes keeps the site's stored nodes as they were.
+        const QStringList nodes = view->isComplete() ? view->selectedNodes() : stored.value(site).values();
+        for (const QString &node : nodes)
+            pairs.append({site, node});
+    }
+    db.setAttention(pairs);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    saveAttention();
+    event->accept();
+}

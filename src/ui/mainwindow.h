@@ -1,0 +1,35 @@
+#pragma once
+
+#include "tmainwindow.h"
+
+class QLabel;
+class QPushButton;
+class TTabWidget;
+
+// The attention window: one tab per catalogue site with a check box per node; closing it stores the ticked
+// nodes as the followed list.
+class MainWindow : public TMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+    ~MainWindow() override;
+
+    void loadSites();
+    void saveAttention();
+
+signals:
+    void openHistoryWindow();
+    void destructor();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QLabel *hintLabel;
+    TTabWidget *siteTabs;
+    QPushButton *historyButton;
+    QPushButton *quitButton;
+    bool catalogRead = false;
+};

@@ -1,0 +1,99 @@
+#include "siteview.h"
+
+#include "safeurl.h"
+#include "timagebutton.h"
+#include "tlinkbutton.h"
+#include "userdb.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPainter>
+
+namespace {
+
+// Halving that rounds down, also for negative values (an image wider than the area).
+int halfFloor(int value)
+{
+    return value >= 0 ? value / 2 : -((-value + 1) / 2);
+}
+
+} // namespace
+
+SiteView::SiteView(QWidget *parent) : QWidget(parent)
+{
+    setGeometry(0, 0, parent ? parent->width() : 0, parent ? parent->height() : 0);
+    infoLabel = new QLabel(this);
+    infoLabel->setObjectName(QStringLiteral("infoLabel"));
+    infoLabel->setGeometry(230, 5, 340, 120);
+    infoLabel->setWordWrap(true);
+    infoLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    infoLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    infoLabel->setTextFormat(Qt::PlainText); // catalogue text
+
+    const QString registerText = tr(">>快速注册<<");
+    const int textWidth = fontMetrics().horizontalAdvance(registerText);
+    registerLink = new TLinkButton(this);
+    registerLink->setObjectName(QStringLiteral("registerLink"));
+    registerLink->setColor(qRgb(0, 0, 255), qRgb(204, 0, 51));
+    registerLink->setText(registerText);
+    registerLink->setGeometry(halfFloor(230 - textWidth), 100, textWidth, 25);
+}
+
+void SiteView::setLogo(const QPixmap &logo)
+{
+    delete logoButton;
+    logoButton = new TImageButton(this, logo, logo, logo);
+    logoButton->setObjectName(QStringLiteral("logoButton"));
+    logoButton->setGeometry(halfFloor(230 - logo.width()), halfFloor(100 - logo.height()), logo.width(), logo.height());
+    logoButton->setCursor(Qt::PointingHandCursor);
+    connect(logoButton, &TImageButton::clicked, this, &SiteView::onClickedLogo);
+    logoButton->show();
+}
+
+void SiteView::setNodes(const QString &siteName, const QStringList &nodeNames)
+{
+    UserDb db;
+    if (!db.isOpen()) {
+        complete = nodeNames.isEmpty();
+        return;
+    }
+    qDeleteAll(nodeBoxes);
+    nodeBoxes.clear();
+    int x = 10;
+    int y = 135;
+    for (const QString &name : nodeNames) {
+        auto *box = new QCheckBox(name, this);
+        box->setGeometry(x, y, 145, 21);
+        x += 145;
+        if (x > 445) {
+            x = 10;
+            y += 21;
+        }
+        box->setChecked(db.isAttention(siteName, name));
+        nodeBoxes.append(box);
+    }
+    complete = true;
+}
+
+QStringList SiteView::selectedNodes() const
+{
+    QStringList names;
+    for (const QCheckBox *box : nodeBoxes) {
+        if (box->isChecked())
+            names.append(box->text());
+    }
+    return names;
+}
+
+void SiteView::onClickedLogo()
+{
+    openWebAddress(siteUrl);
+}
+
+void SiteView::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(QPen(QColor(56, 162, 219), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    painter.drawLine(10, 130, 570, 130);
+}
