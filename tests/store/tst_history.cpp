@@ -93,8 +93,10 @@ void TestHistory::identityLookup()
     other.note_url = QStringLiteral("http://elsewhere/");
     other.attr_mark = 5;
     QVERIFY(db.hasTask(other));
+    QVERIFY(stored.isSameTask(other)); // the record's own rule agrees with the history's
     other.task_name = QStringLiteral("logo设计");
     QVERIFY(!db.hasTask(other));
+    QVERIFY(!stored.isSameTask(other));
     QVERIFY(!db.hasTask(task(QStringLiteral("Logo设计"), QString())));
 
     // The lookup goes through the identity index, also in a file made before the index existed.
