@@ -5,9 +5,9 @@
 #include "userdb.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QKeyEvent>
 #include <benchmark/benchmark.h>
 
 #include <map>

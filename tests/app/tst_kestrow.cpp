@@ -20,6 +20,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QImage iconImage(const QIcon &icon)
@@ -29,13 +31,7 @@ QImage iconImage(const QIcon &icon)
 
 TaskData task(const QString &title)
 {
-    return TaskData{QStringLiteral("站"),
-                    QStringLiteral("节点"),
-                    title,
-                    QStringLiteral("1元"),
-                    QStringLiteral("http://127.0.0.1/t/") + title,
-                    QString(),
-                    0};
+    return TaskData{u"站"_s, u"节点"_s, title, u"1元"_s, u"http://127.0.0.1/t/"_s + title, QString(), 0};
 }
 
 } // namespace
@@ -65,7 +61,7 @@ private:
 void TestKestrow::initTestCase()
 {
     ScanTask::setTiming(ScanTiming{2000, 10});
-    m_catalog = appFilePath(QStringLiteral("sdb.dll"));
+    m_catalog = appFilePath(u"sdb.dll"_s);
 }
 
 void TestKestrow::init()
@@ -77,14 +73,13 @@ void TestKestrow::init()
     m_server = std::make_unique<TestHttpServer>();
     TestHttpServer::Response empty;
     empty.body = "<ul></ul>";
-    m_server->setResponse(QStringLiteral("/list"), empty);
+    m_server->setResponse(u"/list"_s, empty);
     QFile::remove(m_catalog);
     QVERIFY(createCatalog(m_catalog));
-    QVERIFY(addCatalogNode(
-        m_catalog, QStringLiteral("站"), QStringLiteral("节点"), m_server->url(QStringLiteral("/list")),
-        {QStringLiteral("<ul>"), QStringLiteral("</ul>"), QStringLiteral("<li>"), QStringLiteral("</li>"), QString(),
-         QString(), QStringLiteral("<b>"), QStringLiteral("</b>"), QString(), QString()}));
-    QVERIFY(UserDb().setAttention({{QStringLiteral("站"), QStringLiteral("节点")}}));
+    QVERIFY(addCatalogNode(m_catalog, u"站"_s, u"节点"_s, m_server->url(u"/list"_s),
+                           {u"<ul>"_s, u"</ul>"_s, u"<li>"_s, u"</li>"_s, QString(), QString(), u"<b>"_s, u"</b>"_s,
+                            QString(), QString()}));
+    QVERIFY(UserDb().setAttention({{u"站"_s, u"节点"_s}}));
     m_kestrow = std::make_unique<Kestrow>();
 }
 
@@ -102,25 +97,23 @@ void TestKestrow::singleClickToggles()
 {
     m_kestrow->start();
     QVERIFY(m_kestrow->isScanning());
-    QCOMPARE(m_kestrow->tray()->toolTip(), QStringLiteral("Kestrow"));
+    QCOMPARE(m_kestrow->tray()->toolTip(), u"Kestrow"_s);
     // The welcome step records the version it greeted.
-    QCOMPARE(setting(QStringLiteral("use_version")), appVersion());
-    const QImage paused = QIcon(QStringLiteral(":/MainWindow/Resources/pause.png"))
-                              .pixmap(32, 32)
-                              .toImage()
-                              .convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(setting(u"use_version"_s), appVersion());
+    const QImage paused =
+        QIcon(u":/MainWindow/Resources/pause.png"_s).pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
     QVERIFY(!paused.isNull());
 
     // A single click pauses, but only once the double-click time has passed.
     m_kestrow->onTrayActivated(QSystemTrayIcon::Trigger);
     QVERIFY(m_kestrow->isScanning());
     QTRY_VERIFY_WITH_TIMEOUT(!m_kestrow->isScanning(), 10000);
-    QCOMPARE(m_kestrow->tray()->toolTip(), QStringLiteral("Kestrow - 未运行"));
+    QCOMPARE(m_kestrow->tray()->toolTip(), u"Kestrow - 未运行"_s);
     QCOMPARE(iconImage(m_kestrow->tray()->icon()), paused);
     // The next resumes.
     m_kestrow->onTrayActivated(QSystemTrayIcon::Trigger);
     QTRY_VERIFY_WITH_TIMEOUT(m_kestrow->isScanning(), 10000);
-    QCOMPARE(m_kestrow->tray()->toolTip(), QStringLiteral("Kestrow"));
+    QCOMPARE(m_kestrow->tray()->toolTip(), u"Kestrow"_s);
     QVERIFY(iconImage(m_kestrow->tray()->icon()) != paused);
     // Other reasons (context menu, middle click) change nothing.
     m_kestrow->onTrayActivated(QSystemTrayIcon::Context);
@@ -136,25 +129,25 @@ void TestKestrow::doubleClickNeverToggles()
     m_kestrow->onTrayActivated(QSystemTrayIcon::DoubleClick);
     QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() * 2 + 200);
     QVERIFY(m_kestrow->isScanning());
-    QCOMPARE(m_kestrow->tray()->toolTip(), QStringLiteral("Kestrow"));
+    QCOMPARE(m_kestrow->tray()->toolTip(), u"Kestrow"_s);
 }
 
 void TestKestrow::batchesFeedOnePopup()
 {
     m_kestrow->onNewTask({});
     QVERIFY(!m_kestrow->popup());
-    m_kestrow->onNewTask({task(QStringLiteral("一")), task(QStringLiteral("二"))});
+    m_kestrow->onNewTask({task(u"一"_s), task(u"二"_s)});
     TaskWindow *popup = m_kestrow->popup();
     QVERIFY(popup && popup->isVisible());
-    m_kestrow->onNewTask({task(QStringLiteral("三"))});
+    m_kestrow->onNewTask({task(u"三"_s)});
     QCOMPARE(m_kestrow->popup(), popup);
-    QCOMPARE(popup->findChild<QLabel *>(QStringLiteral("pageLabel"))->text(), QStringLiteral("1 / 3"));
+    QCOMPARE(popup->findChild<QLabel *>(u"pageLabel"_s)->text(), u"1 / 3"_s);
     // Closing the popup makes the controller forget it; the next batch opens a fresh one.
     popup->close();
     QTRY_VERIFY(!m_kestrow->popup());
-    setSetting(QStringLiteral("enable_sound"), QStringLiteral("false"));
-    m_kestrow->onNewTask({task(QStringLiteral("四"))});
-    QCOMPARE(m_kestrow->popup()->findChild<QLabel *>(QStringLiteral("pageLabel"))->text(), QStringLiteral("1 / 1"));
+    setSetting(u"enable_sound"_s, u"false"_s);
+    m_kestrow->onNewTask({task(u"四"_s)});
+    QCOMPARE(m_kestrow->popup()->findChild<QLabel *>(u"pageLabel"_s)->text(), u"1 / 1"_s);
 }
 
 void TestKestrow::updateQuestionIsAskedOnce()
@@ -167,12 +160,12 @@ void TestKestrow::updateQuestionIsAskedOnce()
         ++asked;
         question = title + QLatin1Char('|') + text;
         // A second result arriving while the box is open is dropped.
-        m_kestrow->onCheckNewVersionFinished(QStringLiteral("2.2.0"));
+        m_kestrow->onCheckNewVersionFinished(u"2.2.0"_s);
         return answer;
     });
     m_kestrow->onCheckNewVersionFinished(QString());
     QCOMPARE(asked, 0);
-    m_kestrow->onCheckNewVersionFinished(QStringLiteral("2.1.0"));
+    m_kestrow->onCheckNewVersionFinished(u"2.1.0"_s);
     QCOMPARE(asked, 1);
     QCOMPARE(question,
              QStringLiteral("程序更新|发现新版本[Kestrow v2.1.0]是否现在进行更新?\nPS:程序将会在后台自动下载更新,"
@@ -180,7 +173,7 @@ void TestKestrow::updateQuestionIsAskedOnce()
     QCOMPARE(download.size(), 0);
     // Asked again at the next check; a yes asks for the download.
     answer = QMessageBox::Yes;
-    m_kestrow->onCheckNewVersionFinished(QStringLiteral("2.1.0"));
+    m_kestrow->onCheckNewVersionFinished(u"2.1.0"_s);
     QCOMPARE(asked, 2);
     QCOMPARE(download.size(), 1);
     // A failed download is ignored.
@@ -198,18 +191,18 @@ void TestKestrow::quitStopsScanBeforeUpdate()
         m_kestrow->scanThread(), &QThread::finished, this,
         [&] {
             QMutexLocker l(&mutex);
-            order << QStringLiteral("scan");
+            order << u"scan"_s;
         },
         Qt::DirectConnection);
     connect(
         m_kestrow->housekeepingThread(), &QThread::finished, this,
         [&] {
             QMutexLocker l(&mutex);
-            order << QStringLiteral("update");
+            order << u"update"_s;
         },
         Qt::DirectConnection);
     m_kestrow->onQuit();
-    QCOMPARE(order, (QStringList{QStringLiteral("scan"), QStringLiteral("update")}));
+    QCOMPARE(order, (QStringList{u"scan"_s, u"update"_s}));
     QVERIFY(!m_kestrow->isScanning());
     QVERIFY(!m_kestrow->housekeepingThread());
     // The repeated stops of aboutToQuit find nothing to do.

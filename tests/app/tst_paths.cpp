@@ -11,9 +11,11 @@
 #include <csignal>
 #include <iostream>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-const QString instanceKey = QStringLiteral("{AB561922-AD01-4738-A88A-035787B2E719}");
+const QString instanceKey = u"{AB561922-AD01-4738-A88A-035787B2E719}"_s;
 const char holderVariable[] = "KESTROW_TEST_HOLD_INSTANCE";
 
 } // namespace
@@ -33,34 +35,32 @@ private slots:
 void TestPaths::appFilePathIsBesideTheProgram()
 {
     QCOMPARE(appFilePath(), QCoreApplication::applicationDirPath());
-    QCOMPARE(appFilePath(QStringLiteral("sdb.dll")),
-             QCoreApplication::applicationDirPath() + QStringLiteral("/sdb.dll"));
+    QCOMPARE(appFilePath(u"sdb.dll"_s), QCoreApplication::applicationDirPath() + u"/sdb.dll"_s);
 }
 
 void TestPaths::dataDirectoryIsMadeOnFirstUse()
 {
     TempDataDir dir;
     // Not even the XDG data folder exists yet, as on a fresh account.
-    const QString expected = dir.root() + QStringLiteral("/data/Kestrow");
-    QVERIFY(!QFileInfo::exists(dir.root() + QStringLiteral("/data")));
+    const QString expected = dir.root() + u"/data/Kestrow"_s;
+    QVERIFY(!QFileInfo::exists(dir.root() + u"/data"_s));
     QCOMPARE(dataFilePath(), expected);
     QVERIFY(QFileInfo(expected).isDir());
-    QCOMPARE(dataFilePath(QStringLiteral("udb.dll")), expected + QStringLiteral("/udb.dll"));
+    QCOMPARE(dataFilePath(u"udb.dll"_s), expected + u"/udb.dll"_s);
     // A second call finds the directory and leaves what is in it alone.
-    QFile marker(expected + QStringLiteral("/marker"));
+    QFile marker(expected + u"/marker"_s);
     QVERIFY(marker.open(QIODevice::WriteOnly));
     marker.close();
-    QCOMPARE(dataFilePath(QStringLiteral("aboutmsg")), expected + QStringLiteral("/aboutmsg"));
+    QCOMPARE(dataFilePath(u"aboutmsg"_s), expected + u"/aboutmsg"_s);
     QVERIFY(marker.exists());
 }
 
 void TestPaths::dataDirectoryRace()
 {
     TempDataDir dir;
-    const QString expected = dir.root() + QStringLiteral("/data/Kestrow/udb.dll");
+    const QString expected = dir.root() + u"/data/Kestrow/udb.dll"_s;
     QList<QString> results(8);
-    QVERIFY(runConcurrently(int(results.size()),
-                            [&results](int i) { results[i] = dataFilePath(QStringLiteral("udb.dll")); }));
+    QVERIFY(runConcurrently(int(results.size()), [&results](int i) { results[i] = dataFilePath(u"udb.dll"_s); }));
     for (const QString &result : results)
         QCOMPARE(result, expected);
 }
@@ -69,11 +69,11 @@ void TestPaths::unusableDataDirectory()
 {
     TempDataDir dir;
     // The data folder is a plain file: nothing can be made below it.
-    QFile blocker(dir.root() + QStringLiteral("/data"));
+    QFile blocker(dir.root() + u"/data"_s);
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     QCOMPARE(dataFilePath(), QString());
-    QCOMPARE(dataFilePath(QStringLiteral("udb.dll")), QString());
+    QCOMPARE(dataFilePath(u"udb.dll"_s), QString());
 }
 
 void TestPaths::singleInstance()
@@ -81,7 +81,7 @@ void TestPaths::singleInstance()
     // Another process holds the instance...
     QProcess holder;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(holderVariable), QStringLiteral("1"));
+    env.insert(QString::fromLatin1(holderVariable), u"1"_s);
     holder.setProcessEnvironment(env);
     holder.start(QCoreApplication::applicationFilePath(), QStringList());
     QVERIFY(holder.waitForReadyRead(30000));
@@ -94,7 +94,7 @@ void TestPaths::singleInstance()
     // Now this process holds it, and a second claim sees a running instance.
     QVERIFY(isAlreadyRunning(instanceKey));
     // A different key is a different instance.
-    QVERIFY(!isAlreadyRunning(QStringLiteral("other-key")));
+    QVERIFY(!isAlreadyRunning(u"other-key"_s));
 }
 
 int main(int argc, char **argv)

@@ -10,6 +10,8 @@
 #include <atomic>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString stored(const TempDataDir &dir, const QString &key)
@@ -17,7 +19,7 @@ QString stored(const TempDataDir &dir, const QString &key)
     const QStringList values = rawColumn(dir.userDbPath(), QStringLiteral("SELECT cval FROM tb_config WHERE ckey = "
                                                                           "'%1';")
                                                                .arg(key));
-    return values.isEmpty() ? QStringLiteral("<no row>") : values.join(QLatin1Char('|'));
+    return values.isEmpty() ? u"<no row>"_s : values.join(QLatin1Char('|'));
 }
 
 } // namespace
@@ -64,58 +66,58 @@ void TestSettings::cleanup()
 void TestSettings::firstStartFillsDefaults()
 {
     loadSettings();
-    QCOMPARE(stored(*m_dir, QStringLiteral("enable_sound")), QStringLiteral("true"));
-    QCOMPARE(stored(*m_dir, QStringLiteral("scan_interval")), QStringLiteral("180"));
-    QCOMPARE(stored(*m_dir, QStringLiteral("db_vacuum_interval")), QStringLiteral("3"));
-    QCOMPARE(stored(*m_dir, QStringLiteral("default_font")), m_systemFont.family());
-    QCOMPARE(stored(*m_dir, QStringLiteral("current_font")), QStringLiteral("<no row>"));
+    QCOMPARE(stored(*m_dir, u"enable_sound"_s), u"true"_s);
+    QCOMPARE(stored(*m_dir, u"scan_interval"_s), u"180"_s);
+    QCOMPARE(stored(*m_dir, u"db_vacuum_interval"_s), u"3"_s);
+    QCOMPARE(stored(*m_dir, u"default_font"_s), m_systemFont.family());
+    QCOMPARE(stored(*m_dir, u"current_font"_s), u"<no row>"_s);
     QCOMPARE(QApplication::font(), m_systemFont);
-    QCOMPARE(setting(QStringLiteral("scan_interval")), QStringLiteral("180"));
+    QCOMPARE(setting(u"scan_interval"_s), u"180"_s);
 }
 
 void TestSettings::storedValuesSurviveTheNextStart()
 {
     {
         UserDb db;
-        QVERIFY(db.setConfig(QStringLiteral("enable_sound"), QStringLiteral("false")));
-        QVERIFY(db.setConfig(QStringLiteral("scan_interval"), QStringLiteral("45")));
+        QVERIFY(db.setConfig(u"enable_sound"_s, u"false"_s));
+        QVERIFY(db.setConfig(u"scan_interval"_s, u"45"_s));
     }
     loadSettings();
-    QCOMPARE(setting(QStringLiteral("enable_sound")), QStringLiteral("false"));
-    QCOMPARE(setting(QStringLiteral("scan_interval")), QStringLiteral("45"));
-    setSetting(QStringLiteral("db_vacuum_interval"), QStringLiteral("7"));
+    QCOMPARE(setting(u"enable_sound"_s), u"false"_s);
+    QCOMPARE(setting(u"scan_interval"_s), u"45"_s);
+    setSetting(u"db_vacuum_interval"_s, u"7"_s);
     // The next start reads what the last one wrote.
     resetSettingsStore();
     loadSettings();
-    QCOMPARE(setting(QStringLiteral("enable_sound")), QStringLiteral("false"));
-    QCOMPARE(setting(QStringLiteral("db_vacuum_interval")), QStringLiteral("7"));
-    QCOMPARE(stored(*m_dir, QStringLiteral("enable_sound")), QStringLiteral("false"));
+    QCOMPARE(setting(u"enable_sound"_s), u"false"_s);
+    QCOMPARE(setting(u"db_vacuum_interval"_s), u"7"_s);
+    QCOMPARE(stored(*m_dir, u"enable_sound"_s), u"false"_s);
 }
 
 void TestSettings::currentFontIsApplied()
 {
     {
         UserDb db;
-        QVERIFY(db.setConfig(QStringLiteral("current_font"), QStringLiteral("WenQuanYi Micro Hei")));
+        QVERIFY(db.setConfig(u"current_font"_s, u"WenQuanYi Micro Hei"_s));
     }
     loadSettings();
-    QCOMPARE(QApplication::font().family(), QStringLiteral("WenQuanYi Micro Hei"));
+    QCOMPARE(QApplication::font().family(), u"WenQuanYi Micro Hei"_s);
     QCOMPARE(QApplication::font().pointSizeF(), m_systemFont.pointSizeF());
     QCOMPARE(QApplication::font().weight(), m_systemFont.weight());
     // default_font records the system font, not the chosen one.
-    QCOMPARE(setting(QStringLiteral("default_font")), m_systemFont.family());
+    QCOMPARE(setting(u"default_font"_s), m_systemFont.family());
 }
 
 void TestSettings::firstReadWinsUntilWritten()
 {
     loadSettings();
-    QCOMPARE(setting(QStringLiteral("uid"), QStringLiteral("A")), QStringLiteral("A"));
-    QCOMPARE(setting(QStringLiteral("uid"), QStringLiteral("B")), QStringLiteral("A"));
-    QCOMPARE(stored(*m_dir, QStringLiteral("uid")), QStringLiteral("<no row>"));
-    setSetting(QStringLiteral("uid"), QStringLiteral("C"));
-    QCOMPARE(setting(QStringLiteral("uid"), QStringLiteral("A")), QStringLiteral("C"));
-    QCOMPARE(setting(QStringLiteral("uid"), QStringLiteral("B")), QStringLiteral("C"));
-    QCOMPARE(stored(*m_dir, QStringLiteral("uid")), QStringLiteral("C"));
+    QCOMPARE(setting(u"uid"_s, u"A"_s), u"A"_s);
+    QCOMPARE(setting(u"uid"_s, u"B"_s), u"A"_s);
+    QCOMPARE(stored(*m_dir, u"uid"_s), u"<no row>"_s);
+    setSetting(u"uid"_s, u"C"_s);
+    QCOMPARE(setting(u"uid"_s, u"A"_s), u"C"_s);
+    QCOMPARE(setting(u"uid"_s, u"B"_s), u"C"_s);
+    QCOMPARE(stored(*m_dir, u"uid"_s), u"C"_s);
 }
 
 void TestSettings::failedWritesKeepTheOldValue()
@@ -123,39 +125,38 @@ void TestSettings::failedWritesKeepTheOldValue()
     // The default for enable_sound cannot be written: the program runs with it empty (no sound), the others are in.
     loadSettings();
     resetSettingsStore();
-    QVERIFY(rawExec(m_dir->userDbPath(), QStringLiteral("DELETE FROM tb_config;")));
+    QVERIFY(rawExec(m_dir->userDbPath(), u"DELETE FROM tb_config;"_s));
     QVERIFY(rawExec(m_dir->userDbPath(),
                     QStringLiteral("CREATE TRIGGER refuse_insert BEFORE INSERT ON tb_config WHEN NEW.ckey = "
                                    "'enable_sound' BEGIN SELECT RAISE(ABORT, 'full'); END;")));
     loadSettings();
-    QCOMPARE(setting(QStringLiteral("enable_sound")), QString());
-    QCOMPARE(setting(QStringLiteral("scan_interval")), QStringLiteral("180"));
+    QCOMPARE(setting(u"enable_sound"_s), QString());
+    QCOMPARE(setting(u"scan_interval"_s), u"180"_s);
 
     // A failed update leaves both the row and the cached value as they were.
-    setSetting(QStringLiteral("run_date"), QStringLiteral("2026-12-05"));
+    setSetting(u"run_date"_s, u"2026-12-05"_s);
     QVERIFY(rawExec(m_dir->userDbPath(), QStringLiteral("CREATE TRIGGER refuse_update BEFORE UPDATE ON tb_config "
                                                         "BEGIN SELECT RAISE(ABORT, 'full'); END;")));
-    setSetting(QStringLiteral("run_date"), QStringLiteral("2026-12-06"));
-    QCOMPARE(setting(QStringLiteral("run_date")), QStringLiteral("2026-12-05"));
-    QCOMPARE(stored(*m_dir, QStringLiteral("run_date")), QStringLiteral("2026-12-05"));
+    setSetting(u"run_date"_s, u"2026-12-06"_s);
+    QCOMPARE(setting(u"run_date"_s), u"2026-12-05"_s);
+    QCOMPARE(stored(*m_dir, u"run_date"_s), u"2026-12-05"_s);
 }
 
 void TestSettings::noDatabaseRunsOnDefaults()
 {
     // The data folder is a plain file, so there is no user database on disk: the program still runs, on a private
     // temporary database that is gone at the next start.
-    QFile blocker(m_dir->root() + QStringLiteral("/data"));
+    QFile blocker(m_dir->root() + u"/data"_s);
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     loadSettings();
-    QCOMPARE(setting(QStringLiteral("enable_sound")), QStringLiteral("true"));
-    setSetting(QStringLiteral("uid"), QStringLiteral("y"));
-    QCOMPARE(setting(QStringLiteral("uid"), QStringLiteral("x")), QStringLiteral("y"));
+    QCOMPARE(setting(u"enable_sound"_s), u"true"_s);
+    setSetting(u"uid"_s, u"y"_s);
+    QCOMPARE(setting(u"uid"_s, u"x"_s), u"y"_s);
     resetSettingsStore();
     loadSettings();
-    QCOMPARE(setting(QStringLiteral("uid"), QStringLiteral("x")), QStringLiteral("x"));
-    QCOMPARE(QDir(m_dir->root()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-             QStringList{QStringLiteral("data")});
+    QCOMPARE(setting(u"uid"_s, u"x"_s), u"x"_s);
+    QCOMPARE(QDir(m_dir->root()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{u"data"_s});
 }
 
 void TestSettings::manyThreadsAtOnce()
@@ -168,25 +169,25 @@ void TestSettings::manyThreadsAtOnce()
     std::atomic<int> failures{0};
     QVERIFY(runConcurrently(threads, [&](int t) {
         UserDb own;
-        const QString key = QStringLiteral("own%1").arg(t);
+        const QString key = u"own%1"_s.arg(t);
         for (int i = 0; i < rounds; ++i) {
             setSetting(key, QString::number(i));
             if (setting(key) != QString::number(i))
                 ++failures;
-            setSetting(QStringLiteral("shared"), QStringLiteral("%1-%2").arg(t).arg(i));
-            if (setting(QStringLiteral("scan_interval")) != QStringLiteral("180"))
+            setSetting(u"shared"_s, u"%1-%2"_s.arg(t).arg(i));
+            if (setting(u"scan_interval"_s) != u"180"_s)
                 ++failures;
-            setting(QStringLiteral("miss%1").arg(i), QStringLiteral("d"));
-            if (!own.setAttention({{QStringLiteral("s%1").arg(t), QStringLiteral("n")}}))
+            setting(u"miss%1"_s.arg(i), u"d"_s);
+            if (!own.setAttention({{u"s%1"_s.arg(t), u"n"_s}}))
                 ++failures;
             own.attentionMap();
         }
     }));
     QCOMPARE(failures.load(), 0);
     for (int t = 0; t < threads; ++t)
-        QCOMPARE(stored(*m_dir, QStringLiteral("own%1").arg(t)), QString::number(rounds - 1));
-    QCOMPARE(setting(QStringLiteral("shared")), stored(*m_dir, QStringLiteral("shared")));
-    QVERIFY(setting(QStringLiteral("shared")).endsWith(QStringLiteral("-%1").arg(rounds - 1)));
+        QCOMPARE(stored(*m_dir, u"own%1"_s.arg(t)), QString::number(rounds - 1));
+    QCOMPARE(setting(u"shared"_s), stored(*m_dir, u"shared"_s));
+    QVERIFY(setting(u"shared"_s).endsWith(u"-%1"_s.arg(rounds - 1)));
 }
 
 QTEST_MAIN(TestSettings)

@@ -3,12 +3,14 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+using namespace Qt::StringLiterals;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider provider(data, size);
     AttentionData node;
-    node.site_name = QStringLiteral("站");
-    node.note_name = QStringLiteral("节点");
+    node.site_name = u"站"_s;
+    node.note_name = u"节点"_s;
     for (int i = 0; i < 10; ++i) {
         const std::string marker = provider.ConsumeRandomLengthString(16);
         node.rules.append(QString::fromUtf8(marker.data(), qsizetype(marker.size())));

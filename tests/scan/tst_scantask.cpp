@@ -12,12 +12,12 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-const QStringList markers = {QStringLiteral("<ul>"),  QStringLiteral("</ul>"),   QStringLiteral("<li>"),
-                             QStringLiteral("</li>"), QStringLiteral("href=\""), QStringLiteral("\""),
-                             QStringLiteral("<b>"),   QStringLiteral("</b>"),    QStringLiteral("<i>"),
-                             QStringLiteral("</i>")};
+const QStringList markers = {u"<ul>"_s, u"</ul>"_s, u"<li>"_s, u"</li>"_s, u"href=\""_s,
+                             u"\""_s,   u"<b>"_s,   u"</b>"_s, u"<i>"_s,   u"</i>"_s};
 
 // A task-list page with one row per title.
 QByteArray page(const QStringList &titles)
@@ -89,7 +89,7 @@ private:
 void TestScanTask::initTestCase()
 {
     registerTaskListType();
-    m_catalog = appFilePath(QStringLiteral("sdb.dll"));
+    m_catalog = appFilePath(u"sdb.dll"_s);
     // Short waits and intervals: one "scan_interval" second lasts 10 ms here.
     ScanTask::setTiming(ScanTiming{2000, 10});
 }
@@ -99,7 +99,7 @@ void TestScanTask::init()
     m_dir = std::make_unique<TempDataDir>();
     resetSettingsStore();
     loadSettings();
-    setSetting(QStringLiteral("scan_interval"), QStringLiteral("9999"));
+    setSetting(u"scan_interval"_s, u"9999"_s);
     m_server = std::make_unique<TestHttpServer>();
     QFile::remove(m_catalog);
     QVERIFY(createCatalog(m_catalog));
@@ -124,19 +124,18 @@ void TestScanTask::follow(const QList<QPair<QString, QString>> &nodes)
 
 void TestScanTask::firstPassStartsAtOnce()
 {
-    follow({{QStringLiteral("站"), QStringLiteral("a")}});
-    m_server->setResponse(QStringLiteral("/a"), ok({QStringLiteral("一"), QStringLiteral("二")}));
+    follow({{u"站"_s, u"a"_s}});
+    m_server->setResponse(u"/a"_s, ok({u"一"_s, u"二"_s}));
     Scanner scanner;
     scanner.start();
     QVERIFY(scanner.thread.task());
     // The interval is 100 s here: the batch can only come from the pass that starts with the run.
     QTRY_COMPARE_WITH_TIMEOUT(scanner.batches.size(), 1, 10000);
     const QList<TaskData> batch = scanner.batches.first();
-    QCOMPARE(taskTitles(batch), (QStringList{QStringLiteral("一"), QStringLiteral("二")}));
-    QCOMPARE(batch[0].task_price, QStringLiteral("9元"));
-    QCOMPARE(batch[0].task_url,
-             m_server->url(QStringLiteral("/t/") + QString::fromLatin1(QStringLiteral("一").toUtf8().toHex())));
-    QCOMPARE(batch[0].note_url, m_server->url(QStringLiteral("/a")));
+    QCOMPARE(taskTitles(batch), (QStringList{u"一"_s, u"二"_s}));
+    QCOMPARE(batch[0].task_price, u"9元"_s);
+    QCOMPARE(batch[0].task_url, m_server->url(u"/t/"_s + QString::fromLatin1(u"一"_s.toUtf8().toHex())));
+    QCOMPARE(batch[0].note_url, m_server->url(u"/a"_s));
     // The fixed request headers, in their order.
     const TestHttpServer::Request request = m_server->requests().first();
     QStringList names;
@@ -146,69 +145,68 @@ void TestScanTask::firstPassStartsAtOnce()
     }
     QCOMPARE(names, (QStringList{QStringLiteral("User-Agent=Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; "
                                                 "Trident/5.0)"),
-                                 QStringLiteral("Accept=*/*"), QStringLiteral("Accept-Language=zh-cn,zh;q=0.5")}));
+                                 u"Accept=*/*"_s, u"Accept-Language=zh-cn,zh;q=0.5"_s}));
     scanner.stop();
     QVERIFY(UserDb().hasTask(batch[1]));
 }
 
 void TestScanTask::batchFollowsFinishingOrder()
 {
-    follow({{QStringLiteral("站"), QStringLiteral("a")}, {QStringLiteral("站"), QStringLiteral("b")}});
-    TestHttpServer::Response slow = ok({QStringLiteral("A1"), QStringLiteral("A2")});
+    follow({{u"站"_s, u"a"_s}, {u"站"_s, u"b"_s}});
+    TestHttpServer::Response slow = ok({u"A1"_s, u"A2"_s});
     slow.delayMs = 600;
-    m_server->setResponse(QStringLiteral("/a"), slow);
-    m_server->setResponse(QStringLiteral("/b"), ok({QStringLiteral("B1")}));
+    m_server->setResponse(u"/a"_s, slow);
+    m_server->setResponse(u"/b"_s, ok({u"B1"_s}));
     Scanner scanner;
     scanner.start();
     QTRY_COMPARE_WITH_TIMEOUT(scanner.batches.size(), 1, 10000);
-    QCOMPARE(taskTitles(scanner.batches.first()),
-             (QStringList{QStringLiteral("B1"), QStringLiteral("A1"), QStringLiteral("A2")}));
-    QCOMPARE(scanner.batches.first().first().note_name, QStringLiteral("b"));
+    QCOMPARE(taskTitles(scanner.batches.first()), (QStringList{u"B1"_s, u"A1"_s, u"A2"_s}));
+    QCOMPARE(scanner.batches.first().first().note_name, u"b"_s);
     scanner.stop();
 }
 
 void TestScanTask::hangingNodeEndsThePassAtTheCap()
 {
-    follow({{QStringLiteral("站"), QStringLiteral("a")}, {QStringLiteral("站"), QStringLiteral("hang")}});
-    m_server->setResponse(QStringLiteral("/a"), ok({QStringLiteral("A1")}));
+    follow({{u"站"_s, u"a"_s}, {u"站"_s, u"hang"_s}});
+    m_server->setResponse(u"/a"_s, ok({u"A1"_s}));
     TestHttpServer::Response hang;
     hang.neverAnswer = true;
-    m_server->setResponse(QStringLiteral("/hang"), hang);
+    m_server->setResponse(u"/hang"_s, hang);
     Scanner scanner;
     scanner.start();
     // The pass waits for the hanging page up to its cap (2 s here), then announces what it has.
     QTest::qWait(1000);
     QCOMPARE(scanner.batches.size(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(scanner.batches.size(), 1, 10000);
-    QCOMPARE(taskTitles(scanner.batches.first()), QStringList{QStringLiteral("A1")});
+    QCOMPARE(taskTitles(scanner.batches.first()), QStringList{u"A1"_s});
     scanner.stop();
 }
 
 void TestScanTask::redirectionsAreNotFollowed()
 {
-    follow({{QStringLiteral("站"), QStringLiteral("a")}, {QStringLiteral("站"), QStringLiteral("moved")}});
-    m_server->setResponse(QStringLiteral("/a"), ok({QStringLiteral("A1")}));
+    follow({{u"站"_s, u"a"_s}, {u"站"_s, u"moved"_s}});
+    m_server->setResponse(u"/a"_s, ok({u"A1"_s}));
     TestHttpServer::Response moved;
     moved.status = 302;
-    moved.headers = {{"Location", m_server->url(QStringLiteral("/target")).toUtf8()}};
-    m_server->setResponse(QStringLiteral("/moved"), moved);
-    m_server->setResponse(QStringLiteral("/target"), ok({QStringLiteral("never")}));
+    moved.headers = {{"Location", m_server->url(u"/target"_s).toUtf8()}};
+    m_server->setResponse(u"/moved"_s, moved);
+    m_server->setResponse(u"/target"_s, ok({u"never"_s}));
     Scanner scanner;
     scanner.start();
     QTRY_COMPARE_WITH_TIMEOUT(scanner.batches.size(), 1, 10000);
-    QCOMPARE(taskTitles(scanner.batches.first()), QStringList{QStringLiteral("A1")});
+    QCOMPARE(taskTitles(scanner.batches.first()), QStringList{u"A1"_s});
     scanner.stop();
-    QVERIFY(!m_server->requestedPaths().contains(QStringLiteral("/target")));
+    QVERIFY(!m_server->requestedPaths().contains(u"/target"_s));
 }
 
 void TestScanTask::stopWhilePassWaitsStoresButAnnouncesNothing()
 {
     ScanTask::setTiming(ScanTiming{60000, 10});
-    follow({{QStringLiteral("站"), QStringLiteral("a")}, {QStringLiteral("站"), QStringLiteral("hang")}});
-    m_server->setResponse(QStringLiteral("/a"), ok({QStringLiteral("A1"), QStringLiteral("A2")}));
+    follow({{u"站"_s, u"a"_s}, {u"站"_s, u"hang"_s}});
+    m_server->setResponse(u"/a"_s, ok({u"A1"_s, u"A2"_s}));
     TestHttpServer::Response hang;
     hang.neverAnswer = true;
-    m_server->setResponse(QStringLiteral("/hang"), hang);
+    m_server->setResponse(u"/hang"_s, hang);
     Scanner scanner;
     scanner.start();
     QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 2, 10000);
@@ -224,21 +222,20 @@ void TestScanTask::stopWhilePassWaitsStoresButAnnouncesNothing()
     QCOMPARE(scanner.batches.size(), 0);
     UserDb db;
     TaskData stored;
-    stored.site_name = QStringLiteral("站");
-    stored.note_name = QStringLiteral("a");
-    stored.task_name = QStringLiteral("A2");
-    stored.task_price = QStringLiteral("9元");
-    stored.task_url = m_server->url(QStringLiteral("/t/") + QString::fromLatin1(QByteArray("A2").toHex()));
+    stored.site_name = u"站"_s;
+    stored.note_name = u"a"_s;
+    stored.task_name = u"A2"_s;
+    stored.task_price = u"9元"_s;
+    stored.task_url = m_server->url(u"/t/"_s + QString::fromLatin1(QByteArray("A2").toHex()));
     QVERIFY(db.hasTask(stored));
 }
 
 void TestScanTask::missingNodeStopsTheRun()
 {
-    follow({{QStringLiteral("站"), QStringLiteral("a")}});
+    follow({{u"站"_s, u"a"_s}});
     UserDb db;
-    QVERIFY(
-        db.setAttention({{QStringLiteral("站"), QStringLiteral("a")}, {QStringLiteral("站"), QStringLiteral("gone")}}));
-    m_server->setResponse(QStringLiteral("/a"), ok({QStringLiteral("A1")}));
+    QVERIFY(db.setAttention({{u"站"_s, u"a"_s}, {u"站"_s, u"gone"_s}}));
+    m_server->setResponse(u"/a"_s, ok({u"A1"_s}));
     Scanner scanner;
     scanner.start();
     scanner.thread.task(); // returns once the run has tried to start, whatever the outcome
@@ -251,9 +248,9 @@ void TestScanTask::missingNodeStopsTheRun()
 
 void TestScanTask::laterPassesAnnounceOnlyNewTasks()
 {
-    setSetting(QStringLiteral("scan_interval"), QStringLiteral("30")); // 300 ms here
-    follow({{QStringLiteral("站"), QStringLiteral("a")}});
-    m_server->setResponse(QStringLiteral("/a"), ok({QStringLiteral("A1"), QStringLiteral("A2")}));
+    setSetting(u"scan_interval"_s, u"30"_s); // 300 ms here
+    follow({{u"站"_s, u"a"_s}});
+    m_server->setResponse(u"/a"_s, ok({u"A1"_s, u"A2"_s}));
     Scanner scanner;
     scanner.start();
     QTRY_COMPARE_WITH_TIMEOUT(scanner.batches.size(), 1, 10000);
@@ -261,21 +258,21 @@ void TestScanTask::laterPassesAnnounceOnlyNewTasks()
     QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() >= 4, 10000);
     QCOMPARE(scanner.batches.size(), 1);
     // A new row, and an old one whose price changed, are new tasks.
-    TestHttpServer::Response changed = ok({QStringLiteral("A0"), QStringLiteral("A1"), QStringLiteral("A2")});
+    TestHttpServer::Response changed = ok({u"A0"_s, u"A1"_s, u"A2"_s});
     changed.body.replace("<b>A2</b></a><i>9 元</i>", "<b>A2</b></a><i>19 元</i>");
-    m_server->setResponse(QStringLiteral("/a"), changed);
+    m_server->setResponse(u"/a"_s, changed);
     QTRY_COMPARE_WITH_TIMEOUT(scanner.batches.size(), 2, 10000);
-    QCOMPARE(taskTitles(scanner.batches[1]), (QStringList{QStringLiteral("A0"), QStringLiteral("A2")}));
-    QCOMPARE(scanner.batches[1][1].task_price, QStringLiteral("19元"));
+    QCOMPARE(taskTitles(scanner.batches[1]), (QStringList{u"A0"_s, u"A2"_s}));
+    QCOMPARE(scanner.batches[1][1].task_price, u"19元"_s);
     scanner.stop();
 }
 
 void TestScanTask::zeroIntervalFallsBack()
 {
     // "0" would re-scan without pause; it waits the fallback 180 "seconds" (1.8 s here) like any invalid value.
-    setSetting(QStringLiteral("scan_interval"), QStringLiteral("0"));
-    follow({{QStringLiteral("站"), QStringLiteral("a")}});
-    m_server->setResponse(QStringLiteral("/a"), ok({QStringLiteral("A1")}));
+    setSetting(u"scan_interval"_s, u"0"_s);
+    follow({{u"站"_s, u"a"_s}});
+    m_server->setResponse(u"/a"_s, ok({u"A1"_s}));
     Scanner scanner;
     scanner.start();
     QTRY_COMPARE_WITH_TIMEOUT(scanner.batches.size(), 1, 10000);
@@ -288,20 +285,18 @@ void TestScanTask::zeroIntervalFallsBack()
 void TestScanTask::oversizedPageIsAbandoned()
 {
     ScanTask::setTiming(ScanTiming{60000, 10});
-    follow({{QStringLiteral("站"), QStringLiteral("a")},
-            {QStringLiteral("站"), QStringLiteral("huge")},
-            {QStringLiteral("站"), QStringLiteral("limit")}});
-    m_server->setResponse(QStringLiteral("/a"), ok({QStringLiteral("A1")}));
+    follow({{u"站"_s, u"a"_s}, {u"站"_s, u"huge"_s}, {u"站"_s, u"limit"_s}});
+    m_server->setResponse(u"/a"_s, ok({u"A1"_s}));
     // 40 MiB in 1 MiB pieces over four seconds; the page is given up as soon as it passes 16 MiB.
     TestHttpServer::Response huge;
-    huge.body = page({QStringLiteral("H1")}) + QByteArray(40 * 1024 * 1024, ' ');
+    huge.body = page({u"H1"_s}) + QByteArray(40 * 1024 * 1024, ' ');
     huge.chunkSize = 1024 * 1024;
     huge.chunkDelayMs = 100;
-    m_server->setResponse(QStringLiteral("/huge"), huge);
+    m_server->setResponse(u"/huge"_s, huge);
     // A page of exactly the limit is still read.
-    TestHttpServer::Response limit = ok({QStringLiteral("L1")});
+    TestHttpServer::Response limit = ok({u"L1"_s});
     limit.body += QByteArray(16 * 1024 * 1024 - limit.body.size(), ' ');
-    m_server->setResponse(QStringLiteral("/limit"), limit);
+    m_server->setResponse(u"/limit"_s, limit);
     QElapsedTimer elapsed;
     elapsed.start();
     Scanner scanner;
@@ -310,7 +305,7 @@ void TestScanTask::oversizedPageIsAbandoned()
     QVERIFY2(elapsed.elapsed() < 3500, "the pass waited for the whole oversized body");
     QStringList found = taskTitles(scanner.batches.first());
     found.sort();
-    QCOMPARE(found, (QStringList{QStringLiteral("A1"), QStringLiteral("L1")}));
+    QCOMPARE(found, (QStringList{u"A1"_s, u"L1"_s}));
     scanner.stop();
     ScanTask::setTiming(ScanTiming{2000, 10});
 }

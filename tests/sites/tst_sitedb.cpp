@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace CatalogCodec;
 
 namespace {
@@ -28,16 +30,16 @@ QByteArray pngBytes(int size, Qt::GlobalColor color)
 
 QString blobLiteral(const QByteArray &bytes)
 {
-    return QStringLiteral("x'%1'").arg(QString::fromLatin1(bytes.toHex()));
+    return u"x'%1'"_s.arg(QString::fromLatin1(bytes.toHex()));
 }
 
 // A tb_site row with every text field encoded and both images given as raw bytes.
 QString siteRow(const QString &name, const QString &info, const QByteArray &favicon, const QByteArray &logo,
                 const QString &prefix = QString(), const QString &suffix = QString())
 {
-    return QStringLiteral("INSERT INTO tb_site VALUES(%1, %2, %3, %4, %5, %6, %7, %8);")
-        .arg(encodedBlob(name), encodedText(QStringLiteral("http://") + name), encodedText(QStringLiteral("reg")),
-             blobLiteral(favicon), blobLiteral(logo), info, encodedText(prefix), encodedText(suffix));
+    return u"INSERT INTO tb_site VALUES(%1, %2, %3, %4, %5, %6, %7, %8);"_s.arg(
+        encodedBlob(name), encodedText(u"http://"_s + name), encodedText(u"reg"_s), blobLiteral(favicon),
+        blobLiteral(logo), info, encodedText(prefix), encodedText(suffix));
 }
 
 // A tb_node row whose ten markers are m0..m9 except where markers overrides them.
@@ -45,9 +47,9 @@ QString nodeRow(const QString &siteKey, const QString &nodeKey, const QStringLis
 {
     QStringList values;
     for (int i = 0; i < 10; ++i)
-        values << encodedText(i < markers.size() ? markers[i] : QStringLiteral("m%1").arg(i));
-    return QStringLiteral("INSERT INTO tb_node VALUES(%1, %2, %3, %4);")
-        .arg(siteKey, nodeKey, encodedText(QStringLiteral("http://h/list")), values.join(QStringLiteral(", ")));
+        values << encodedText(i < markers.size() ? markers[i] : u"m%1"_s.arg(i));
+    return u"INSERT INTO tb_node VALUES(%1, %2, %3, %4);"_s.arg(siteKey, nodeKey, encodedText(u"http://h/list"_s),
+                                                                values.join(u", "_s));
 }
 
 } // namespace
@@ -73,47 +75,45 @@ private:
 
 void TestSiteDb::strictBase64()
 {
-    QCOMPARE(decodeText("5Lit5paH"), QStringLiteral("中文"));
-    QCOMPARE(decodeText("YQ=="), QStringLiteral("a"));
-    QCOMPARE(decodeText("YWI="), QStringLiteral("ab"));
-    QCOMPARE(decodeText("YWJj"), QStringLiteral("abc"));
+    QCOMPARE(decodeText("5Lit5paH"), u"中文"_s);
+    QCOMPARE(decodeText("YQ=="), u"a"_s);
+    QCOMPARE(decodeText("YWI="), u"ab"_s);
+    QCOMPARE(decodeText("YWJj"), u"abc"_s);
     // Wrong length, foreign characters and misplaced padding all decode to nothing.
     for (const char *bad : {"abc", "YWJjZA", "YWJj\n", "YW J", "YW-j", "Y===", "YQ=A", "=YWJ", "YQ==YQ==", "===="})
         QVERIFY2(decodeBase64(bad).isEmpty(), bad);
     QVERIFY(decodeBase64(QByteArray()).isEmpty());
-    QCOMPARE(encodeText(QStringLiteral("中文")), QByteArray("5Lit5paH"));
-    QCOMPARE(decodeText(encodeText(QStringLiteral("猪八戒网 & <b>"))), QStringLiteral("猪八戒网 & <b>"));
+    QCOMPARE(encodeText(u"中文"_s), QByteArray("5Lit5paH"));
+    QCOMPARE(decodeText(encodeText(u"猪八戒网 & <b>"_s)), u"猪八戒网 & <b>"_s);
 }
 
 void TestSiteDb::readsSitesAndNodes()
 {
-    const QString path = m_dir.filePath(QStringLiteral("sites.dll"));
+    const QString path = m_dir.filePath(u"sites.dll"_s);
     QVERIFY(createCatalog(path));
     const QByteArray favicon = pngBytes(16, Qt::red);
-    QVERIFY(rawExec(path, siteRow(QStringLiteral("一品威客"), encodedText(QStringLiteral("说明")), favicon,
-                                  pngBytes(40, Qt::blue))));
+    QVERIFY(rawExec(path, siteRow(u"一品威客"_s, encodedText(u"说明"_s), favicon, pngBytes(40, Qt::blue))));
     // Three-letter info (not a multiple of 4) and images that are not images.
-    QVERIFY(rawExec(path, siteRow(QStringLiteral("Empty"), QStringLiteral("'abc'"), "junk", QByteArray())));
-    const QString key = encodedBlob(QStringLiteral("一品威客"));
+    QVERIFY(rawExec(path, siteRow(u"Empty"_s, u"'abc'"_s, "junk", QByteArray())));
+    const QString key = encodedBlob(u"一品威客"_s);
     // Inserted in reverse name order: the list keeps rowid order.
-    QVERIFY(rawExec(path, nodeRow(key, encodedBlob(QStringLiteral("z 最后")))));
-    QVERIFY(rawExec(path, nodeRow(key, encodedBlob(QStringLiteral("a 开头")))));
+    QVERIFY(rawExec(path, nodeRow(key, encodedBlob(u"z 最后"_s))));
+    QVERIFY(rawExec(path, nodeRow(key, encodedBlob(u"a 开头"_s))));
     // Keys stored as TEXT are never found.
-    QVERIFY(rawExec(path, nodeRow(encodedText(QStringLiteral("一品威客")), encodedText(QStringLiteral("text key")))));
-    QVERIFY(rawExec(path, nodeRow(key, encodedText(QStringLiteral("text node")))));
+    QVERIFY(rawExec(path, nodeRow(encodedText(u"一品威客"_s), encodedText(u"text key"_s))));
+    QVERIFY(rawExec(path, nodeRow(key, encodedText(u"text node"_s))));
 
     SiteDb db(path);
-    QCOMPARE(db.siteNames(), (QStringList{QStringLiteral("一品威客"), QStringLiteral("Empty")}));
+    QCOMPARE(db.siteNames(), (QStringList{u"一品威客"_s, u"Empty"_s}));
     QList<SiteData> sites{SiteData()};
     QVERIFY(db.sites(sites));
     QCOMPARE(sites.size(), 2);
     const SiteData &first = sites[0];
-    QCOMPARE(first.site_url, QStringLiteral("http://一品威客"));
-    QCOMPARE(first.site_register_url, QStringLiteral("reg"));
-    QCOMPARE(first.site_info, QStringLiteral("说明"));
+    QCOMPARE(first.site_url, u"http://一品威客"_s);
+    QCOMPARE(first.site_register_url, u"reg"_s);
+    QCOMPARE(first.site_info, u"说明"_s);
     // The row under a TEXT site key is not listed; a BLOB site key lists its node whatever the node key's class.
-    QCOMPARE(first.node_names,
-             (QStringList{QStringLiteral("z 最后"), QStringLiteral("a 开头"), QStringLiteral("text node")}));
+    QCOMPARE(first.node_names, (QStringList{u"z 最后"_s, u"a 开头"_s, u"text node"_s}));
     QCOMPARE(first.favicon.availableSizes(), QList<QSize>{QSize(16, 16)});
     QCOMPARE(first.logo.size(), QSize(40, 40));
     const SiteData &second = sites[1];
@@ -125,44 +125,41 @@ void TestSiteDb::readsSitesAndNodes()
 
 void TestSiteDb::nodeRules()
 {
-    const QString path = m_dir.filePath(QStringLiteral("rules.dll"));
+    const QString path = m_dir.filePath(u"rules.dll"_s);
     QVERIFY(createCatalog(path));
-    const QString site = encodedBlob(QStringLiteral("站"));
-    QStringList markers = {QStringLiteral("<table>"), QString(), QStringLiteral("<tr>"), QStringLiteral("</tr>")};
-    QVERIFY(rawExec(path, nodeRow(site, encodedBlob(QStringLiteral("设计")), markers)));
-    QVERIFY(rawExec(path, nodeRow(site, encodedBlob(QStringLiteral("设计")), {QStringLiteral("second")})));
-    QVERIFY(rawExec(path, nodeRow(site, encodedText(QStringLiteral("文案")))));
+    const QString site = encodedBlob(u"站"_s);
+    QStringList markers = {u"<table>"_s, QString(), u"<tr>"_s, u"</tr>"_s};
+    QVERIFY(rawExec(path, nodeRow(site, encodedBlob(u"设计"_s), markers)));
+    QVERIFY(rawExec(path, nodeRow(site, encodedBlob(u"设计"_s), {u"second"_s})));
+    QVERIFY(rawExec(path, nodeRow(site, encodedText(u"文案"_s))));
 
     SiteDb db(path);
     NodeRule rule;
-    QVERIFY(db.nodeRule(QStringLiteral("站"), QStringLiteral("设计"), rule));
-    QCOMPARE(rule.node_url, QStringLiteral("http://h/list"));
+    QVERIFY(db.nodeRule(u"站"_s, u"设计"_s, rule));
+    QCOMPARE(rule.node_url, u"http://h/list"_s);
     // The first matching row; an empty marker keeps its place.
-    QCOMPARE(rule.rules,
-             (QStringList{QStringLiteral("<table>"), QString(), QStringLiteral("<tr>"), QStringLiteral("</tr>"),
-                          QStringLiteral("m4"), QStringLiteral("m5"), QStringLiteral("m6"), QStringLiteral("m7"),
-                          QStringLiteral("m8"), QStringLiteral("m9")}));
+    QCOMPARE(rule.rules, (QStringList{u"<table>"_s, QString(), u"<tr>"_s, u"</tr>"_s, u"m4"_s, u"m5"_s, u"m6"_s,
+                                      u"m7"_s, u"m8"_s, u"m9"_s}));
     NodeRule missing;
-    QVERIFY(!db.nodeRule(QStringLiteral("站"), QStringLiteral("文案"), missing));
-    QVERIFY(!db.nodeRule(QStringLiteral("设计"), QStringLiteral("站"), missing));
+    QVERIFY(!db.nodeRule(u"站"_s, u"文案"_s, missing));
+    QVERIFY(!db.nodeRule(u"设计"_s, u"站"_s, missing));
     QVERIFY(missing.node_url.isEmpty() && missing.rules.isEmpty());
 }
 
 void TestSiteDb::openUrlPartsLaterRowWins()
 {
-    const QString path = m_dir.filePath(QStringLiteral("open.dll"));
+    const QString path = m_dir.filePath(u"open.dll"_s);
     QVERIFY(createCatalog(path));
-    QVERIFY(rawExec(path, siteRow(QStringLiteral("A"), QStringLiteral("''"), {}, {}, QStringLiteral("old"))));
-    QVERIFY(rawExec(path, siteRow(QStringLiteral("B"), QStringLiteral("''"), {}, {}, QStringLiteral("go?u="),
-                                  QStringLiteral("&f=k"))));
-    QVERIFY(rawExec(path, siteRow(QStringLiteral("A"), QStringLiteral("''"), {}, {}, QStringLiteral("new"))));
+    QVERIFY(rawExec(path, siteRow(u"A"_s, u"''"_s, {}, {}, u"old"_s)));
+    QVERIFY(rawExec(path, siteRow(u"B"_s, u"''"_s, {}, {}, u"go?u="_s, u"&f=k"_s)));
+    QVERIFY(rawExec(path, siteRow(u"A"_s, u"''"_s, {}, {}, u"new"_s)));
     SiteDb db(path);
-    OpenUrlTable table{{QStringLiteral("stale"), OpenUrlParts()}};
+    OpenUrlTable table{{u"stale"_s, OpenUrlParts()}};
     QVERIFY(db.openUrlParts(table));
     QCOMPARE(table.size(), 2);
-    QCOMPARE(table.value(QStringLiteral("A")).prefix, QStringLiteral("new"));
-    QCOMPARE(table.value(QStringLiteral("B")).prefix, QStringLiteral("go?u="));
-    QCOMPARE(table.value(QStringLiteral("B")).suffix, QStringLiteral("&f=k"));
+    QCOMPARE(table.value(u"A"_s).prefix, u"new"_s);
+    QCOMPARE(table.value(u"B"_s).prefix, u"go?u="_s);
+    QCOMPARE(table.value(u"B"_s).suffix, u"&f=k"_s);
 }
 
 void TestSiteDb::unreadableCatalogues_data()
@@ -170,21 +167,21 @@ void TestSiteDb::unreadableCatalogues_data()
     QTest::addColumn<QString>("setup");
     QTest::addColumn<bool>("sitesOk");
     QTest::newRow("missing file") << QString() << false;
-    QTest::newRow("not a database") << QStringLiteral("garbage") << false;
-    QTest::newRow("no tables") << QStringLiteral("CREATE TABLE other(x);") << false;
-    QTest::newRow("zero sites") << QStringLiteral("catalog") << true;
+    QTest::newRow("not a database") << u"garbage"_s << false;
+    QTest::newRow("no tables") << u"CREATE TABLE other(x);"_s << false;
+    QTest::newRow("zero sites") << u"catalog"_s << true;
 }
 
 void TestSiteDb::unreadableCatalogues()
 {
     QFETCH(QString, setup);
     QFETCH(bool, sitesOk);
-    const QString path = m_dir.filePath(QStringLiteral("bad-%1.dll").arg(QTest::currentDataTag()));
-    if (setup == QStringLiteral("garbage")) {
+    const QString path = m_dir.filePath(u"bad-%1.dll"_s.arg(QTest::currentDataTag()));
+    if (setup == u"garbage"_s) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(8192, '\x7f'));
-    } else if (setup == QStringLiteral("catalog")) {
+    } else if (setup == u"catalog"_s) {
         QVERIFY(createCatalog(path));
     } else if (!setup.isEmpty()) {
         for (const QString &sql : setup.split(QLatin1Char(';'), Qt::SkipEmptyParts))
@@ -195,23 +192,23 @@ void TestSiteDb::unreadableCatalogues()
     QList<SiteData> sites{SiteData()};
     QCOMPARE(db.sites(sites), sitesOk);
     QVERIFY(sites.isEmpty());
-    OpenUrlTable table{{QStringLiteral("x"), OpenUrlParts()}};
-    QCOMPARE(db.openUrlParts(table), sitesOk && setup != QStringLiteral("no tables"));
+    OpenUrlTable table{{u"x"_s, OpenUrlParts()}};
+    QCOMPARE(db.openUrlParts(table), sitesOk && setup != u"no tables"_s);
     QVERIFY(table.isEmpty());
     NodeRule rule;
-    QVERIFY(!db.nodeRule(QStringLiteral("A"), QStringLiteral("n"), rule));
+    QVERIFY(!db.nodeRule(u"A"_s, u"n"_s, rule));
     // The catalogue is never created or written.
     QCOMPARE(QFile::exists(path), !setup.isEmpty());
 }
 
 void TestSiteDb::siteWithUnreadableNodesIsDropped()
 {
-    const QString path = m_dir.filePath(QStringLiteral("nonodes.dll"));
+    const QString path = m_dir.filePath(u"nonodes.dll"_s);
     QVERIFY(rawExec(path, QStringLiteral("CREATE TABLE tb_site(site_name, site_url, site_register_url, site_favicon, "
                                          "site_logo, site_info, open_url_prefix, open_url_suffix);")));
-    QVERIFY(rawExec(path, siteRow(QStringLiteral("A"), QStringLiteral("''"), {}, {})));
+    QVERIFY(rawExec(path, siteRow(u"A"_s, u"''"_s, {}, {})));
     SiteDb db(path);
-    QCOMPARE(db.siteNames(), QStringList{QStringLiteral("A")});
+    QCOMPARE(db.siteNames(), QStringList{u"A"_s});
     QList<SiteData> sites;
     QVERIFY(db.sites(sites));
     QVERIFY(sites.isEmpty());
@@ -221,44 +218,43 @@ void TestSiteDb::hostileCatalogue()
 {
     // A catalogue whose site table is a view over a function with side effects reads as unreadable, not as a
     // place to run code; a plain view still reads.
-    const QString path = m_dir.filePath(QStringLiteral("hostile.dll"));
-    QVERIFY(rawExec(path, QStringLiteral("CREATE VIEW tb_site AS SELECT fts3_tokenizer('simple') AS site_name;")));
+    const QString path = m_dir.filePath(u"hostile.dll"_s);
+    QVERIFY(rawExec(path, u"CREATE VIEW tb_site AS SELECT fts3_tokenizer('simple') AS site_name;"_s));
     SiteDb db(path);
     QVERIFY(db.siteNames().isEmpty());
-    Query pragma(db, QStringLiteral("PRAGMA trusted_schema;"));
+    Query pragma(db, u"PRAGMA trusted_schema;"_s);
     QVERIFY(pragma.exec() && pragma.next());
     QCOMPARE(pragma.value(0).toLongLong(), 0);
 
-    const QString viewPath = m_dir.filePath(QStringLiteral("view.dll"));
-    QVERIFY(rawExec(viewPath, QStringLiteral("CREATE VIEW tb_site AS SELECT 'QQ==' AS site_name;")));
+    const QString viewPath = m_dir.filePath(u"view.dll"_s);
+    QVERIFY(rawExec(viewPath, u"CREATE VIEW tb_site AS SELECT 'QQ==' AS site_name;"_s));
     SiteDb viewDb(viewPath);
-    QCOMPARE(viewDb.siteNames(), QStringList{QStringLiteral("A")});
+    QCOMPARE(viewDb.siteNames(), QStringList{u"A"_s});
 }
 
 void TestSiteDb::taskOpenUrlLoadsOnce()
 {
-    const QString path = appFilePath(QStringLiteral("sdb.dll"));
+    const QString path = appFilePath(u"sdb.dll"_s);
     QFile::remove(path);
     TaskData task;
-    task.site_name = QStringLiteral("B");
-    task.task_url = QStringLiteral("http://h/task/1");
-    task.note_url = QStringLiteral("http://h/list");
+    task.site_name = u"B"_s;
+    task.task_url = u"http://h/task/1"_s;
+    task.note_url = u"http://h/list"_s;
     // No catalogue, then an empty one: bare addresses, and each call looks again.
-    QCOMPARE(taskOpenUrl(task), QStringLiteral("http://h/task/1"));
+    QCOMPARE(taskOpenUrl(task), u"http://h/task/1"_s);
     QVERIFY(createCatalog(path));
-    QCOMPARE(taskOpenUrl(task), QStringLiteral("http://h/task/1"));
-    QVERIFY(rawExec(path, siteRow(QStringLiteral("B"), QStringLiteral("''"), {}, {}, QStringLiteral("go?u="),
-                                  QStringLiteral("&f=k"))));
-    QCOMPARE(taskOpenUrl(task), QStringLiteral("go?u=http://h/task/1&f=k"));
+    QCOMPARE(taskOpenUrl(task), u"http://h/task/1"_s);
+    QVERIFY(rawExec(path, siteRow(u"B"_s, u"''"_s, {}, {}, u"go?u="_s, u"&f=k"_s)));
+    QCOMPARE(taskOpenUrl(task), u"go?u=http://h/task/1&f=k"_s);
     TaskData noAddress = task;
     noAddress.task_url.clear();
-    QCOMPARE(taskOpenUrl(noAddress), QStringLiteral("go?u=http://h/list&f=k"));
+    QCOMPARE(taskOpenUrl(noAddress), u"go?u=http://h/list&f=k"_s);
     TaskData otherSite = task;
-    otherSite.site_name = QStringLiteral("unknown");
-    QCOMPARE(taskOpenUrl(otherSite), QStringLiteral("http://h/task/1"));
+    otherSite.site_name = u"unknown"_s;
+    QCOMPARE(taskOpenUrl(otherSite), u"http://h/task/1"_s);
     // Once filled, the table is not read again.
-    QVERIFY(rawExec(path, QStringLiteral("DELETE FROM tb_site;")));
-    QCOMPARE(taskOpenUrl(task), QStringLiteral("go?u=http://h/task/1&f=k"));
+    QVERIFY(rawExec(path, u"DELETE FROM tb_site;"_s));
+    QCOMPARE(taskOpenUrl(task), u"go?u=http://h/task/1&f=k"_s);
     QFile::remove(path);
 }
 

@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Token
@@ -55,8 +57,7 @@ QT_BEGIN_NAMESPACE
 namespace QTest {
 template <> char *toString(const Token &t)
 {
-    return qstrdup(QStringLiteral("%1[%2,%3)@%4")
-                       .arg(QString::fromUtf8(t.text.toHex()))
+    return qstrdup(u"%1[%2,%3)@%4"_s.arg(QString::fromUtf8(t.text.toHex()))
                        .arg(t.start)
                        .arg(t.end)
                        .arg(t.position)
@@ -122,20 +123,18 @@ void TestCatTokenizer::inputLengthForms()
 void TestCatTokenizer::sqliteSeesTheSameTokens()
 {
     Database db;
-    QVERIFY(db.open(QStringLiteral(":memory:"), true, true));
-    QVERIFY(db.execute(QStringLiteral("CREATE VIRTUAL TABLE temp.tok USING fts3tokenize(CatTokenizer);")));
-    Query query(db, QStringLiteral("SELECT token, start, \"end\", position FROM tok WHERE input = ?;"));
-    query.bind(QStringLiteral("ab 中"));
+    QVERIFY(db.open(u":memory:"_s, true, true));
+    QVERIFY(db.execute(u"CREATE VIRTUAL TABLE temp.tok USING fts3tokenize(CatTokenizer);"_s));
+    Query query(db, u"SELECT token, start, \"end\", position FROM tok WHERE input = ?;"_s);
+    query.bind(u"ab 中"_s);
     QVERIFY(query.exec());
     QStringList rows;
     while (query.next())
-        rows << QStringLiteral("%1:%2-%3@%4")
-                    .arg(query.value(0).toString())
+        rows << u"%1:%2-%3@%4"_s.arg(query.value(0).toString())
                     .arg(query.value(1).toLongLong())
                     .arg(query.value(2).toLongLong())
                     .arg(query.value(3).toLongLong());
-    QCOMPARE(rows, (QStringList{QStringLiteral("a:0-1@0"), QStringLiteral("b:1-2@1"), QStringLiteral(" :2-3@2"),
-                                QStringLiteral("中:3-6@3")}));
+    QCOMPARE(rows, (QStringList{u"a:0-1@0"_s, u"b:1-2@1"_s, u" :2-3@2"_s, u"中:3-6@3"_s}));
 }
 
 void TestCatTokenizer::phraseQueriesAreSubstringSearches()
@@ -144,10 +143,9 @@ void TestCatTokenizer::phraseQueriesAreSubstringSearches()
     UserDb db;
     QVERIFY(db.isOpen());
     // Titles are stored lower-cased, as the history stores them.
-    const QStringList titles = {QStringLiteral("Logo Design for Café"), QStringLiteral("企业网站建设与维护"),
-                                QStringLiteral("word  two"), QStringLiteral("word two")};
+    const QStringList titles = {u"Logo Design for Café"_s, u"企业网站建设与维护"_s, u"word  two"_s, u"word two"_s};
     for (const QString &title : titles) {
-        Query insert(db, QStringLiteral("INSERT INTO tb_history_task_text(task_name) VALUES(?);"));
+        Query insert(db, u"INSERT INTO tb_history_task_text(task_name) VALUES(?);"_s);
         insert.bind(title.toLower());
         QVERIFY(insert.exec());
     }
@@ -155,43 +153,43 @@ void TestCatTokenizer::phraseQueriesAreSubstringSearches()
         QList<qint64> ids;
         Query query(db, QStringLiteral("SELECT rowid FROM tb_history_task_text WHERE task_name MATCH ? "
                                        "ORDER BY rowid;"));
-        query.bind(QStringLiteral("\"%1\"").arg(text.toLower()));
+        query.bind(u"\"%1\""_s.arg(text.toLower()));
         if (!query.exec())
             return QList<qint64>{-1};
         while (query.next())
             ids << query.value(0).toLongLong();
         return ids;
     };
-    QCOMPARE(match(QStringLiteral("GN FOR C")), QList<qint64>{1});
-    QCOMPARE(match(QStringLiteral("go de")), QList<qint64>{1});
-    QCOMPARE(match(QStringLiteral("afé")), QList<qint64>{1});
-    QCOMPARE(match(QStringLiteral("网站建设")), QList<qint64>{2});
-    QCOMPARE(match(QStringLiteral("站")), QList<qint64>{2});
-    QCOMPARE(match(QStringLiteral("网建")), QList<qint64>{});
+    QCOMPARE(match(u"GN FOR C"_s), QList<qint64>{1});
+    QCOMPARE(match(u"go de"_s), QList<qint64>{1});
+    QCOMPARE(match(u"afé"_s), QList<qint64>{1});
+    QCOMPARE(match(u"网站建设"_s), QList<qint64>{2});
+    QCOMPARE(match(u"站"_s), QList<qint64>{2});
+    QCOMPARE(match(u"网建"_s), QList<qint64>{});
     // Spaces are characters too: two spaces match only the title that has two.
-    QCOMPARE(match(QStringLiteral("word  two")), QList<qint64>{3});
-    QCOMPARE(match(QStringLiteral("word two")), QList<qint64>{4});
+    QCOMPARE(match(u"word  two"_s), QList<qint64>{3});
+    QCOMPARE(match(u"word two"_s), QList<qint64>{4});
 }
 
 void TestCatTokenizer::sqlTextCannotRegisterPointers()
 {
     Database db;
-    QVERIFY(db.open(QStringLiteral(":memory:"), true, true));
+    QVERIFY(db.open(u":memory:"_s, true, true));
     // The registered module is ours; only a bound name reads the pointer back...
-    Query query(db, QStringLiteral("SELECT fts3_tokenizer(?);"));
-    query.bind(QStringLiteral("CatTokenizer"));
+    Query query(db, u"SELECT fts3_tokenizer(?);"_s);
+    query.bind(u"CatTokenizer"_s);
     QVERIFY(query.exec() && query.next());
     const sqlite3_tokenizer_module *expected = &tokenizerModule;
     QCOMPARE(query.value(0).toByteArray(), QByteArray(reinterpret_cast<const char *>(&expected), sizeof expected));
-    QVERIFY(db.execute(QStringLiteral("SELECT fts3_tokenizer('CatTokenizer');")));
-    Query literal(db, QStringLiteral("SELECT fts3_tokenizer('CatTokenizer');"));
+    QVERIFY(db.execute(u"SELECT fts3_tokenizer('CatTokenizer');"_s));
+    Query literal(db, u"SELECT fts3_tokenizer('CatTokenizer');"_s);
     QVERIFY(literal.exec() && literal.next());
     QVERIFY(!literal.value(0).isValid());
     // ...and a pointer written into SQL text is refused, while a second connection still registers fine.
-    QVERIFY(!db.execute(QStringLiteral("SELECT fts3_tokenizer('evil', x'0102030405060708');")));
+    QVERIFY(!db.execute(u"SELECT fts3_tokenizer('evil', x'0102030405060708');"_s));
     Database other;
-    QVERIFY(other.open(QStringLiteral(":memory:"), true, true));
-    QVERIFY(other.execute(QStringLiteral("CREATE VIRTUAL TABLE t USING fts4(x, tokenize = CatTokenizer);")));
+    QVERIFY(other.open(u":memory:"_s, true, true));
+    QVERIFY(other.execute(u"CREATE VIRTUAL TABLE t USING fts4(x, tokenize = CatTokenizer);"_s));
 }
 
 QTEST_GUILESS_MAIN(TestCatTokenizer)

@@ -6,18 +6,13 @@
 #include <QStandardItemModel>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-TaskData task(const QString &title, const QString &price = QStringLiteral("100元"),
-              const QString &site = QStringLiteral("站A"))
+TaskData task(const QString &title, const QString &price = u"100元"_s, const QString &site = u"站A"_s)
 {
-    return TaskData{site,
-                    QStringLiteral("设计"),
-                    title,
-                    price,
-                    QStringLiteral("http://h/t/") + title,
-                    QStringLiteral("http://h/list"),
-                    0};
+    return TaskData{site, u"设计"_s, title, price, u"http://h/t/"_s + title, u"http://h/list"_s, 0};
 }
 
 // First column of every row, read on a connection that knows the tokenizer (the full-text table needs it).
@@ -27,7 +22,7 @@ QStringList column(const QString &sql)
     Query query(db, sql);
     QStringList values;
     if (!query.exec())
-        return {QStringLiteral("<failed>")};
+        return {u"<failed>"_s};
     while (query.next())
         values << query.value(0).toString();
     return values;
@@ -35,7 +30,7 @@ QStringList column(const QString &sql)
 
 QString count(const QString &table)
 {
-    return column(QStringLiteral("SELECT COUNT(*) FROM %1;").arg(table)).value(0);
+    return column(u"SELECT COUNT(*) FROM %1;"_s.arg(table)).value(0);
 }
 
 // Titles (column 2) of a search, in result order; "<failed>" when the search reports failure.
@@ -43,7 +38,7 @@ QStringList search(UserDb &db, const QString &site, const QString &text)
 {
     QStandardItemModel model(0, 6);
     if (!db.searchTasks(site, text, &model))
-        return {QStringLiteral("<failed>")};
+        return {u"<failed>"_s};
     QStringList titles;
     for (int r = 0; r < model.rowCount(); ++r)
         titles << model.item(r, 2)->text();
@@ -86,28 +81,28 @@ void TestHistory::cleanup()
 void TestHistory::identityLookup()
 {
     UserDb db;
-    const TaskData stored = task(QStringLiteral("Logo设计"));
+    const TaskData stored = task(u"Logo设计"_s);
     QVERIFY(!db.hasTask(stored));
     QVERIFY(db.addTasks({stored}));
     TaskData other = stored;
-    other.note_url = QStringLiteral("http://elsewhere/");
+    other.note_url = u"http://elsewhere/"_s;
     other.attr_mark = 5;
     QVERIFY(db.hasTask(other));
     QVERIFY(stored.isSameTask(other)); // the record's own rule agrees with the history's
-    other.task_name = QStringLiteral("logo设计");
+    other.task_name = u"logo设计"_s;
     QVERIFY(!db.hasTask(other));
     QVERIFY(!stored.isSameTask(other));
-    QVERIFY(!db.hasTask(task(QStringLiteral("Logo设计"), QString())));
+    QVERIFY(!db.hasTask(task(u"Logo设计"_s, QString())));
 
     // The lookup goes through the identity index, also in a file made before the index existed.
     const QString plan = QStringLiteral("EXPLAIN QUERY PLAN SELECT COUNT(rowid) FROM tb_history_task WHERE task_url = "
                                         "'a' AND site_name = 'b' AND note_name = 'c' AND task_name = 'd' AND "
                                         "task_price = 'e';");
-    QVERIFY(rawExec(m_dir->userDbPath(), QStringLiteral("DROP INDEX idx_tb_history_task_identity;")));
+    QVERIFY(rawExec(m_dir->userDbPath(), u"DROP INDEX idx_tb_history_task_identity;"_s));
     UserDb reopened;
     Query explain(reopened, plan);
     QVERIFY(explain.exec() && explain.next());
-    QVERIFY2(explain.value(3).toString().contains(QStringLiteral("idx_tb_history_task_identity")),
+    QVERIFY2(explain.value(3).toString().contains(u"idx_tb_history_task_identity"_s),
              qPrintable(explain.value(3).toString()));
     QVERIFY(reopened.hasTask(stored));
 }
@@ -118,9 +113,9 @@ void TestHistory::addTasksStoresRows()
     // Times after 2038 keep their full value.
     const QDateTime when(QDate(2040, 2, 29), QTime(12, 0), Qt::UTC);
     Clock::setOverride(when.toLocalTime());
-    TaskData first = task(QStringLiteral("Café LOGO"), QString());
+    TaskData first = task(u"Café LOGO"_s, QString());
     first.attr_mark = 9;
-    QVERIFY(db.addTasks({first, task(QStringLiteral("网站建设"))}));
+    QVERIFY(db.addTasks({first, task(u"网站建设"_s)}));
     QVERIFY(db.addTasks({}));
     const QStringList rows =
         column(QStringLiteral("SELECT h.task_time || '|' || h.attr_mark || '|' || h.site_name || '|' || h.note_name "
@@ -128,60 +123,53 @@ void TestHistory::addTasksStoresRows()
                               "h.note_url || '|' || t.task_name FROM tb_history_task h JOIN tb_history_task_text t "
                               "ON t.rowid = h.idxid ORDER BY h.rowid;"));
     const QString time = QString::number(when.toSecsSinceEpoch());
-    QCOMPARE(
-        rows,
-        (QStringList{time + QStringLiteral("|9|站A|设计|Café LOGO||http://h/t/Café LOGO|http://h/list|café "
-                                           "logo"),
-                     time + QStringLiteral("|0|站A|设计|网站建设|100元|http://h/t/网站建设|http://h/list|网站建设")}));
+    QCOMPARE(rows, (QStringList{time + QStringLiteral("|9|站A|设计|Café LOGO||http://h/t/Café LOGO|http://h/list|café "
+                                                      "logo"),
+                                time + u"|0|站A|设计|网站建设|100元|http://h/t/网站建设|http://h/list|网站建设"_s}));
 }
 
 void TestHistory::addTasksIsAllOrNothing()
 {
     UserDb db;
-    QVERIFY(db.addTasks({task(QStringLiteral("kept"))}));
+    QVERIFY(db.addTasks({task(u"kept"_s)}));
     QVERIFY(
         rawExec(m_dir->userDbPath(), QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON tb_history_task WHEN "
                                                     "NEW.task_name = 'bad' BEGIN SELECT RAISE(ABORT, 'no'); END;")));
-    QVERIFY(!db.addTasks({task(QStringLiteral("one")), task(QStringLiteral("two")), task(QStringLiteral("bad")),
-                          task(QStringLiteral("four"))}));
-    QCOMPARE(count(QStringLiteral("tb_history_task")), QStringLiteral("1"));
-    QCOMPARE(count(QStringLiteral("tb_history_task_text")), QStringLiteral("1"));
-    QVERIFY(!db.hasTask(task(QStringLiteral("one"))));
+    QVERIFY(!db.addTasks({task(u"one"_s), task(u"two"_s), task(u"bad"_s), task(u"four"_s)}));
+    QCOMPARE(count(u"tb_history_task"_s), u"1"_s);
+    QCOMPARE(count(u"tb_history_task_text"_s), u"1"_s);
+    QVERIFY(!db.hasTask(task(u"one"_s)));
     // The connection is left usable.
-    QVERIFY(db.addTasks({task(QStringLiteral("five"))}));
-    QCOMPARE(count(QStringLiteral("tb_history_task")), QStringLiteral("2"));
+    QVERIFY(db.addTasks({task(u"five"_s)}));
+    QCOMPARE(count(u"tb_history_task"_s), u"2"_s);
 }
 
 void TestHistory::searchRules()
 {
     UserDb db;
-    QVERIFY(db.addTasks({task(QStringLiteral("Logo Design")), task(QStringLiteral("企业网站建设与维护"), QString()),
-                         task(QStringLiteral("word  two"), QStringLiteral("1"), QStringLiteral("站B")),
-                         task(QStringLiteral("word two"), QStringLiteral("2"), QStringLiteral("站B")),
-                         task(QStringLiteral("LOGO redo"))}));
-    QCOMPARE(search(db, QString(), QStringLiteral("logo")),
-             (QStringList{QStringLiteral("Logo Design"), QStringLiteral("LOGO redo")}));
-    QCOMPARE(search(db, QString(), QStringLiteral("GO DE")), QStringList{QStringLiteral("Logo Design")});
-    QCOMPARE(search(db, QString(), QStringLiteral("网站建设")), QStringList{QStringLiteral("企业网站建设与维护")});
-    QCOMPARE(search(db, QString(), QStringLiteral("word  two")), QStringList{QStringLiteral("word  two")});
-    QCOMPARE(search(db, QString(), QStringLiteral("word two")), QStringList{QStringLiteral("word two")});
+    QVERIFY(db.addTasks({task(u"Logo Design"_s), task(u"企业网站建设与维护"_s, QString()),
+                         task(u"word  two"_s, u"1"_s, u"站B"_s), task(u"word two"_s, u"2"_s, u"站B"_s),
+                         task(u"LOGO redo"_s)}));
+    QCOMPARE(search(db, QString(), u"logo"_s), (QStringList{u"Logo Design"_s, u"LOGO redo"_s}));
+    QCOMPARE(search(db, QString(), u"GO DE"_s), QStringList{u"Logo Design"_s});
+    QCOMPARE(search(db, QString(), u"网站建设"_s), QStringList{u"企业网站建设与维护"_s});
+    QCOMPARE(search(db, QString(), u"word  two"_s), QStringList{u"word  two"_s});
+    QCOMPARE(search(db, QString(), u"word two"_s), QStringList{u"word two"_s});
     // Site filter alone: that site's rows, oldest first; with text: both conditions.
-    QCOMPARE(search(db, QStringLiteral("站B"), QString()),
-             (QStringList{QStringLiteral("word  two"), QStringLiteral("word two")}));
-    QCOMPARE(search(db, QStringLiteral("站B"), QStringLiteral("logo")), QStringList());
-    QCOMPARE(search(db, QStringLiteral("站A"), QStringLiteral("redo")), QStringList{QStringLiteral("LOGO redo")});
+    QCOMPARE(search(db, u"站B"_s, QString()), (QStringList{u"word  two"_s, u"word two"_s}));
+    QCOMPARE(search(db, u"站B"_s, u"logo"_s), QStringList());
+    QCOMPARE(search(db, u"站A"_s, u"redo"_s), QStringList{u"LOGO redo"_s});
     QCOMPARE(search(db, QString(), QString()).size(), 5);
 
     // Every column in place, "无" for a missing price.
     QStandardItemModel model(0, 6);
-    QVERIFY(db.searchTasks(QString(), QStringLiteral("维护"), &model));
+    QVERIFY(db.searchTasks(QString(), u"维护"_s, &model));
     QCOMPARE(model.rowCount(), 1);
     QStringList row;
     for (int c = 0; c < 6; ++c)
         row << model.item(0, c)->text();
-    QCOMPARE(row, (QStringList{QStringLiteral("站A"), QStringLiteral("设计"), QStringLiteral("企业网站建设与维护"),
-                               QStringLiteral("无"), QStringLiteral("http://h/t/企业网站建设与维护"),
-                               QStringLiteral("http://h/list")}));
+    QCOMPARE(row, (QStringList{u"站A"_s, u"设计"_s, u"企业网站建设与维护"_s, u"无"_s,
+                               u"http://h/t/企业网站建设与维护"_s, u"http://h/list"_s}));
 }
 
 void TestHistory::searchTextIsNeverSql_data()
@@ -198,15 +186,15 @@ void TestHistory::searchTextIsNeverSql()
 {
     QFETCH(QString, text);
     UserDb db;
-    QVERIFY(db.addTasks({task(QStringLiteral("Logo Design")), task(QStringLiteral("word two"))}));
+    QVERIFY(db.addTasks({task(u"Logo Design"_s), task(u"word two"_s)}));
     QStandardItemModel model(0, 6);
     const bool ok = db.searchTasks(QString(), text, &model);
     // A statement the text breaks fails and leaves the model as it was; anything else is an ordinary search.
     if (!ok)
         QCOMPARE(model.rowCount(), 0);
     QVERIFY(model.rowCount() <= 2);
-    QCOMPARE(count(QStringLiteral("tb_history_task")), QStringLiteral("2"));
-    QCOMPARE(search(db, QString(), QStringLiteral("logo")), QStringList{QStringLiteral("Logo Design")});
+    QCOMPARE(count(u"tb_history_task"_s), u"2"_s);
+    QCOMPARE(search(db, QString(), u"logo"_s), QStringList{u"Logo Design"_s});
 }
 
 void TestHistory::purgeByAge()
@@ -218,23 +206,22 @@ void TestHistory::purgeByAge()
         Clock::setOverride(when);
         return db.addTasks({task(title)});
     };
-    QVERIFY(addAt(cutoff.addSecs(-1), QStringLiteral("older")));
-    QVERIFY(addAt(cutoff, QStringLiteral("exactly")));
-    QVERIFY(addAt(cutoff.addSecs(1), QStringLiteral("younger")));
-    QVERIFY(addAt(now.addDays(-1), QStringLiteral("yesterday")));
+    QVERIFY(addAt(cutoff.addSecs(-1), u"older"_s));
+    QVERIFY(addAt(cutoff, u"exactly"_s));
+    QVERIFY(addAt(cutoff.addSecs(1), u"younger"_s));
+    QVERIFY(addAt(now.addDays(-1), u"yesterday"_s));
     Clock::setOverride(now);
     QVERIFY(db.purgeTasks(3));
-    QCOMPARE(search(db, QString(), QString()),
-             (QStringList{QStringLiteral("exactly"), QStringLiteral("younger"), QStringLiteral("yesterday")}));
+    QCOMPARE(search(db, QString(), QString()), (QStringList{u"exactly"_s, u"younger"_s, u"yesterday"_s}));
     // The full-text rows went with their tasks.
-    QCOMPARE(search(db, QString(), QStringLiteral("older")), QStringList());
-    QCOMPARE(count(QStringLiteral("tb_history_task_text")), QStringLiteral("3"));
+    QCOMPARE(search(db, QString(), u"older"_s), QStringList());
+    QCOMPARE(count(u"tb_history_task_text"_s), u"3"_s);
     // A retention that is not a positive number keeps the default three days instead of wiping the history.
     QVERIFY(db.purgeTasks(0));
     QVERIFY(db.purgeTasks(-5));
     QCOMPARE(search(db, QString(), QString()).size(), 3);
     QVERIFY(db.purgeTasks(1));
-    QCOMPARE(search(db, QString(), QString()), QStringList{QStringLiteral("yesterday")});
+    QCOMPARE(search(db, QString(), QString()), QStringList{u"yesterday"_s});
 }
 
 void TestHistory::purgeCompacts()
@@ -242,16 +229,15 @@ void TestHistory::purgeCompacts()
     UserDb db;
     QList<TaskData> many;
     for (int i = 0; i < 2000; ++i)
-        many << task(QStringLiteral("任务 %1 with a fairly long title to fill pages").arg(i));
+        many << task(u"任务 %1 with a fairly long title to fill pages"_s.arg(i));
     QVERIFY(db.addTasks(many));
     // Free pages left by a deletion outside the purge...
-    QVERIFY(rawExec(m_dir->userDbPath(), QStringLiteral("DELETE FROM tb_history_task WHERE rowid > 10;")));
-    QVERIFY(rawColumn(m_dir->userDbPath(), QStringLiteral("PRAGMA freelist_count;")).value(0).toInt() > 0);
+    QVERIFY(rawExec(m_dir->userDbPath(), u"DELETE FROM tb_history_task WHERE rowid > 10;"_s));
+    QVERIFY(rawColumn(m_dir->userDbPath(), u"PRAGMA freelist_count;"_s).value(0).toInt() > 0);
     // ...are gone after a purge that deletes nothing.
     QVERIFY(db.purgeTasks(3));
-    QCOMPARE(rawColumn(m_dir->userDbPath(), QStringLiteral("PRAGMA freelist_count;")),
-             QStringList{QStringLiteral("0")});
-    QCOMPARE(count(QStringLiteral("tb_history_task")), QStringLiteral("10"));
+    QCOMPARE(rawColumn(m_dir->userDbPath(), u"PRAGMA freelist_count;"_s), QStringList{u"0"_s});
+    QCOMPARE(count(u"tb_history_task"_s), u"10"_s);
 }
 
 QTEST_GUILESS_MAIN(TestHistory)

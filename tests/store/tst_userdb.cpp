@@ -9,6 +9,8 @@
 #include <atomic>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QStringList schemaObjects(const QString &path)
@@ -57,22 +59,21 @@ void TestUserDb::createsSchemaOnce()
     {
         UserDb db;
         QVERIFY(db.isOpen());
-        QVERIFY(db.setConfig(QStringLiteral("k"), QStringLiteral("v")));
+        QVERIFY(db.setConfig(u"k"_s, u"v"_s));
     }
-    const QStringList expected = {
-        QStringLiteral("index idx_tb_attention"),    QStringLiteral("index idx_tb_config"),
-        QStringLiteral("index idx_tb_history_task"), QStringLiteral("index idx_tb_history_task_identity"),
-        QStringLiteral("table tb_attention"),        QStringLiteral("table tb_config"),
-        QStringLiteral("table tb_history_task"),     QStringLiteral("table tb_history_task_text")};
+    const QStringList expected = {u"index idx_tb_attention"_s,    u"index idx_tb_config"_s,
+                                  u"index idx_tb_history_task"_s, u"index idx_tb_history_task_identity"_s,
+                                  u"table tb_attention"_s,        u"table tb_config"_s,
+                                  u"table tb_history_task"_s,     u"table tb_history_task_text"_s};
     QCOMPARE(schemaObjects(dir.userDbPath()), expected);
-    const QStringList sqlBefore = rawColumn(dir.userDbPath(), QStringLiteral("SELECT sql FROM sqlite_master;"));
+    const QStringList sqlBefore = rawColumn(dir.userDbPath(), u"SELECT sql FROM sqlite_master;"_s);
     QVERIFY(sqlBefore.contains(QStringLiteral(
         "CREATE VIRTUAL TABLE tb_history_task_text USING FTS4(task_name TEXT, tokenize = CatTokenizer)")));
     {
         UserDb again;
-        QCOMPARE(again.config(QStringLiteral("k"), QString()), QStringLiteral("v"));
+        QCOMPARE(again.config(u"k"_s, QString()), u"v"_s);
     }
-    QCOMPARE(rawColumn(dir.userDbPath(), QStringLiteral("SELECT sql FROM sqlite_master;")), sqlBefore);
+    QCOMPARE(rawColumn(dir.userDbPath(), u"SELECT sql FROM sqlite_master;"_s), sqlBefore);
 }
 
 void TestUserDb::schemaGroupIsAllOrNothing()
@@ -80,21 +81,21 @@ void TestUserDb::schemaGroupIsAllOrNothing()
     // A group whose last statement fails leaves nothing of itself behind, so a later start creates it whole.
     TempDataDir dir;
     QVERIFY(QDir().mkpath(QFileInfo(dir.userDbPath()).path()));
-    QVERIFY(rawExec(dir.userDbPath(), QStringLiteral("CREATE TABLE tb_history_task_text(x);")));
+    QVERIFY(rawExec(dir.userDbPath(), u"CREATE TABLE tb_history_task_text(x);"_s));
     {
         UserDb db;
         QVERIFY(db.isOpen());
     }
     const QStringList objects = schemaObjects(dir.userDbPath());
-    QVERIFY(!objects.contains(QStringLiteral("table tb_history_task")));
-    QVERIFY(!objects.contains(QStringLiteral("index idx_tb_history_task")));
-    QVERIFY(objects.contains(QStringLiteral("table tb_config")));
-    QVERIFY(rawExec(dir.userDbPath(), QStringLiteral("DROP TABLE tb_history_task_text;")));
+    QVERIFY(!objects.contains(u"table tb_history_task"_s));
+    QVERIFY(!objects.contains(u"index idx_tb_history_task"_s));
+    QVERIFY(objects.contains(u"table tb_config"_s));
+    QVERIFY(rawExec(dir.userDbPath(), u"DROP TABLE tb_history_task_text;"_s));
     {
         UserDb db;
     }
-    QVERIFY(schemaObjects(dir.userDbPath()).contains(QStringLiteral("table tb_history_task_text")));
-    QVERIFY(schemaObjects(dir.userDbPath()).contains(QStringLiteral("table tb_history_task")));
+    QVERIFY(schemaObjects(dir.userDbPath()).contains(u"table tb_history_task_text"_s));
+    QVERIFY(schemaObjects(dir.userDbPath()).contains(u"table tb_history_task"_s));
 }
 
 void TestUserDb::unusableFilesFailQuietly()
@@ -108,9 +109,9 @@ void TestUserDb::unusableFilesFailQuietly()
     file.close();
 
     const auto checkFails = [](UserDb &db) {
-        QCOMPARE(db.config(QStringLiteral("k"), QStringLiteral("fallback")), QStringLiteral("fallback"));
-        QVERIFY(!db.setConfig(QStringLiteral("k"), QStringLiteral("v")));
-        QVERIFY(!db.isAttention(QStringLiteral("s"), QStringLiteral("n")));
+        QCOMPARE(db.config(u"k"_s, u"fallback"_s), u"fallback"_s);
+        QVERIFY(!db.setConfig(u"k"_s, u"v"_s));
+        QVERIFY(!db.isAttention(u"s"_s, u"n"_s));
         QVERIFY(!db.setAttention(pairs({{"s", "n"}})));
         QVERIFY(db.attentionList().isEmpty());
         QVERIFY(db.attentionMap().isEmpty());
@@ -135,20 +136,19 @@ void TestUserDb::configRows()
 {
     TempDataDir dir;
     UserDb db;
-    QCOMPARE(db.config(QStringLiteral("missing"), QStringLiteral("dflt")), QStringLiteral("dflt"));
-    QVERIFY(db.setConfig(QStringLiteral("empty"), QString()));
-    QCOMPARE(db.config(QStringLiteral("empty"), QStringLiteral("dflt")), QString());
-    QVERIFY(db.setConfig(QStringLiteral("k"), QStringLiteral("1")));
-    QVERIFY(db.setConfig(QStringLiteral("k"), QStringLiteral("2")));
-    QCOMPARE(db.config(QStringLiteral("k"), QString()), QStringLiteral("2"));
-    QCOMPARE(rawColumn(dir.userDbPath(), QStringLiteral("SELECT COUNT(*) FROM tb_config WHERE ckey = 'k';")),
-             QStringList{QStringLiteral("1")});
+    QCOMPARE(db.config(u"missing"_s, u"dflt"_s), u"dflt"_s);
+    QVERIFY(db.setConfig(u"empty"_s, QString()));
+    QCOMPARE(db.config(u"empty"_s, u"dflt"_s), QString());
+    QVERIFY(db.setConfig(u"k"_s, u"1"_s));
+    QVERIFY(db.setConfig(u"k"_s, u"2"_s));
+    QCOMPARE(db.config(u"k"_s, QString()), u"2"_s);
+    QCOMPARE(rawColumn(dir.userDbPath(), u"SELECT COUNT(*) FROM tb_config WHERE ckey = 'k';"_s), QStringList{u"1"_s});
     // A NULL value reads as empty text, not as the default.
-    QVERIFY(rawExec(dir.userDbPath(), QStringLiteral("INSERT INTO tb_config VALUES('null', NULL);")));
-    QCOMPARE(db.config(QStringLiteral("null"), QStringLiteral("dflt")), QString());
+    QVERIFY(rawExec(dir.userDbPath(), u"INSERT INTO tb_config VALUES('null', NULL);"_s));
+    QCOMPARE(db.config(u"null"_s, u"dflt"_s), QString());
     // Keys and values are plain UTF-8, quotes and all.
-    QVERIFY(db.setConfig(QStringLiteral("it's"), QStringLiteral("字体 \"x\"")));
-    QCOMPARE(db.config(QStringLiteral("it's"), QString()), QStringLiteral("字体 \"x\""));
+    QVERIFY(db.setConfig(u"it's"_s, u"字体 \"x\""_s));
+    QCOMPARE(db.config(u"it's"_s, QString()), u"字体 \"x\""_s);
 }
 
 void TestUserDb::attention()
@@ -157,18 +157,18 @@ void TestUserDb::attention()
     UserDb db;
     QVERIFY(db.setAttention(pairs({{"A", "x"}, {"A", "y"}, {"B", "x"}})));
     QHash<QString, QSet<QString>> expected;
-    expected.insert(QStringLiteral("A"), {QStringLiteral("x"), QStringLiteral("y")});
-    expected.insert(QStringLiteral("B"), {QStringLiteral("x")});
+    expected.insert(u"A"_s, {u"x"_s, u"y"_s});
+    expected.insert(u"B"_s, {u"x"_s});
     QCOMPARE(db.attentionMap(), expected);
-    QCOMPARE(attentionRows(db), (QStringList{QStringLiteral("A/x"), QStringLiteral("A/y"), QStringLiteral("B/x")}));
+    QCOMPARE(attentionRows(db), (QStringList{u"A/x"_s, u"A/y"_s, u"B/x"_s}));
     const QList<AttentionData> list = db.attentionList();
     QVERIFY(list.first().node_url.isEmpty() && list.first().rules.isEmpty());
-    QVERIFY(db.isAttention(QStringLiteral("A"), QStringLiteral("y")));
-    QVERIFY(!db.isAttention(QStringLiteral("B"), QStringLiteral("y")));
-    QVERIFY(!db.isAttention(QStringLiteral("x"), QStringLiteral("A")));
+    QVERIFY(db.isAttention(u"A"_s, u"y"_s));
+    QVERIFY(!db.isAttention(u"B"_s, u"y"_s));
+    QVERIFY(!db.isAttention(u"x"_s, u"A"_s));
     // The list is replaced whole each time.
     QVERIFY(db.setAttention(pairs({{"猪八戒", "设计"}})));
-    QCOMPARE(attentionRows(db), QStringList{QStringLiteral("猪八戒/设计")});
+    QCOMPARE(attentionRows(db), QStringList{u"猪八戒/设计"_s});
     QVERIFY(db.setAttention({}));
     QVERIFY(db.attentionList().isEmpty());
 }
@@ -181,10 +181,10 @@ void TestUserDb::setAttentionRollsBack()
     QVERIFY(rawExec(dir.userDbPath(), QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON tb_attention WHEN "
                                                      "NEW.note_name = 'bad' BEGIN SELECT RAISE(ABORT, 'no'); END;")));
     QVERIFY(!db.setAttention(pairs({{"C", "1"}, {"C", "2"}, {"C", "bad"}, {"C", "4"}})));
-    QCOMPARE(attentionRows(db), (QStringList{QStringLiteral("A/x"), QStringLiteral("B/y")}));
+    QCOMPARE(attentionRows(db), (QStringList{u"A/x"_s, u"B/y"_s}));
     // The connection is usable afterwards: no transaction was left open.
     QVERIFY(db.setAttention(pairs({{"C", "1"}})));
-    QCOMPARE(attentionRows(db), QStringList{QStringLiteral("C/1")});
+    QCOMPARE(attentionRows(db), QStringList{u"C/1"_s});
 }
 
 void TestUserDb::concurrentConnections()
@@ -198,7 +198,7 @@ void TestUserDb::concurrentConnections()
     std::atomic<int> failures{0};
     QVERIFY(runConcurrently(threads, [&](int t) {
         UserDb own;
-        const QString key = QStringLiteral("thread%1").arg(t);
+        const QString key = u"thread%1"_s.arg(t);
         for (int i = 0; i < rounds; ++i) {
             UserDb &db = (i % 2) ? shared : own;
             if (!db.setConfig(key, QString::number(i)))
@@ -215,7 +215,7 @@ void TestUserDb::concurrentConnections()
     QCOMPARE(failures.load(), 0);
     UserDb fresh;
     for (int t = 0; t < threads; ++t)
-        QCOMPARE(fresh.config(QStringLiteral("thread%1").arg(t), QString()), QString::number(rounds - 1));
+        QCOMPARE(fresh.config(u"thread%1"_s.arg(t), QString()), QString::number(rounds - 1));
 }
 
 QTEST_GUILESS_MAIN(TestUserDb)

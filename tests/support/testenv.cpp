@@ -5,9 +5,11 @@
 #include <QThread>
 #include <sqlite3.h>
 
+using namespace Qt::StringLiterals;
+
 TempDataDir::TempDataDir() : m_oldDataHome(qgetenv("XDG_DATA_HOME"))
 {
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(u"data"_s)));
 }
 
 TempDataDir::~TempDataDir()
@@ -20,7 +22,7 @@ TempDataDir::~TempDataDir()
 
 QString TempDataDir::userDbPath() const
 {
-    return m_dir.filePath(QStringLiteral("data/Kestrow/udb.dll"));
+    return m_dir.filePath(u"data/Kestrow/udb.dll"_s);
 }
 
 namespace {
@@ -70,12 +72,12 @@ bool createCatalog(const QString &path)
 
 QString encodedBlob(const QString &text)
 {
-    return QStringLiteral("x'%1'").arg(QString::fromLatin1(text.toUtf8().toBase64().toHex()));
+    return u"x'%1'"_s.arg(QString::fromLatin1(text.toUtf8().toBase64().toHex()));
 }
 
 QString encodedText(const QString &text)
 {
-    return QStringLiteral("'%1'").arg(QString::fromLatin1(text.toUtf8().toBase64()));
+    return u"'%1'"_s.arg(QString::fromLatin1(text.toUtf8().toBase64()));
 }
 
 bool addCatalogNode(const QString &path, const QString &site, const QString &node, const QString &url,
@@ -88,8 +90,8 @@ bool addCatalogNode(const QString &path, const QString &site, const QString &nod
     return rawExec(path, QStringLiteral("INSERT INTO tb_site(site_name) SELECT %1 WHERE NOT EXISTS (SELECT 1 FROM "
                                         "tb_site WHERE site_name = %1);")
                              .arg(siteKey)) &&
-           rawExec(path, QStringLiteral("INSERT INTO tb_node VALUES(%1, %2, %3, %4);")
-                             .arg(siteKey, encodedBlob(node), encodedText(url), values.join(QStringLiteral(", "))));
+           rawExec(path, u"INSERT INTO tb_node VALUES(%1, %2, %3, %4);"_s.arg(siteKey, encodedBlob(node),
+                                                                              encodedText(url), values.join(u", "_s)));
 }
 
 bool runConcurrently(int threads, const std::function<void(int)> &body, int timeoutMs)

@@ -5,6 +5,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 class HttpServerWorker : public QObject
 {
 public:
@@ -102,7 +104,7 @@ TestHttpServer::~TestHttpServer()
 
 QString TestHttpServer::url(const QString &path) const
 {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+    return u"http://127.0.0.1:%1%2"_s.arg(m_port).arg(path);
 }
 
 void TestHttpServer::setResponse(const QString &path, const Response &response)

@@ -5,6 +5,8 @@
 #include <QTest>
 #include <QUrl>
 
+using namespace Qt::StringLiterals;
+
 class TestDemoSite : public QObject
 {
     Q_OBJECT
@@ -37,10 +39,10 @@ void TestDemoSite::everyDemoNodeYieldsItsTasks()
             QCOMPARE(tasks.size(), 5);
             for (const TaskData &task : std::as_const(tasks)) {
                 QVERIFY(!task.task_name.isEmpty());
-                QVERIFY2(!task.task_name.contains(QLatin1Char('&')) || task.task_name.contains(QStringLiteral(" & ")),
+                QVERIFY2(!task.task_name.contains(QLatin1Char('&')) || task.task_name.contains(u" & "_s),
                          qPrintable(task.task_name));
                 const QUrl taskUrl(task.task_url);
-                QCOMPARE(taskUrl.host(), QStringLiteral("127.0.0.1"));
+                QCOMPARE(taskUrl.host(), u"127.0.0.1"_s);
                 const QByteArray taskPage =
                     site.page(taskUrl.path() + (taskUrl.hasQuery() ? QLatin1Char('?') + taskUrl.query() : QString()),
                               nullptr, &status);
@@ -48,8 +50,7 @@ void TestDemoSite::everyDemoNodeYieldsItsTasks()
                 QVERIFY(replaceEntities(decodePage(taskPage)).contains(task.task_name));
                 if (!task.task_price.isEmpty()) {
                     ++priced;
-                    QVERIFY2(task.task_price.endsWith(QStringLiteral("元")) &&
-                                 !task.task_price.contains(QLatin1Char(' ')),
+                    QVERIFY2(task.task_price.endsWith(u"元"_s) && !task.task_price.contains(QLatin1Char(' ')),
                              qPrintable(task.task_price));
                 }
             }

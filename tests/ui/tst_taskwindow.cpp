@@ -8,16 +8,18 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-TaskData task(const QString &title, const QString &price = QStringLiteral("500元"))
+TaskData task(const QString &title, const QString &price = u"500元"_s)
 {
-    return TaskData{QStringLiteral("鹰眼众包"),
-                    QStringLiteral("平面设计"),
+    return TaskData{u"鹰眼众包"_s,
+                    u"平面设计"_s,
                     title,
                     price,
-                    QStringLiteral("http://127.0.0.1:8731/t/") + title,
-                    QStringLiteral("http://127.0.0.1:8731/l"),
+                    u"http://127.0.0.1:8731/t/"_s + title,
+                    u"http://127.0.0.1:8731/l"_s,
                     0};
 }
 
@@ -49,47 +51,46 @@ private slots:
 void TestTaskWindow::pagingWrapsAround()
 {
     Popup popup;
-    popup.window->pushTasks(
-        {task(QStringLiteral("一")), task(QStringLiteral("二"), QString()), task(QStringLiteral("三"))});
+    popup.window->pushTasks({task(u"一"_s), task(u"二"_s, QString()), task(u"三"_s)});
     popup.window->show();
-    QCOMPARE(popup.text("pageLabel"), QStringLiteral("1 / 3"));
-    QCOMPARE(popup.text("taskLink"), QStringLiteral("一"));
-    QCOMPARE(popup.text("priceLabel"), QStringLiteral("价格 : 500元"));
-    QCOMPARE(popup.window->windowTitle(), QStringLiteral("鹰眼众包 - 平面设计"));
+    QCOMPARE(popup.text("pageLabel"), u"1 / 3"_s);
+    QCOMPARE(popup.text("taskLink"), u"一"_s);
+    QCOMPARE(popup.text("priceLabel"), u"价格 : 500元"_s);
+    QCOMPARE(popup.window->windowTitle(), u"鹰眼众包 - 平面设计"_s);
     popup.click("prevLink");
-    QCOMPARE(popup.text("pageLabel"), QStringLiteral("3 / 3"));
-    QCOMPARE(popup.text("taskLink"), QStringLiteral("三"));
+    QCOMPARE(popup.text("pageLabel"), u"3 / 3"_s);
+    QCOMPARE(popup.text("taskLink"), u"三"_s);
     popup.click("nextLink");
     popup.click("nextLink");
-    QCOMPARE(popup.text("pageLabel"), QStringLiteral("2 / 3"));
-    QCOMPARE(popup.text("priceLabel"), QStringLiteral("价格 : 无"));
+    QCOMPARE(popup.text("pageLabel"), u"2 / 3"_s);
+    QCOMPARE(popup.text("priceLabel"), u"价格 : 无"_s);
     // One task: both directions keep showing it.
     Popup single;
-    single.window->pushTasks({task(QStringLiteral("唯一"))});
+    single.window->pushTasks({task(u"唯一"_s)});
     single.click("nextLink");
     single.click("prevLink");
-    QCOMPARE(single.text("pageLabel"), QStringLiteral("1 / 1"));
+    QCOMPARE(single.text("pageLabel"), u"1 / 1"_s);
 }
 
 void TestTaskWindow::laterBatchKeepsTheShownTask()
 {
     Popup popup;
-    popup.window->pushTasks({task(QStringLiteral("一")), task(QStringLiteral("二")), task(QStringLiteral("三"))});
+    popup.window->pushTasks({task(u"一"_s), task(u"二"_s), task(u"三"_s)});
     popup.window->show();
     popup.click("nextLink");
-    popup.window->pushTasks({task(QStringLiteral("四")), task(QStringLiteral("五"))});
+    popup.window->pushTasks({task(u"四"_s), task(u"五"_s)});
     popup.window->show();
-    QCOMPARE(popup.text("pageLabel"), QStringLiteral("2 / 5"));
-    QCOMPARE(popup.text("taskLink"), QStringLiteral("二"));
+    QCOMPARE(popup.text("pageLabel"), u"2 / 5"_s);
+    QCOMPARE(popup.text("taskLink"), u"二"_s);
     popup.click("prevLink");
     popup.click("prevLink");
-    QCOMPARE(popup.text("taskLink"), QStringLiteral("五"));
+    QCOMPARE(popup.text("taskLink"), u"五"_s);
 }
 
 void TestTaskWindow::placedInTheCornerOnFirstShowOnly()
 {
     Popup popup;
-    popup.window->pushTasks({task(QStringLiteral("一"))});
+    popup.window->pushTasks({task(u"一"_s)});
     popup.window->show();
     QVERIFY(QTest::qWaitForWindowExposed(popup.window));
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
@@ -98,7 +99,7 @@ void TestTaskWindow::placedInTheCornerOnFirstShowOnly()
     QCOMPARE(frame.y() + frame.height() + 2, area.y() + area.height());
     // The user drags it away; a later batch leaves it there.
     popup.window->move(40, 50);
-    popup.window->pushTasks({task(QStringLiteral("二"))});
+    popup.window->pushTasks({task(u"二"_s)});
     popup.window->show();
     QCOMPARE(popup.window->pos(), QPoint(40, 50));
     popup.window->hide();
@@ -109,30 +110,30 @@ void TestTaskWindow::placedInTheCornerOnFirstShowOnly()
 void TestTaskWindow::pageTextIsPlain()
 {
     Popup popup;
-    const QString hostile = QStringLiteral("<img src=x onerror=alert(1)><b>粗体</b>");
-    popup.window->pushTasks({task(hostile, QStringLiteral("<i>9</i>"))});
-    auto *link = popup.window->findChild<TLinkButton *>(QStringLiteral("taskLink"));
+    const QString hostile = u"<img src=x onerror=alert(1)><b>粗体</b>"_s;
+    popup.window->pushTasks({task(hostile, u"<i>9</i>"_s)});
+    auto *link = popup.window->findChild<TLinkButton *>(u"taskLink"_s);
     QCOMPARE(link->textFormat(), Qt::PlainText);
     QCOMPARE(link->text(), hostile);
-    QVERIFY(link->toolTip().contains(QStringLiteral("&lt;img src=x")));
-    QVERIFY(!link->toolTip().contains(QStringLiteral("<img")));
-    QCOMPARE(popup.window->findChild<QLabel *>(QStringLiteral("priceLabel"))->textFormat(), Qt::PlainText);
-    QCOMPARE(popup.text("priceLabel"), QStringLiteral("价格 : <i>9</i>"));
+    QVERIFY(link->toolTip().contains(u"&lt;img src=x"_s));
+    QVERIFY(!link->toolTip().contains(u"<img"_s));
+    QCOMPARE(popup.window->findChild<QLabel *>(u"priceLabel"_s)->textFormat(), Qt::PlainText);
+    QCOMPARE(popup.text("priceLabel"), u"价格 : <i>9</i>"_s);
 }
 
 void TestTaskWindow::closingDropsTheTasks()
 {
     auto *window = new TaskWindow;
     QSignalSpy gone(window, &TaskWindow::destructor);
-    window->pushTasks({task(QStringLiteral("一")), task(QStringLiteral("二"))});
+    window->pushTasks({task(u"一"_s), task(u"二"_s)});
     window->show();
     QVERIFY(window->close());
     // Delete-on-close: the window goes away and says so.
     QTRY_COMPARE(gone.size(), 1);
     // A new popup starts over with only its own batch.
     Popup fresh;
-    fresh.window->pushTasks({task(QStringLiteral("三"))});
-    QCOMPARE(fresh.text("pageLabel"), QStringLiteral("1 / 1"));
+    fresh.window->pushTasks({task(u"三"_s)});
+    QCOMPARE(fresh.text("pageLabel"), u"1 / 1"_s);
     QVERIFY(!TaskWindow::playSound(1));
 }
 

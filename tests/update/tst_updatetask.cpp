@@ -9,17 +9,13 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 TaskData task(const QString &title)
 {
-    return TaskData{QStringLiteral("站"),
-                    QStringLiteral("节点"),
-                    title,
-                    QString(),
-                    QStringLiteral("http://h/") + title,
-                    QString(),
-                    0};
+    return TaskData{u"站"_s, u"节点"_s, title, QString(), u"http://h/"_s + title, QString(), 0};
 }
 
 bool stored(const QString &title)
@@ -43,14 +39,14 @@ void TestUpdateTask::checksPurgeAndRearm()
     TempDataDir dir;
     resetSettingsStore();
     loadSettings();
-    setSetting(QStringLiteral("db_vacuum_interval"), QStringLiteral("2"));
+    setSetting(u"db_vacuum_interval"_s, u"2"_s);
     const QDateTime now = QDateTime::currentDateTime();
     {
         UserDb db;
         Clock::setOverride(now.addDays(-3));
-        QVERIFY(db.addTasks({task(QStringLiteral("old"))}));
+        QVERIFY(db.addTasks({task(u"old"_s)}));
         Clock::setOverride(now.addDays(-1));
-        QVERIFY(db.addTasks({task(QStringLiteral("recent"))}));
+        QVERIFY(db.addTasks({task(u"recent"_s)}));
         Clock::clearOverride();
     }
     UpdateTask::setCheckInterval(300);
@@ -60,16 +56,16 @@ void TestUpdateTask::checksPurgeAndRearm()
     QVERIFY(engine);
     QMetaObject::invokeMethod(engine, &UpdateTask::onCheckNewVersion, Qt::QueuedConnection);
     // The retention setting (2 days) decides.
-    QTRY_VERIFY_WITH_TIMEOUT(!stored(QStringLiteral("old")), 10000);
-    QVERIFY(stored(QStringLiteral("recent")));
+    QTRY_VERIFY_WITH_TIMEOUT(!stored(u"old"_s), 10000);
+    QVERIFY(stored(u"recent"_s));
     // The check re-arms itself: a row that ages past the retention goes at a later check without being asked.
     {
         UserDb db;
         Clock::setOverride(now.addDays(-5));
-        QVERIFY(db.addTasks({task(QStringLiteral("older"))}));
+        QVERIFY(db.addTasks({task(u"older"_s)}));
         Clock::clearOverride();
     }
-    QTRY_VERIFY_WITH_TIMEOUT(!stored(QStringLiteral("older")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!stored(u"older"_s), 10000);
     // The thread is back at its idle priority after the purge.
     QThread::Priority priority = QThread::NormalPriority;
     QMetaObject::invokeMethod(

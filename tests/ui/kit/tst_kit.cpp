@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A kit dialog whose frame fields the test can read.
@@ -120,7 +122,7 @@ void TestKit::framePainting()
 {
     ProbeDialog dialog;
     dialog.resize(200, 100);
-    dialog.setTitle(QStringLiteral("MMMM"));
+    dialog.setTitle(u"MMMM"_s);
     QVERIFY(!dialog.closeButton);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -154,16 +156,15 @@ void TestKit::framePainting()
 void TestKit::linkButton()
 {
     TLinkButton link;
-    link.setText(QStringLiteral("<b>bold?</b>"));
+    link.setText(u"<b>bold?</b>"_s);
     QCOMPARE(link.textFormat(), Qt::PlainText);
-    link.setUrl(QStringLiteral("http://example.invalid/a"));
-    QCOMPARE(link.text(), QStringLiteral("<b>bold?</b>"));
+    link.setUrl(u"http://example.invalid/a"_s);
+    QCOMPARE(link.text(), u"<b>bold?</b>"_s);
     TLinkButton empty;
-    empty.setUrl(QStringLiteral("http://example.invalid/b"));
-    QCOMPARE(empty.text(), QStringLiteral("http://example.invalid/b"));
+    empty.setUrl(u"http://example.invalid/b"_s);
+    QCOMPARE(empty.text(), u"http://example.invalid/b"_s);
     empty.setColor(qRgb(19, 113, 232), qRgb(204, 0, 51));
-    QCOMPARE(empty.styleSheet(),
-             QStringLiteral("QLabel{color:rgb(19, 113, 232);} QLabel:hover{color:rgb(204, 0, 51);}"));
+    QCOMPARE(empty.styleSheet(), u"QLabel{color:rgb(19, 113, 232);} QLabel:hover{color:rgb(204, 0, 51);}"_s);
     // A click emits clicked() whatever the address; a press released outside does not.
     TLinkButton target;
     target.resize(100, 20);
@@ -174,13 +175,13 @@ void TestKit::linkButton()
     QTest::mouseRelease(&target, Qt::LeftButton, {}, QPoint(150, 5));
     QCOMPARE(clicked.size(), 1);
     // Only web addresses ever reach the desktop's opener.
-    QVERIFY(isWebAddress(QStringLiteral("http://127.0.0.1:8731/t/1")));
-    QVERIFY(isWebAddress(QStringLiteral("HTTPS://example.com/?q=%E4%B8%AD")));
-    QVERIFY(isWebAddress(QStringLiteral("http://127.0.0.1:8731/任务/1?标题=网站 建设")));
+    QVERIFY(isWebAddress(u"http://127.0.0.1:8731/t/1"_s));
+    QVERIFY(isWebAddress(u"HTTPS://example.com/?q=%E4%B8%AD"_s));
+    QVERIFY(isWebAddress(u"http://127.0.0.1:8731/任务/1?标题=网站 建设"_s));
     for (const char *bad : {"javascript:alert(1)", "file:///etc/passwd", "mailto:a@b", "/relative/path",
                             "ftp://example.com/", "http://", "data:text/html,<b>x</b>", ""})
         QVERIFY2(!isWebAddress(QString::fromLatin1(bad)), bad);
-    QVERIFY(!openWebAddress(QStringLiteral("file:///etc/passwd")));
+    QVERIFY(!openWebAddress(u"file:///etc/passwd"_s));
 }
 
 QTEST_MAIN(TestKit)
