@@ -60,8 +60,9 @@ void MainWindow::loadSites()
 
 void MainWindow::saveAttention()
 {
-    // Without the catalogue the window shows nothing to choose from: saving would erase the followed list.
-    if (!catalogRead)
+    // Without the catalogue (or without any site in it) the window shows nothing to choose from: saving would
+    // erase the followed list.
+    if (!catalogRead || siteTabs->count() == 0)
         return;
     UserDb db;
     if (!db.isOpen())

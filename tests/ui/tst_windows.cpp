@@ -158,6 +158,13 @@ void TestWindows::attentionSaveKeepsWhatItCouldNotShow()
     empty->close();
     QTRY_VERIFY(!empty);
     QCOMPARE(followed(), before);
+    // Nor does a catalogue without sites.
+    QVERIFY(createCatalog(m_catalog));
+    QPointer<MainWindow> noSites = new MainWindow;
+    noSites->close();
+    QTRY_VERIFY(!noSites);
+    QCOMPARE(followed(), before);
+    QFile::remove(m_catalog);
     QFile::rename(m_catalog + u".away"_s, m_catalog);
 
     // The user database is unreadable while the pages are built (a broken file elsewhere), fine again at the save:
