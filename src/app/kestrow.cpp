@@ -228,24 +228,25 @@ void Kestrow::onOpenHistoryWindow()
     historyWindow->show();
 }
 
+// Runs a modal window unless one of its kind already runs; window points at it while it does.
+template <typename Window> static void runModal(Window *&window)
+{
+    if (window)
+        return;
+    window = new Window;
+    window->exec();
+    delete window;
+    window = nullptr;
+}
+
 void Kestrow::onOpenConfigWindow()
 {
-    if (configWindow)
-        return;
-    configWindow = new ConfigWindow;
-    configWindow->exec();
-    delete configWindow;
-    configWindow = nullptr;
+    runModal(configWindow);
 }
 
 void Kestrow::onOpenAboutWindow()
 {
-    if (aboutWindow)
-        return;
-    aboutWindow = new AboutWindow;
-    aboutWindow->exec();
-    delete aboutWindow;
-    aboutWindow = nullptr;
+    runModal(aboutWindow);
 }
 
 void Kestrow::onMainWindowDelete()
