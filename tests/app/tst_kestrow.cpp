@@ -50,6 +50,7 @@ private slots:
     void updateQuestionIsAskedOnce();
     void quitStopsScanBeforeUpdate();
     void closingTheAttentionWindowRestartsScanning();
+    void modalWindowsRunOnce();
 
 private:
     std::unique_ptr<TempDataDir> m_dir;
@@ -238,6 +239,36 @@ void TestKestrow::closingTheAttentionWindowRestartsScanning()
     QVERIFY(history);
     history->close();
     QTRY_VERIFY(!m_kestrow->historyWindowShown());
+}
+
+void TestKestrow::modalWindowsRunOnce()
+{
+    const auto countOf = [](const char *className) {
+        int count = 0;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            count += widget->isVisible() && widget->inherits(className);
+        return count;
+    };
+    int seen = -1;
+    // While the settings window runs, asking for it again does nothing; Esc then ends it without saving.
+    QTimer::singleShot(0, this, [&] {
+        m_kestrow->onOpenConfigWindow();
+        seen = countOf("ConfigWindow");
+        QWidget *window = QApplication::activeModalWidget();
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    m_kestrow->onOpenConfigWindow();
+    QCOMPARE(seen, 1);
+    QCOMPARE(countOf("ConfigWindow"), 0);
+    // The About window the same way, closed by its button.
+    QTimer::singleShot(0, this, [&] {
+        m_kestrow->onOpenAboutWindow();
+        seen = countOf("AboutWindow");
+        QApplication::activeModalWidget()->close();
+    });
+    m_kestrow->onOpenAboutWindow();
+    QCOMPARE(seen, 1);
+    QCOMPARE(countOf("AboutWindow"), 0);
 }
 
 QTEST_MAIN(TestKestrow)
