@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QSoundEffect>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -46,6 +47,7 @@ private slots:
     void placedInTheCornerOnFirstShowOnly();
     void pageTextIsPlain();
     void closingDropsTheTasks();
+    void notificationSoundLoads();
 };
 
 void TestTaskWindow::pagingWrapsAround()
@@ -135,6 +137,20 @@ void TestTaskWindow::closingDropsTheTasks()
     fresh.window->pushTasks({task(u"三"_s)});
     QCOMPARE(fresh.text("pageLabel"), u"1 / 1"_s);
     QVERIFY(!TaskWindow::playSound(1));
+}
+
+void TestTaskWindow::notificationSoundLoads()
+{
+    // The clip is compiled in, small, and a valid wave the sound effect accepts.
+    QFile clip(u":/MainWindow/Resources/notify.wav"_s);
+    QVERIFY(clip.open(QIODevice::ReadOnly));
+    QVERIFY(clip.size() > 1000 && clip.size() < 4096);
+    QVERIFY(clip.read(12).mid(8) == "WAVE");
+    QVERIFY(TaskWindow::playSound(0));
+    QSoundEffect probe;
+    probe.setSource(QUrl(u"qrc:/MainWindow/Resources/notify.wav"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(probe.status() != QSoundEffect::Loading, 5000);
+    QCOMPARE(probe.status(), QSoundEffect::Ready);
 }
 
 QTEST_MAIN(TestTaskWindow)
