@@ -1,8 +1,8 @@
 // The task history at 100,000 rows: the per-row history lookup (with and without the identity index), storing a
 // batch of 1,000, searching titles, and purging half the rows.
-#include "clock.h"
+#include "core/clock.h"
+#include "store/userdb.h"
 #include "taskgen.h"
-#include "userdb.h"
 
 #include <QGuiApplication>
 #include <QRandomGenerator>

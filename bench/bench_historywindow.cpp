@@ -1,8 +1,8 @@
 // The history window over 10,000 and 100,000 stored tasks: opening it, and one search keystroke (a refresh of the
 // whole table).
-#include "historywindow.h"
+#include "store/userdb.h"
 #include "taskgen.h"
-#include "userdb.h"
+#include "ui/historywindow.h"
 
 #include <QApplication>
 #include <QKeyEvent>

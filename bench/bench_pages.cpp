@@ -1,6 +1,6 @@
 // Decoding and cutting whole pages (history lookups left out): throughput in MiB of body per second.
 #include "pagegen.h"
-#include "pages.h"
+#include "scan/pages.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // Cost of a cached setting read and of a user-database read that misses.
-#include "settings.h"
-#include "userdb.h"
+#include "store/settings.h"
+#include "store/userdb.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -10,8 +10,8 @@ namespace {
 
 void BM_SettingCached(benchmark::State &state)
 {
-    setSetting(QStringLiteral("scan_interval"), QStringLiteral("180"));
-    const QString key = QStringLiteral("scan_interval");
+    setSetting(Key::ScanInterval, QStringLiteral("180"));
+    const QString key = QLatin1String(Key::ScanInterval.name);
     for (auto _ : state)
         benchmark::DoNotOptimize(setting(key));
 }
@@ -35,9 +35,8 @@ int main(int argc, char **argv)
 {
     QTemporaryDir dir;
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    loadSettings();
+    QCoreApplication app(argc, argv);
+    loadSettings(QString());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

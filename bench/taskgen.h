@@ -1,6 +1,6 @@
 #pragma once
 
-#include "taskdata.h"
+#include "core/taskdata.h"
 
 #include <QRandomGenerator>
 #include <QString>

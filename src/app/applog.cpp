@@ -1,3 +1,3 @@
-#include "applog.h"
+#include "app/applog.h"
 
 Q_LOGGING_CATEGORY(lcApp, "kestrow.app", QtInfoMsg)

@@ -1,38 +1,28 @@
-#include "kestrow.h"
+#include "app/kestrow.h"
 
-#include "aboutwindow.h"
-#include "applog.h"
-#include "configwindow.h"
-#include "historywindow.h"
-#include "mainwindow.h"
-#include "paths.h"
-#include "settings.h"
-#include "taskthread.h"
-#include "taskwindow.h"
-#include "updatetask.h"
-#include "updatethread.h"
+#include "app/applog.h"
+#include "app/tray.h"
+#include "core/appversion.h"
+#include "core/paths.h"
+#include "scan/taskthread.h"
+#include "store/settings.h"
+#include "ui/aboutwindow.h"
+#include "ui/configwindow.h"
+#include "ui/historywindow.h"
+#include "ui/mainwindow.h"
+#include "ui/taskwindow.h"
+#include "update/updatetask.h"
+#include "update/updatethread.h"
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QMenu>
-#include <QStyleHints>
+#include <QMessageBox>
 #include <QUrl>
-
-namespace {
-
-Kestrow::QuestionHook questionHook;
-
-const QString runningIcon = QStringLiteral(":/MainWindow/Resources/kestrow.png");
-const QString pausedIcon = QStringLiteral(":/MainWindow/Resources/pause.png");
-
-} // namespace
 
 Kestrow::Kestrow(QObject *parent) : QObject(parent)
 {
     registerTaskListType();
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Kestrow::onAboutToQuit);
-    connect(&trayClickTimer, &QTimer::timeout, this, &Kestrow::onTrayClickedTimeOut);
-    connect(&trayWatch, &QTimer::timeout, this, &Kestrow::watchForTray);
 }
 
 Kestrow::~Kestrow()
@@ -46,12 +36,6 @@ Kestrow::~Kestrow()
             delete window;
         }
     }
-    delete trayMenu;
-}
-
-void Kestrow::setQuestionHook(const QuestionHook &hook)
-{
-    questionHook = hook;
 }
 
 bool Kestrow::isScanning() const
@@ -63,9 +47,21 @@ void Kestrow::start()
 {
     if (!updateThread) {
         updateThread = new UpdateThread(this);
-        updateThread->start(QThread::IdlePriority);
+        // The thread lowers itself to the idle class where it can be raised again for its purge.
+        updateThread->start();
     }
-    createTray();
+    if (!trayIcon) {
+        trayIcon = new Tray(this);
+        connect(trayIcon, &Tray::clicked, this, &Kestrow::onTrayClicked);
+        connect(trayIcon, &Tray::doubleClicked, this, &Kestrow::onOpenMainWindow);
+        connect(trayIcon, &Tray::openMainWindow, this, &Kestrow::onOpenMainWindow);
+        connect(trayIcon, &Tray::openHistoryWindow, this, &Kestrow::onOpenHistoryWindow);
+        connect(trayIcon, &Tray::openConfigWindow, this, &Kestrow::onOpenConfigWindow);
+        connect(trayIcon, &Tray::openAboutWindow, this, &Kestrow::onOpenAboutWindow);
+        connect(trayIcon, &Tray::quit, this, &Kestrow::onQuit);
+        connect(trayIcon, &Tray::menuHidden, this, &Kestrow::onTrayMenuHide);
+        qCDebug(lcApp) << "tray icon shown";
+    }
     startScan();
     if (UpdateTask *engine = updateThread->task()) {
         updateConnections = {
@@ -84,38 +80,8 @@ void Kestrow::start()
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         qCDebug(lcApp) << "no notification area: opening the attention window";
         onOpenMainWindow();
-        trayWatch.start(3000);
+        trayIcon->watchForArea();
     }
-}
-
-void Kestrow::watchForTray()
-{
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return;
-    trayWatch.stop();
-    trayIcon->hide();
-    trayIcon->show();
-}
-
-void Kestrow::createTray()
-{
-    delete trayMenu;
-    delete trayIcon;
-    trayMenu = new QMenu;
-    connect(trayMenu, &QMenu::aboutToHide, this, &Kestrow::onTrayMenuHide);
-    connect(trayMenu->addAction(tr("关注任务")), &QAction::triggered, this, &Kestrow::onOpenMainWindow);
-    connect(trayMenu->addAction(tr("历史任务")), &QAction::triggered, this, &Kestrow::onOpenHistoryWindow);
-    connect(trayMenu->addAction(tr("设置")), &QAction::triggered, this, &Kestrow::onOpenConfigWindow);
-    connect(trayMenu->addAction(tr("关于")), &QAction::triggered, this, &Kestrow::onOpenAboutWindow);
-    connect(trayMenu->addAction(tr("退出")), &QAction::triggered, this, &Kestrow::onQuit);
-
-    trayIcon = new QSystemTrayIcon(this);
-    trayIcon->setToolTip(tr("Kestrow"));
-    trayIcon->setContextMenu(trayMenu);
-    trayIcon->setIcon(QIcon(runningIcon));
-    trayIcon->setVisible(true);
-    connect(trayIcon, &QSystemTrayIcon::activated, this, &Kestrow::onTrayActivated);
-    qCDebug(lcApp) << "tray icon shown";
 }
 
 void Kestrow::startScan()
@@ -153,55 +119,23 @@ void Kestrow::stopUpdate()
     updateThread = nullptr;
 }
 
-void Kestrow::updateTrayState()
-{
-    if (isScanning()) {
-        trayIcon->setToolTip(tr("Kestrow"));
-        trayIcon->setIcon(QIcon(runningIcon));
-    } else {
-        trayIcon->setToolTip(tr("Kestrow") + tr(" - 未运行"));
-        trayIcon->setIcon(QIcon(pausedIcon));
-    }
-    trayIcon->setVisible(true);
-}
-
 void Kestrow::showWelcome()
 {
-    if (setting(QStringLiteral("use_version")) == appVersion())
+    if (setting(Key::UseVersion) == appVersion())
         return;
-    if (QSystemTrayIcon::supportsMessages()) {
-        trayIcon->showMessage(tr("欢迎使用Kestrow"),
-                              tr("单击此图标可以暂停和开始任务监控") + QLatin1Char('\n') +
-                                  tr("更多问题及反馈请见程序关于窗口") + QLatin1Char('\n') + tr("祝您使用愉快!"),
-                              QSystemTrayIcon::NoIcon, 60000);
-    }
-    setSetting(QStringLiteral("use_version"), appVersion());
+    trayIcon->showMessage(tr("欢迎使用Kestrow"), tr("单击此图标可以暂停和开始任务监控") + QLatin1Char('\n') +
+                                                     tr("更多问题及反馈请见程序关于窗口") + QLatin1Char('\n') +
+                                                     tr("祝您使用愉快!"));
+    setSetting(Key::UseVersion, appVersion());
 }
 
-void Kestrow::onTrayActivated(QSystemTrayIcon::ActivationReason actr)
+void Kestrow::onTrayClicked()
 {
-    if (actr == QSystemTrayIcon::Trigger) {
-        trayDoubleClicked = false;
-        trayClickTimer.start(QGuiApplication::styleHints()->mouseDoubleClickInterval());
-    } else if (actr == QSystemTrayIcon::DoubleClick) {
-        trayDoubleClicked = true;
-        onOpenMainWindow();
-    }
-}
-
-void Kestrow::onTrayClickedTimeOut()
-{
-    trayClickTimer.stop();
-    if (trayDoubleClicked) {
-        onOpenMainWindow();
-        trayDoubleClicked = false;
-        return;
-    }
     if (isScanning())
         stopScan();
     else
         startScan();
-    updateTrayState();
+    trayIcon->setRunning(isScanning());
 }
 
 void Kestrow::onTrayMenuHide()
@@ -277,7 +211,7 @@ void Kestrow::onNewTask(const QList<TaskData> &task_list)
     }
     taskWindow->pushTasks(task_list);
     taskWindow->show();
-    if (setting(QStringLiteral("enable_sound")) == QLatin1String("true"))
+    if (setting(Key::EnableSound) == QLatin1String("true"))
         TaskWindow::playSound(0);
 }
 
@@ -295,9 +229,7 @@ void Kestrow::onCheckNewVersionFinished(const QString &var_str)
     const QString text = tr("发现新版本[Kestrow v") + var_str + tr("]是否现在进行更新?") + QLatin1Char('\n') +
                          tr("PS:程序将会在后台自动下载更新,建议选择'是'.");
     const QMessageBox::StandardButton answer =
-        questionHook
-            ? questionHook(title, text)
-            : QMessageBox::question(nullptr, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        QMessageBox::question(nullptr, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     updatePromptOpen = false;
     if (answer == QMessageBox::Yes)
         emit downloadNewVersion();

@@ -1,27 +1,21 @@
 #pragma once
 
-#include "appversion.h"
-#include "taskdata.h"
+#include "core/taskdata.h"
 
 #include <QList>
-#include <QMessageBox>
 #include <QObject>
-#include <QSystemTrayIcon>
-#include <QTimer>
-
-#include <functional>
 
 class AboutWindow;
 class ConfigWindow;
 class HistoryWindow;
 class MainWindow;
-class QMenu;
 class TaskThread;
 class TaskWindow;
+class Tray;
 class UpdateThread;
 
-// The controller of the running program: owns the tray icon and menu, starts and stops the scan and update
-// threads, shows new tasks in the popup and asks about updates.
+// The controller of the running program: starts and stops the scan and update threads, answers the tray, shows new
+// tasks in the popup and asks about updates.
 class Kestrow : public QObject
 {
     Q_OBJECT
@@ -32,12 +26,8 @@ public:
 
     void start();
 
-    // Answers the update question in place of the modal box (for tests); an empty hook restores the box.
-    using QuestionHook = std::function<QMessageBox::StandardButton(const QString &title, const QString &text)>;
-    static void setQuestionHook(const QuestionHook &hook);
-
     bool isScanning() const;
-    QSystemTrayIcon *tray() const { return trayIcon; }
+    Tray *tray() const { return trayIcon; }
     TaskWindow *popup() const { return taskWindow; }
     MainWindow *attentionWindow() const { return mainWindow; }
     HistoryWindow *historyWindowShown() const { return historyWindow; }
@@ -57,8 +47,7 @@ public slots:
     void onOpenAboutWindow();
     void onQuit();
     void onAboutToQuit();
-    void onTrayActivated(QSystemTrayIcon::ActivationReason actr);
-    void onTrayClickedTimeOut();
+    void onTrayClicked();
     void onTrayMenuHide();
     void onMainWindowDelete();
     void onHistoryWindowDelete();
@@ -66,13 +55,10 @@ public slots:
     void onTaskWindowDelete();
 
 private:
-    void createTray();
     void startScan();
     void stopScan();
     void stopUpdate();
-    void updateTrayState();
     void showWelcome();
-    void watchForTray();
 
     MainWindow *mainWindow = nullptr;
     HistoryWindow *historyWindow = nullptr;
@@ -81,11 +67,7 @@ private:
     TaskWindow *taskWindow = nullptr;
     TaskThread *taskThread = nullptr;
     UpdateThread *updateThread = nullptr;
-    QSystemTrayIcon *trayIcon = nullptr;
-    QMenu *trayMenu = nullptr;
+    Tray *trayIcon = nullptr;
     bool updatePromptOpen = false;
-    bool trayDoubleClicked = false;
-    QTimer trayClickTimer{this};
     QList<QMetaObject::Connection> updateConnections;
-    QTimer trayWatch{this}; // looks for a notification area that was missing at start
 };

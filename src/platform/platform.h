@@ -25,6 +25,24 @@ bool isAutostart(const QString &programPath);
 // Creates (on) or removes (off) that autostart entry; false when it could not be done.
 bool setAutostart(bool on, const QString &programPath);
 
+// Puts the calling thread into the idle scheduling class, where it runs only when nothing else wants the processor,
+// but only where it can leave it again: an unprivileged Linux thread cannot, unless RLIMIT_NICE allows it. True when
+// the thread is now idle.
+bool lowerCurrentThread();
+
+// While it lives, the calling thread runs in the normal scheduling class; then it goes back to the class it had.
+class NormalScheduling
+{
+public:
+    NormalScheduling();
+    ~NormalScheduling();
+    NormalScheduling(const NormalScheduling &) = delete;
+    NormalScheduling &operator=(const NormalScheduling &) = delete;
+
+private:
+    int m_policy = -1; // the class to go back to; -1 when the thread was not moved
+};
+
 // Claims the per-session instance named by key. True when this process now holds it (until exit), false when
 // another live process holds it. A holder that died never blocks a later claim.
 bool claimSingleInstance(const QString &key);

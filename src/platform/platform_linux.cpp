@@ -1,4 +1,4 @@
-#include "platform.h"
+#include "platform/platform.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,7 +10,10 @@
 #include <QStandardPaths>
 
 #include <memory>
+#include <thread>
 
+#include <pthread.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -59,16 +62,34 @@ QString autostartFile()
     return config.isEmpty() ? QString() : config + QStringLiteral("/autostart/Kestrow.desktop");
 }
 
-// The Exec value of a desktop entry: the path in double quotes, with the characters the format reserves escaped.
+// The Exec value of a desktop entry that runs exactly programPath. Inside the double quotes '"', '`', '$' and '\'
+// take a backslash and '%' is doubled (it starts field codes); then the string-value rules escape every backslash
+// again and the control characters a line cannot hold.
 QString execValue(const QString &programPath)
 {
-    QString escaped;
+    QString quoted = QStringLiteral("\"");
     for (const QChar c : programPath) {
         if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
-            escaped += QLatin1Char('\\');
-        escaped += c;
+            quoted += QLatin1Char('\\');
+        else if (c == QLatin1Char('%'))
+            quoted += QLatin1Char('%');
+        quoted += c;
     }
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
+    quoted += QLatin1Char('"');
+    QString value;
+    for (const QChar c : std::as_const(quoted)) {
+        if (c == QLatin1Char('\\'))
+            value += QStringLiteral("\\\\");
+        else if (c == QLatin1Char('\n'))
+            value += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\t'))
+            value += QStringLiteral("\\t");
+        else if (c == QLatin1Char('\r'))
+            value += QStringLiteral("\\r");
+        else
+            value += c;
+    }
+    return value;
 }
 
 } // namespace
@@ -103,6 +124,54 @@ bool setAutostart(bool on, const QString &programPath)
                    .arg(execValue(programPath))
                    .toUtf8());
     return file.commit();
+}
+
+namespace {
+
+bool setCurrentPolicy(int policy)
+{
+    sched_param param{};
+    param.sched_priority = 0;
+    return pthread_setschedparam(pthread_self(), policy, &param) == 0;
+}
+
+int currentPolicy()
+{
+    int policy = -1;
+    sched_param param{};
+    return pthread_getschedparam(pthread_self(), &policy, &param) == 0 ? policy : -1;
+}
+
+// Whether a thread of this process may leave the idle class, tried once on a thread of its own.
+bool canLeaveIdle()
+{
+    static const bool allowed = [] {
+        bool ok = false;
+        std::thread probe([&ok] { ok = setCurrentPolicy(SCHED_IDLE) && setCurrentPolicy(SCHED_OTHER); });
+        probe.join();
+        return ok;
+    }();
+    return allowed;
+}
+
+} // namespace
+
+bool lowerCurrentThread()
+{
+    return canLeaveIdle() && setCurrentPolicy(SCHED_IDLE);
+}
+
+NormalScheduling::NormalScheduling()
+{
+    const int policy = currentPolicy();
+    if (policy != SCHED_OTHER && policy != -1 && setCurrentPolicy(SCHED_OTHER))
+        m_policy = policy;
+}
+
+NormalScheduling::~NormalScheduling()
+{
+    if (m_policy != -1)
+        setCurrentPolicy(m_policy);
 }
 
 bool claimSingleInstance(const QString &key)

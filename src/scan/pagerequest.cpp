@@ -1,4 +1,4 @@
-#include "pagerequest.h"
+#include "scan/pagerequest.h"
 
 #include <QNetworkReply>
 #include <QUrl>

@@ -1,6 +1,7 @@
-#include "pages.h"
+#include "scan/pages.h"
 
-#include "platform.h"
+#include "platform/platform.h"
+#include "sites/catalogschema.h"
 
 #include <QStringDecoder>
 #include <QStringMatcher>
@@ -9,7 +10,7 @@
 
 namespace {
 
-enum Marker { TableBegin, TableEnd, RowBegin, RowEnd, UrlBegin, UrlEnd, TitleBegin, TitleEnd, PriceBegin, PriceEnd };
+using namespace CatalogSchema;
 
 // Finds one marker, case-sensitively; an empty marker is found where the search starts. Set up once per page, so
 // that the search tables are not rebuilt for every row.
@@ -122,14 +123,14 @@ void parsePage(const QString &text, const AttentionData &node, const std::functi
                QList<TaskData> &taskList)
 {
     const QStringList &m = node.rules;
-    if (m.size() != 10)
+    if (m.size() != markerCount)
         return;
     // An empty row end would never consume any text: such a node yields nothing rather than spinning forever.
     if (m[RowEnd].isEmpty())
         return;
 
-    std::array<Finder, 10> find = {Finder(m[0]), Finder(m[1]), Finder(m[2]), Finder(m[3]), Finder(m[4]),
-                                   Finder(m[5]), Finder(m[6]), Finder(m[7]), Finder(m[8]), Finder(m[9])};
+    std::array<Finder, markerCount> find = {Finder(m[0]), Finder(m[1]), Finder(m[2]), Finder(m[3]), Finder(m[4]),
+                                            Finder(m[5]), Finder(m[6]), Finder(m[7]), Finder(m[8]), Finder(m[9])};
 
     // The table: from the first table_begin (or the start) to the first table_end at or after it (or the end).
     QStringView page(text);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "attentiondata.h"
-#include "taskdata.h"
+#include "core/attentiondata.h"
+#include "core/taskdata.h"
 
 #include <QByteArray>
 #include <QList>

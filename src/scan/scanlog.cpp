@@ -1,3 +1,3 @@
-#include "scanlog.h"
+#include "scan/scanlog.h"
 
 Q_LOGGING_CATEGORY(lcScan, "kestrow.scan", QtInfoMsg)

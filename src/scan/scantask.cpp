@@ -1,24 +1,22 @@
-#include "scantask.h"
+#include "scan/scantask.h"
 
-#include "pagerequest.h"
-#include "pages.h"
-#include "scanlog.h"
-#include "settings.h"
-#include "sitedb.h"
+#include "core/clock.h"
+#include "scan/pagerequest.h"
+#include "scan/pages.h"
+#include "scan/scanlog.h"
+#include "sites/sitedb.h"
+#include "store/settings.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTimer>
 
-#include <atomic>
 #include <limits>
 
 namespace {
 
-std::atomic<int> passWaitMs{ScanTiming().passWaitMs};
-std::atomic<int> msPerIntervalSecond{ScanTiming().msPerIntervalSecond};
-constexpr unsigned fallbackIntervalSeconds = 180;
+const unsigned fallbackIntervalSeconds = QByteArray(Key::ScanInterval.defaultValue).toUInt();
 
 } // namespace
 
@@ -30,17 +28,6 @@ ScanTask::ScanTask(QObject *parent) : QObject(parent), timer(new QTimer(this))
 ScanTask::~ScanTask()
 {
     timer->stop();
-}
-
-void ScanTask::setTiming(const ScanTiming &timing)
-{
-    passWaitMs = timing.passWaitMs;
-    msPerIntervalSecond = timing.msPerIntervalSecond;
-}
-
-ScanTiming ScanTask::timing()
-{
-    return ScanTiming{passWaitMs, msPerIntervalSecond};
 }
 
 bool ScanTask::init()
@@ -67,11 +54,11 @@ bool ScanTask::init()
 void ScanTask::restartTimer()
 {
     bool ok = false;
-    unsigned seconds = setting(QStringLiteral("scan_interval")).toUInt(&ok, 10);
+    unsigned seconds = setting(Key::ScanInterval).toUInt(&ok, 10);
     // Zero would re-scan without pause; it gets the same fallback as a value that is no number.
     if (!ok || seconds == 0)
         seconds = fallbackIntervalSeconds;
-    const qint64 ms = qint64(seconds) * msPerIntervalSecond;
+    const qint64 ms = qint64(seconds) * Clock::timing().msPerIntervalSecond;
     timer->start(int(qMin<qint64>(ms, std::numeric_limits<int>::max())));
 }
 
@@ -94,7 +81,7 @@ void ScanTask::scan()
     wait.setSingleShot(true);
     connect(this, &ScanTask::continueTimer, &loop, &QEventLoop::quit);
     connect(&wait, &QTimer::timeout, &loop, &QEventLoop::quit);
-    wait.start(passWaitMs);
+    wait.start(Clock::timing().passWaitMs);
     // Ends at the last page, after the wait, or at once when the thread is asked to quit.
     loop.exec();
     disconnect(&wait, &QTimer::timeout, &loop, &QEventLoop::quit);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "attentiondata.h"
-#include "taskdata.h"
-#include "userdb.h"
+#include "core/attentiondata.h"
+#include "core/taskdata.h"
+#include "store/userdb.h"
 
 #include <QHash>
 #include <QList>
@@ -10,13 +10,6 @@
 
 class QNetworkReply;
 class QTimer;
-
-// How long a pass waits for its pages and how long "scan_interval" seconds are. Tests shorten them.
-struct ScanTiming
-{
-    int passWaitMs = 30000;
-    int msPerIntervalSecond = 1000;
-};
 
 // The scan engine of one run, living on the scan thread: fetches every followed node's page once per pass, keeps
 // the tasks the history has not seen, announces them in one batch and stores them.
@@ -33,9 +26,6 @@ public:
     bool init();
     // Starts the timer with the current "scan_interval".
     void restartTimer();
-
-    static void setTiming(const ScanTiming &timing);
-    static ScanTiming timing();
 
 signals:
     void continueTimer();

@@ -1,6 +1,6 @@
-#include "taskthread.h"
+#include "scan/taskthread.h"
 
-#include "scantask.h"
+#include "scan/scantask.h"
 
 TaskThread::TaskThread(QObject *parent) : EngineThread(parent) {}
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "enginethread.h"
-#include "taskdata.h"
+#include "core/enginethread.h"
+#include "core/taskdata.h"
 
 #include <QList>
 

@@ -1,4 +1,4 @@
-#include "catalogcodec.h"
+#include "sites/catalogcodec.h"
 
 namespace CatalogCodec {
 

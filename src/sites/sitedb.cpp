@@ -1,8 +1,9 @@
-#include "sitedb.h"
+#include "sites/sitedb.h"
 
-#include "catalogcodec.h"
-#include "paths.h"
-#include "query.h"
+#include "core/paths.h"
+#include "sites/catalogcodec.h"
+#include "sites/catalogschema.h"
+#include "store/query.h"
 
 using CatalogCodec::decodeText;
 
@@ -46,16 +47,15 @@ QStringList SiteDb::siteNames()
 
 bool SiteDb::nodeRule(const QString &siteName, const QString &nodeName, NodeRule &out)
 {
-    Query query(*this, QStringLiteral("SELECT node_url, table_begin, table_end, row_begin, row_end, url_begin, "
-                                      "url_end, title_begin, title_end, price_begin, price_end FROM tb_node WHERE "
-                                      "node_name = ? AND site_name = ?;"));
+    Query query(*this, QStringLiteral("SELECT %1 FROM tb_node WHERE node_name = ? AND site_name = ?;")
+                           .arg(QLatin1String(CatalogSchema::ruleColumns)));
     // Keys are bound as BLOBs: only BLOB-stored keys match.
     query.bind(CatalogCodec::encodeText(nodeName));
     query.bind(CatalogCodec::encodeText(siteName));
     if (!query.exec() || !query.next())
         return false;
     out.node_url = decodedColumn(query, 0);
-    for (int column = 1; column <= 10; ++column)
+    for (int column = 1; column <= CatalogSchema::markerCount; ++column)
         out.rules.append(decodedColumn(query, column));
     return true;
 }

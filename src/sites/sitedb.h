@@ -1,7 +1,7 @@
 #pragma once
 
-#include "database.h"
-#include "sitedata.h"
+#include "core/sitedata.h"
+#include "store/database.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "taskopenurl.h"
+#include "sites/taskopenurl.h"
 
-#include "sitedb.h"
+#include "sites/sitedb.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cattokenizer.h"
+#include "store/cattokenizer.h"
 
 #include <sqlite3.h>
 

@@ -1,8 +1,8 @@
-#include "database.h"
+#include "store/database.h"
 
-#include "cattokenizer.h"
-#include "query.h"
-#include "storelog.h"
+#include "store/cattokenizer.h"
+#include "store/query.h"
+#include "store/storelog.h"
 
 #include <sqlite3.h>
 

@@ -1,14 +1,15 @@
 // The task history: the history operations of UserDb.
-#include "clock.h"
-#include "query.h"
-#include "userdb.h"
+#include "core/clock.h"
+#include "core/settingkeys.h"
+#include "store/query.h"
+#include "store/userdb.h"
 
 #include <QCoreApplication>
 #include <QStandardItemModel>
 
 namespace {
 
-constexpr int defaultRetentionDays = 3;
+const int defaultRetentionDays = QByteArray(Key::HistoryDays.defaultValue).toInt();
 constexpr int resultColumns = 6;
 
 } // namespace

@@ -1,6 +1,6 @@
-#include "query.h"
+#include "store/query.h"
 
-#include "database.h"
+#include "store/database.h"
 
 #include <QDateTime>
 #include <sqlite3.h>

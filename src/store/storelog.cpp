@@ -1,3 +1,3 @@
-#include "storelog.h"
+#include "store/storelog.h"
 
 Q_LOGGING_CATEGORY(lcStore, "kestrow.store", QtInfoMsg)

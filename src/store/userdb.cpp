@@ -1,7 +1,7 @@
-#include "userdb.h"
+#include "store/userdb.h"
 
-#include "paths.h"
-#include "query.h"
+#include "core/paths.h"
+#include "store/query.h"
 
 #include <sqlite3.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "attentiondata.h"
-#include "database.h"
-#include "taskdata.h"
+#include "core/attentiondata.h"
+#include "core/taskdata.h"
+#include "store/database.h"
 
 #include <QHash>
 #include <QReadWriteLock>

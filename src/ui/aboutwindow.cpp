@@ -1,8 +1,8 @@
-#include "aboutwindow.h"
+#include "ui/aboutwindow.h"
 
-#include "appversion.h"
-#include "paths.h"
-#include "tlinkbutton.h"
+#include "core/appversion.h"
+#include "core/paths.h"
+#include "ui/kit/tlinkbutton.h"
 
 #include <QFile>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tdialog.h"
+#include "ui/kit/tdialog.h"
 
 class QLabel;
 class QPlainTextEdit;

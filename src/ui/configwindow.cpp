@@ -1,8 +1,8 @@
-#include "configwindow.h"
+#include "ui/configwindow.h"
 
-#include "paths.h"
-#include "platform.h"
-#include "settings.h"
+#include "core/paths.h"
+#include "platform/platform.h"
+#include "store/settings.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -37,12 +37,12 @@ ConfigWindow::ConfigWindow(QWidget *parent) : TDialog(parent)
     autostartCheck = placed(new QCheckBox(tr("开机启动"), this), "autostartCheck", 10, 40, 80, 21);
     autostartCheck->setChecked(isAutostart());
     soundCheck = placed(new QCheckBox(tr("播放提示声音"), this), "soundCheck", 95, 40, 185, 21);
-    soundCheck->setChecked(setting(QStringLiteral("enable_sound")) == QLatin1String("true"));
+    soundCheck->setChecked(setting(Key::EnableSound) == QLatin1String("true"));
 
     intervalLabel = placed(new QLabel(tr("任务更新时间:"), this), "intervalLabel", 10, 70, 80, 21);
     intervalCombo = placed(new QComboBox(this), "intervalCombo", 90, 70, 150, 21);
     intervalCombo->addItems({tr("快速 - 30 秒"), tr("较快 - 1分钟"), tr("默认 - 3分钟")});
-    const QString interval = setting(QStringLiteral("scan_interval"));
+    const QString interval = setting(Key::ScanInterval);
     for (int index = 0; index < 3; ++index) {
         bool ok = false;
         if (interval.toUInt(&ok, 10) == QByteArray(intervalValues[index]).toUInt() && ok)
@@ -53,12 +53,19 @@ ConfigWindow::ConfigWindow(QWidget *parent) : TDialog(parent)
     retentionSpin = placed(new QSpinBox(this), "retentionSpin", 190, 100, 50, 21);
     retentionSpin->setSuffix(tr("天"));
     retentionSpin->setRange(1, 30);
-    retentionSpin->setValue(setting(QStringLiteral("db_vacuum_interval")).toInt());
+    retentionSpin->setValue(setting(Key::HistoryDays).toInt());
 
     fontLabel = placed(new QLabel(tr("界面字体:"), this), "fontLabel", 10, 130, 60, 21);
     fontCombo = placed(new QFontComboBox(this), "fontCombo", 70, 130, 120, 21);
     fontCombo->setWritingSystem(QFontDatabase::SimplifiedChinese);
     fontCombo->setFontFilters(QFontComboBox::ScalableFonts);
+    // The list holds Chinese scalable fonts only; an interface font outside it (Debian's "Sans Serif") is shown as
+    // the first entry, so that closing the window keeps it instead of switching to whatever comes first.
+    const QString family = QApplication::font().family();
+    if (fontCombo->currentText() != family) {
+        fontCombo->insertItem(0, family);
+        fontCombo->setCurrentIndex(0);
+    }
     defaultFontButton = placed(new QPushButton(tr("默认"), this), "defaultFontButton", 195, 130, 45, 21);
     connect(defaultFontButton, &QPushButton::clicked, this, &ConfigWindow::onDefaultFont);
 
@@ -84,7 +91,7 @@ void ConfigWindow::setAutostart(bool on)
 void ConfigWindow::onDefaultFont()
 {
     QFont font = QApplication::font();
-    font.setFamily(setting(QStringLiteral("default_font")));
+    font.setFamily(setting(Key::DefaultFont));
     fontCombo->setCurrentFont(font);
 }
 
@@ -96,15 +103,14 @@ void ConfigWindow::onClose()
 void ConfigWindow::closeEvent(QCloseEvent *event)
 {
     setAutostart(autostartCheck->isChecked());
-    setSetting(QStringLiteral("enable_sound"),
-               soundCheck->isChecked() ? QStringLiteral("true") : QStringLiteral("false"));
+    setSetting(Key::EnableSound, soundCheck->isChecked() ? QStringLiteral("true") : QStringLiteral("false"));
     const int index = intervalCombo->currentIndex();
     if (index >= 0 && index < 3)
-        setSetting(QStringLiteral("scan_interval"), QString::fromLatin1(intervalValues[index]));
-    setSetting(QStringLiteral("db_vacuum_interval"), QString::number(retentionSpin->value()));
+        setSetting(Key::ScanInterval, QString::fromLatin1(intervalValues[index]));
+    setSetting(Key::HistoryDays, QString::number(retentionSpin->value()));
     QFont font = QApplication::font();
     font.setFamily(fontCombo->currentFont().family());
-    setSetting(QStringLiteral("current_font"), font.family());
+    setSetting(Key::CurrentFont, font.family());
     QApplication::setFont(font);
     event->accept();
 }

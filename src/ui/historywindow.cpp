@@ -1,11 +1,11 @@
-#include "historywindow.h"
+#include "ui/historywindow.h"
 
-#include "paths.h"
-#include "safeurl.h"
-#include "sitedb.h"
-#include "taskopenurl.h"
-#include "tlineedit.h"
-#include "ttableview.h"
+#include "core/paths.h"
+#include "sites/sitedb.h"
+#include "sites/taskopenurl.h"
+#include "ui/kit/safeurl.h"
+#include "ui/kit/tlineedit.h"
+#include "ui/kit/ttableview.h"
 
 #include <QComboBox>
 #include <QHeaderView>

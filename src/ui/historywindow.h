@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tdialog.h"
-#include "userdb.h"
+#include "store/userdb.h"
+#include "ui/kit/tdialog.h"
 
 class QComboBox;
 class QLabel;

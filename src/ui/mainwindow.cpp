@@ -1,11 +1,11 @@
-#include "mainwindow.h"
+#include "ui/mainwindow.h"
 
-#include "paths.h"
-#include "sitedb.h"
-#include "siteview.h"
-#include "tlinkbutton.h"
-#include "ttabwidget.h"
-#include "userdb.h"
+#include "core/paths.h"
+#include "sites/sitedb.h"
+#include "store/userdb.h"
+#include "ui/kit/tlinkbutton.h"
+#include "ui/kit/ttabwidget.h"
+#include "ui/siteview.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -47,6 +47,7 @@ void MainWindow::loadSites()
         return;
     QList<SiteData> sites;
     catalogRead = db.sites(sites);
+    unreadSites = db.siteNames();
     for (const SiteData &site : std::as_const(sites)) {
         auto *view = new SiteView(this);
         view->setLogo(site.logo);
@@ -55,6 +56,7 @@ void MainWindow::loadSites()
         view->infoLabel->setText(QStringLiteral("    ") + site.site_info);
         view->setNodes(site.site_name, site.node_names);
         siteTabs->addTab(view, site.favicon, site.site_name);
+        unreadSites.removeAll(site.site_name);
     }
 }
 
@@ -75,6 +77,11 @@ void MainWindow::saveAttention()
         // A page that could not show its boxes keeps the site's stored nodes as they were.
         const QStringList nodes = view->isComplete() ? view->selectedNodes() : stored.value(site).values();
         for (const QString &node : nodes)
+            pairs.append({site, node});
+    }
+    // A site the window could not show keeps its stored nodes as they were.
+    for (const QString &site : std::as_const(unreadSites)) {
+        for (const QString &node : stored.value(site))
             pairs.append({site, node});
     }
     db.setAttention(pairs);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tmainwindow.h"
+#include "ui/kit/tmainwindow.h"
 
 class QLabel;
 class QPushButton;
@@ -32,4 +32,5 @@ private:
     QPushButton *historyButton;
     QPushButton *quitButton;
     bool catalogRead = false;
+    QStringList unreadSites; // in the catalogue, but without a page: their node lists could not be read
 };

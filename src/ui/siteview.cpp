@@ -1,9 +1,9 @@
-#include "siteview.h"
+#include "ui/siteview.h"
 
-#include "safeurl.h"
-#include "timagebutton.h"
-#include "tlinkbutton.h"
-#include "userdb.h"
+#include "store/userdb.h"
+#include "ui/kit/safeurl.h"
+#include "ui/kit/timagebutton.h"
+#include "ui/kit/tlinkbutton.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,9 +1,9 @@
-#include "taskwindow.h"
+#include "ui/taskwindow.h"
 
-#include "paths.h"
-#include "safeurl.h"
-#include "taskopenurl.h"
-#include "tlinkbutton.h"
+#include "core/paths.h"
+#include "sites/taskopenurl.h"
+#include "ui/kit/safeurl.h"
+#include "ui/kit/tlinkbutton.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

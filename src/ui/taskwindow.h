@@ -1,7 +1,7 @@
 #pragma once
 
-#include "taskdata.h"
-#include "tdialog.h"
+#include "core/taskdata.h"
+#include "ui/kit/tdialog.h"
 
 #include <QList>
 

@@ -12,9 +12,6 @@ class UpdateTask : public QObject
 public:
     explicit UpdateTask(QObject *parent = nullptr);
 
-    // How long the timer waits after a check, 3600000 ms; tests shorten it.
-    static void setCheckInterval(int ms);
-
 signals:
     void checkNewVersionFinished(const QString &var_str);
     void downloadNewVersionFinished(const QString &file_name);

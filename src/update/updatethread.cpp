@@ -1,6 +1,7 @@
-#include "updatethread.h"
+#include "update/updatethread.h"
 
-#include "updatetask.h"
+#include "platform/platform.h"
+#include "update/updatetask.h"
 
 UpdateThread::UpdateThread(QObject *parent) : EngineThread(parent) {}
 
@@ -11,6 +12,8 @@ UpdateTask *UpdateThread::task()
 
 void UpdateThread::run()
 {
+    // Housekeeping runs when nothing else wants the processor; its purge raises itself while it holds the database.
+    Platform::lowerCurrentThread();
     auto *engine = new UpdateTask;
     setEngine(engine);
     emit initDone();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "enginethread.h"
+#include "core/enginethread.h"
 
 class UpdateTask;
 

@@ -1,5 +1,5 @@
 // Feeds fuzzed pages and fuzzed markers through decoding and extraction: no crash, hang or sanitizer report.
-#include "pages.h"
+#include "scan/pages.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,5 +1,5 @@
-#include "database.h"
-#include "query.h"
+#include "store/database.h"
+#include "store/query.h"
 
 #include <QDateTime>
 #include <QPoint>

@@ -1,13 +1,11 @@
-#include "query.h"
-#include "testenv.h"
-#include "userdb.h"
+#include "core/clock.h"
+#include "store/query.h"
+#include "store/userdb.h"
+#include "support/sandbox.h"
 
 #include <QDir>
+#include <QStandardItemModel>
 #include <QTest>
-#include <QThread>
-
-#include <atomic>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -20,21 +18,36 @@ QStringList schemaObjects(const QString &path)
                                           "ORDER BY name;"));
 }
 
-QList<AttentionPair> pairs(std::initializer_list<std::pair<const char *, const char *>> list)
+QString count(const Sandbox &sandbox, const QString &table)
 {
-    QList<AttentionPair> result;
-    for (const auto &[site, node] : list)
-        result.append({QString::fromUtf8(site), QString::fromUtf8(node)});
-    return result;
+    return rawColumn(sandbox.userDbPath(), u"SELECT COUNT(*) FROM %1;"_s.arg(table)).value(0);
 }
 
-QStringList attentionRows(UserDb &db)
+QStringList followed(UserDb &db)
 {
     QStringList rows;
     for (const AttentionData &a : db.attentionList())
-        rows << a.site_name + QLatin1Char('/') + a.note_name;
+        rows << a.site_name + u'/' + a.note_name;
     rows.sort();
     return rows;
+}
+
+// Titles of a search in result order; "<failed>" when the search reports failure.
+QStringList search(UserDb &db, const QString &site, const QString &text)
+{
+    QStandardItemModel model(0, 6);
+    if (!db.searchTasks(site, text, &model))
+        return {u"<failed>"_s};
+    QStringList titles;
+    for (int r = 0; r < model.rowCount(); ++r)
+        titles << model.item(r, 2)->text();
+    return titles;
+}
+
+bool refuse(const Sandbox &sandbox, const QString &table, const QString &condition)
+{
+    return rawExec(sandbox.userDbPath(), u"CREATE TRIGGER refuse_%1 BEFORE INSERT ON %1 WHEN %2 BEGIN SELECT "
+                                         "RAISE(ABORT, 'no'); END;"_s.arg(table, condition));
 }
 
 } // namespace
@@ -44,178 +57,240 @@ class TestUserDb : public QObject
     Q_OBJECT
 
 private slots:
-    void createsSchemaOnce();
-    void schemaGroupIsAllOrNothing();
+    void schemaIsMadeOnceAndWhole();
     void unusableFilesFailQuietly();
     void configRows();
-    void attention();
-    void setAttentionRollsBack();
-    void concurrentConnections();
+    void followedNodesAllOrNothing();
+    void identityLookup();
+    void addTasksAllOrNothing();
+    void searchRules_data();
+    void searchRules();
+    void searchTextIsNeverSql_data();
+    void searchTextIsNeverSql();
+    void purgeByAgeAndCompact();
 };
 
-void TestUserDb::createsSchemaOnce()
+void TestUserDb::schemaIsMadeOnceAndWhole()
 {
-    TempDataDir dir;
-    {
-        UserDb db;
-        QVERIFY(db.isOpen());
-        QVERIFY(db.setConfig(u"k"_s, u"v"_s));
-    }
+    Sandbox sandbox(false);
+    // A group whose last statement fails leaves nothing of itself, so a later start makes it whole.
+    QVERIFY(QDir().mkpath(QFileInfo(sandbox.userDbPath()).path()));
+    QVERIFY(rawExec(sandbox.userDbPath(), u"CREATE TABLE tb_history_task_text(x);"_s));
+    QVERIFY(UserDb().isOpen());
+    QVERIFY(!schemaObjects(sandbox.userDbPath()).contains(u"table tb_history_task"_s));
+    QVERIFY(rawExec(sandbox.userDbPath(), u"DROP TABLE tb_history_task_text;"_s));
+    QVERIFY(UserDb().setConfig(u"k"_s, u"v"_s));
     const QStringList expected = {u"index idx_tb_attention"_s,    u"index idx_tb_config"_s,
                                   u"index idx_tb_history_task"_s, u"index idx_tb_history_task_identity"_s,
                                   u"table tb_attention"_s,        u"table tb_config"_s,
                                   u"table tb_history_task"_s,     u"table tb_history_task_text"_s};
-    QCOMPARE(schemaObjects(dir.userDbPath()), expected);
-    const QStringList sqlBefore = rawColumn(dir.userDbPath(), u"SELECT sql FROM sqlite_master;"_s);
-    QVERIFY(sqlBefore.contains(QStringLiteral(
-        "CREATE VIRTUAL TABLE tb_history_task_text USING FTS4(task_name TEXT, tokenize = CatTokenizer)")));
-    {
-        UserDb again;
-        QCOMPARE(again.config(u"k"_s, QString()), u"v"_s);
-    }
-    QCOMPARE(rawColumn(dir.userDbPath(), u"SELECT sql FROM sqlite_master;"_s), sqlBefore);
-}
-
-void TestUserDb::schemaGroupIsAllOrNothing()
-{
-    // A group whose last statement fails leaves nothing of itself behind, so a later start creates it whole.
-    TempDataDir dir;
-    QVERIFY(QDir().mkpath(QFileInfo(dir.userDbPath()).path()));
-    QVERIFY(rawExec(dir.userDbPath(), u"CREATE TABLE tb_history_task_text(x);"_s));
-    {
-        UserDb db;
-        QVERIFY(db.isOpen());
-    }
-    const QStringList objects = schemaObjects(dir.userDbPath());
-    QVERIFY(!objects.contains(u"table tb_history_task"_s));
-    QVERIFY(!objects.contains(u"index idx_tb_history_task"_s));
-    QVERIFY(objects.contains(u"table tb_config"_s));
-    QVERIFY(rawExec(dir.userDbPath(), u"DROP TABLE tb_history_task_text;"_s));
-    {
-        UserDb db;
-    }
-    QVERIFY(schemaObjects(dir.userDbPath()).contains(u"table tb_history_task_text"_s));
-    QVERIFY(schemaObjects(dir.userDbPath()).contains(u"table tb_history_task"_s));
+    QCOMPARE(schemaObjects(sandbox.userDbPath()), expected);
+    const QStringList sql = rawColumn(sandbox.userDbPath(), u"SELECT sql FROM sqlite_master;"_s);
+    QVERIFY(sql.contains(u"CREATE VIRTUAL TABLE tb_history_task_text USING FTS4(task_name TEXT, tokenize = "
+                         "CatTokenizer)"_s));
+    // Opening again changes nothing.
+    QCOMPARE(UserDb().config(u"k"_s, QString()), u"v"_s);
+    QCOMPARE(rawColumn(sandbox.userDbPath(), u"SELECT sql FROM sqlite_master;"_s), sql);
 }
 
 void TestUserDb::unusableFilesFailQuietly()
 {
-    TempDataDir dir;
-    QVERIFY(QDir().mkpath(QFileInfo(dir.userDbPath()).path()));
-    QFile file(dir.userDbPath());
+    Sandbox sandbox(false);
+    QVERIFY(QDir().mkpath(QFileInfo(sandbox.userDbPath()).path()));
+    QFile file(sandbox.userDbPath());
     QVERIFY(file.open(QIODevice::WriteOnly));
     const QByteArray garbage = QByteArray("this is not a database").repeated(300);
     file.write(garbage);
     file.close();
-
-    const auto checkFails = [](UserDb &db) {
+    // A file that is no database, and a path that is a directory.
+    for (const QString &path : {sandbox.userDbPath(), sandbox.root()}) {
+        UserDb db(path);
+        QVERIFY(!db.isOpen());
         QCOMPARE(db.config(u"k"_s, u"fallback"_s), u"fallback"_s);
         QVERIFY(!db.setConfig(u"k"_s, u"v"_s));
-        QVERIFY(!db.isAttention(u"s"_s, u"n"_s));
-        QVERIFY(!db.setAttention(pairs({{"s", "n"}})));
-        QVERIFY(db.attentionList().isEmpty());
-        QVERIFY(db.attentionMap().isEmpty());
-    };
-    {
-        UserDb db;
-        QVERIFY(!db.isOpen());
-        checkFails(db);
+        QVERIFY(!db.setAttention({{u"s"_s, u"n"_s}}));
+        QVERIFY(db.attentionList().isEmpty() && db.attentionMap().isEmpty());
+        QVERIFY(!db.addTasks({makeTask(u"t"_s)}));
+        QVERIFY(!db.hasTask(makeTask(u"t"_s)));
     }
-    // The foreign file is left exactly as it was.
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), garbage);
-    file.close();
-
-    // A path that is a directory cannot be opened at all.
-    UserDb onDirectory(dir.root());
-    QVERIFY(!onDirectory.isOpen());
-    checkFails(onDirectory);
 }
 
 void TestUserDb::configRows()
 {
-    TempDataDir dir;
+    Sandbox sandbox(false);
     UserDb db;
     QCOMPARE(db.config(u"missing"_s, u"dflt"_s), u"dflt"_s);
     QVERIFY(db.setConfig(u"empty"_s, QString()));
     QCOMPARE(db.config(u"empty"_s, u"dflt"_s), QString());
-    QVERIFY(db.setConfig(u"k"_s, u"1"_s));
-    QVERIFY(db.setConfig(u"k"_s, u"2"_s));
+    QVERIFY(db.setConfig(u"k"_s, u"1"_s) && db.setConfig(u"k"_s, u"2"_s));
     QCOMPARE(db.config(u"k"_s, QString()), u"2"_s);
-    QCOMPARE(rawColumn(dir.userDbPath(), u"SELECT COUNT(*) FROM tb_config WHERE ckey = 'k';"_s), QStringList{u"1"_s});
-    // A NULL value reads as empty text, not as the default.
-    QVERIFY(rawExec(dir.userDbPath(), u"INSERT INTO tb_config VALUES('null', NULL);"_s));
+    QCOMPARE(count(sandbox, u"tb_config WHERE ckey = 'k'"_s), u"1"_s);
+    // A NULL value reads as empty text; keys and values are plain UTF-8, quotes and all.
+    QVERIFY(rawExec(sandbox.userDbPath(), u"INSERT INTO tb_config VALUES('null', NULL);"_s));
     QCOMPARE(db.config(u"null"_s, u"dflt"_s), QString());
-    // Keys and values are plain UTF-8, quotes and all.
     QVERIFY(db.setConfig(u"it's"_s, u"字体 \"x\""_s));
     QCOMPARE(db.config(u"it's"_s, QString()), u"字体 \"x\""_s);
 }
 
-void TestUserDb::attention()
+void TestUserDb::followedNodesAllOrNothing()
 {
-    TempDataDir dir;
+    Sandbox sandbox(false);
     UserDb db;
-    QVERIFY(db.setAttention(pairs({{"A", "x"}, {"A", "y"}, {"B", "x"}})));
-    QHash<QString, QSet<QString>> expected;
-    expected.insert(u"A"_s, {u"x"_s, u"y"_s});
-    expected.insert(u"B"_s, {u"x"_s});
-    QCOMPARE(db.attentionMap(), expected);
-    QCOMPARE(attentionRows(db), (QStringList{u"A/x"_s, u"A/y"_s, u"B/x"_s}));
-    const QList<AttentionData> list = db.attentionList();
-    QVERIFY(list.first().node_url.isEmpty() && list.first().rules.isEmpty());
-    QVERIFY(db.isAttention(u"A"_s, u"y"_s));
-    QVERIFY(!db.isAttention(u"B"_s, u"y"_s));
-    QVERIFY(!db.isAttention(u"x"_s, u"A"_s));
-    // The list is replaced whole each time.
-    QVERIFY(db.setAttention(pairs({{"猪八戒", "设计"}})));
-    QCOMPARE(attentionRows(db), QStringList{u"猪八戒/设计"_s});
+    QVERIFY(db.setAttention({{u"A"_s, u"x"_s}, {u"A"_s, u"y"_s}, {u"猪八戒"_s, u"设计"_s}}));
+    QCOMPARE(followed(db), (QStringList{u"A/x"_s, u"A/y"_s, u"猪八戒/设计"_s}));
+    QCOMPARE(db.attentionMap().value(u"A"_s), (QSet<QString>{u"x"_s, u"y"_s}));
+    QVERIFY(db.isAttention(u"A"_s, u"y"_s) && !db.isAttention(u"y"_s, u"A"_s));
+    // A failing row leaves the earlier list, and the connection usable.
+    QVERIFY(refuse(sandbox, u"tb_attention"_s, u"NEW.note_name = 'bad'"_s));
+    QVERIFY(!db.setAttention({{u"C"_s, u"1"_s}, {u"C"_s, u"bad"_s}}));
+    QCOMPARE(followed(db).size(), 3);
     QVERIFY(db.setAttention({}));
     QVERIFY(db.attentionList().isEmpty());
 }
 
-void TestUserDb::setAttentionRollsBack()
+void TestUserDb::identityLookup()
 {
-    TempDataDir dir;
+    Sandbox sandbox(false);
     UserDb db;
-    QVERIFY(db.setAttention(pairs({{"A", "x"}, {"B", "y"}})));
-    QVERIFY(rawExec(dir.userDbPath(), QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON tb_attention WHEN "
-                                                     "NEW.note_name = 'bad' BEGIN SELECT RAISE(ABORT, 'no'); END;")));
-    QVERIFY(!db.setAttention(pairs({{"C", "1"}, {"C", "2"}, {"C", "bad"}, {"C", "4"}})));
-    QCOMPARE(attentionRows(db), (QStringList{u"A/x"_s, u"B/y"_s}));
-    // The connection is usable afterwards: no transaction was left open.
-    QVERIFY(db.setAttention(pairs({{"C", "1"}})));
-    QCOMPARE(attentionRows(db), QStringList{u"C/1"_s});
+    const TaskData stored = makeTask(u"Logo设计"_s);
+    QVERIFY(!db.hasTask(stored));
+    QVERIFY(db.addTasks({stored}));
+    // Node address and mark do not count; every one of the five fields does, exactly.
+    TaskData other = stored;
+    other.note_url = u"http://elsewhere/"_s;
+    other.attr_mark = 5;
+    QVERIFY(db.hasTask(other) && stored.isSameTask(other));
+    for (QString TaskData::*field : {&TaskData::site_name, &TaskData::note_name, &TaskData::task_name,
+                                     &TaskData::task_price, &TaskData::task_url}) {
+        TaskData changed = stored;
+        changed.*field += u"x"_s;
+        QVERIFY(!db.hasTask(changed) && !stored.isSameTask(changed));
+    }
+    // The lookup uses the identity index, also in a file made before the index existed.
+    QVERIFY(rawExec(sandbox.userDbPath(), u"DROP INDEX idx_tb_history_task_identity;"_s));
+    UserDb reopened;
+    Query plan(reopened, u"EXPLAIN QUERY PLAN SELECT COUNT(rowid) FROM tb_history_task WHERE task_url = 'a' AND "
+                         "site_name = 'b' AND note_name = 'c' AND task_name = 'd' AND task_price = 'e';"_s);
+    QVERIFY(plan.exec() && plan.next());
+    QVERIFY2(plan.value(3).toString().contains(u"idx_tb_history_task_identity"_s),
+             qPrintable(plan.value(3).toString()));
 }
 
-void TestUserDb::concurrentConnections()
+void TestUserDb::addTasksAllOrNothing()
 {
-    // Writers and readers on separate connections and on one shared connection, all at once: the lock keeps them
-    // apart, nothing deadlocks and every thread's last write is there at the end.
-    TempDataDir dir;
-    UserDb shared;
-    constexpr int threads = 8;
-    constexpr int rounds = 60;
-    std::atomic<int> failures{0};
-    QVERIFY(runConcurrently(threads, [&](int t) {
-        UserDb own;
-        const QString key = u"thread%1"_s.arg(t);
-        for (int i = 0; i < rounds; ++i) {
-            UserDb &db = (i % 2) ? shared : own;
-            if (!db.setConfig(key, QString::number(i)))
-                ++failures;
-            if (db.config(key, QString()) != QString::number(i))
-                ++failures;
-            if (t % 2 == 0 && !db.setAttention(pairs({{"site", "node"}, {"site", "other"}})))
-                ++failures;
-            const int rows = int(db.attentionList().size());
-            if (rows != 0 && rows != 2)
-                ++failures;
-        }
-    }));
-    QCOMPARE(failures.load(), 0);
-    UserDb fresh;
-    for (int t = 0; t < threads; ++t)
-        QCOMPARE(fresh.config(u"thread%1"_s.arg(t), QString()), QString::number(rounds - 1));
+    Sandbox sandbox(false);
+    UserDb db;
+    // Times after 2038 keep their full value; titles are indexed lower-cased.
+    const QDateTime when(QDate(2040, 2, 29), QTime(12, 0), Qt::UTC);
+    Clock::setOverride(when.toLocalTime());
+    TaskData first = makeTask(u"Café LOGO"_s, QString());
+    first.attr_mark = 9;
+    QVERIFY(db.addTasks({first}) && db.addTasks({}));
+    Query rows(db, u"SELECT h.task_time || '|' || h.attr_mark || '|' || h.task_price || '|' || h.note_url || '|' || "
+                   "t.task_name FROM tb_history_task h JOIN tb_history_task_text t ON t.rowid = h.idxid;"_s);
+    QVERIFY(rows.exec() && rows.next());
+    QCOMPARE(rows.value(0).toString(), u"%1|9||http://127.0.0.1/list|café logo"_s.arg(when.toSecsSinceEpoch()));
+    QVERIFY(!rows.next());
+    QVERIFY(refuse(sandbox, u"tb_history_task"_s, u"NEW.task_name = 'bad'"_s));
+    QVERIFY(!db.addTasks({makeTask(u"one"_s), makeTask(u"bad"_s), makeTask(u"three"_s)}));
+    QCOMPARE(count(sandbox, u"tb_history_task"_s), u"1"_s);
+    QCOMPARE(count(sandbox, u"tb_history_task_text_content"_s), u"1"_s);
+    QVERIFY(db.addTasks({makeTask(u"five"_s)}));
+}
+
+void TestUserDb::searchRules_data()
+{
+    QTest::addColumn<QString>("site");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("titles");
+    const QStringList all = {u"Logo Design"_s, u"企业网站建设与维护"_s, u"word  two"_s, u"word two"_s, u"LOGO redo"_s};
+    QTest::newRow("everything, oldest first") << QString() << QString() << all;
+    QTest::newRow("case-insensitive") << QString() << u"logo"_s << QStringList{all[0], all[4]};
+    QTest::newRow("across words") << QString() << u"GO DE"_s << QStringList{all[0]};
+    QTest::newRow("chinese substring") << QString() << u"网站建设"_s << QStringList{all[1]};
+    QTest::newRow("spaces count") << QString() << u"word  two"_s << QStringList{all[2]};
+    QTest::newRow("site alone") << u"站B"_s << QString() << QStringList{all[2], all[3]};
+    QTest::newRow("site and text") << u"站A"_s << u"redo"_s << QStringList{all[4]};
+    QTest::newRow("site excludes") << u"站B"_s << u"logo"_s << QStringList();
+}
+
+void TestUserDb::searchRules()
+{
+    QFETCH(QString, site);
+    QFETCH(QString, text);
+    QFETCH(QStringList, titles);
+    Sandbox sandbox(false);
+    UserDb db;
+    QVERIFY(
+        db.addTasks({makeTask(u"Logo Design"_s, u"1"_s, u"站A"_s),
+                     makeTask(u"企业网站建设与维护"_s, QString(), u"站A"_s), makeTask(u"word  two"_s, u"1"_s, u"站B"_s),
+                     makeTask(u"word two"_s, u"2"_s, u"站B"_s), makeTask(u"LOGO redo"_s, u"1"_s, u"站A"_s)}));
+    QCOMPARE(search(db, site, text), titles);
+    // Every column in place, "无" for a missing price.
+    QStandardItemModel model(0, 6);
+    QVERIFY(db.searchTasks(QString(), u"维护"_s, &model));
+    QStringList row;
+    for (int c = 0; c < 6; ++c)
+        row << model.item(0, c)->text();
+    QCOMPARE(row, (QStringList{u"站A"_s, u"节点"_s, u"企业网站建设与维护"_s, u"无"_s,
+                               u"http://127.0.0.1/t/企业网站建设与维护"_s, u"http://127.0.0.1/list"_s}));
+}
+
+void TestUserDb::searchTextIsNeverSql_data()
+{
+    QTest::addColumn<QString>("text");
+    for (const char *text : {"\"", "a\"b", "logo\" OR \"word", "*", "-logo", "NEAR", "logo*",
+                             "'; DROP TABLE tb_history_task; --", "(", "a AND", "^", "\\", "%", "\x01"})
+        QTest::newRow(text) << QString::fromUtf8(text);
+}
+
+void TestUserDb::searchTextIsNeverSql()
+{
+    QFETCH(QString, text);
+    Sandbox sandbox(false);
+    UserDb db;
+    QVERIFY(db.addTasks({makeTask(u"Logo Design"_s), makeTask(u"word two"_s)}));
+    QStandardItemModel model(0, 6);
+    // A statement the text breaks fails and leaves the model empty; anything else is an ordinary search.
+    if (!db.searchTasks(QString(), text, &model))
+        QCOMPARE(model.rowCount(), 0);
+    QVERIFY(model.rowCount() <= 2);
+    QCOMPARE(count(sandbox, u"tb_history_task"_s), u"2"_s);
+    QCOMPARE(search(db, QString(), u"logo"_s), QStringList{u"Logo Design"_s});
+}
+
+void TestUserDb::purgeByAgeAndCompact()
+{
+    Sandbox sandbox(false);
+    UserDb db;
+    const QDateTime now(QDate(2026, 12, 6), QTime(10, 0));
+    const QDateTime cutoff = now.addDays(-3);
+    const QList<QPair<QDateTime, QString>> rows = {{cutoff.addSecs(-1), u"older"_s},
+                                                   {cutoff, u"exactly"_s},
+                                                   {cutoff.addSecs(1), u"younger"_s},
+                                                   {now.addDays(-1), u"yesterday"_s}};
+    for (const auto &[when, title] : rows) {
+        Clock::setOverride(when);
+        QVERIFY(db.addTasks({makeTask(title)}));
+    }
+    QList<TaskData> filler;
+    for (int i = 0; i < 2000; ++i)
+        filler << makeTask(u"任务 %1 with a fairly long title to fill pages"_s.arg(i));
+    QVERIFY(db.addTasks(filler));
+    QVERIFY(rawExec(sandbox.userDbPath(), u"DELETE FROM tb_history_task WHERE task_name LIKE '任务%';"_s));
+    Clock::setOverride(now);
+    QVERIFY(db.purgeTasks(3));
+    QCOMPARE(search(db, QString(), QString()), (QStringList{u"exactly"_s, u"younger"_s, u"yesterday"_s}));
+    QCOMPARE(search(db, QString(), u"older"_s), QStringList());
+    // The purge compacts the file.
+    QCOMPARE(rawColumn(sandbox.userDbPath(), u"PRAGMA freelist_count;"_s), QStringList{u"0"_s});
+    // A retention that is not a positive number keeps the default three days instead of wiping the history.
+    QVERIFY(db.purgeTasks(0) && db.purgeTasks(-5));
+    QCOMPARE(search(db, QString(), QString()).size(), 3);
+    QVERIFY(db.purgeTasks(1));
+    QCOMPARE(search(db, QString(), QString()), QStringList{u"yesterday"_s});
 }
 
 QTEST_GUILESS_MAIN(TestUserDb)

@@ -1,4 +1,4 @@
-#include "testhttpserver.h"
+#include "support/testhttpserver.h"
 
 #include <QPointer>
 #include <QTcpServer>

@@ -1,5 +1,6 @@
-#include "taskwindow.h"
-#include "tlinkbutton.h"
+#include "support/sandbox.h"
+#include "ui/kit/tlinkbutton.h"
+#include "ui/taskwindow.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -15,13 +16,9 @@ namespace {
 
 TaskData task(const QString &title, const QString &price = u"500元"_s)
 {
-    return TaskData{u"鹰眼众包"_s,
-                    u"平面设计"_s,
-                    title,
-                    price,
-                    u"http://127.0.0.1:8731/t/"_s + title,
-                    u"http://127.0.0.1:8731/l"_s,
-                    0};
+    TaskData t = makeTask(title, price, u"鹰眼众包"_s);
+    t.note_name = u"平面设计"_s;
+    return t;
 }
 
 struct Popup
@@ -136,17 +133,13 @@ void TestTaskWindow::closingDropsTheTasks()
     Popup fresh;
     fresh.window->pushTasks({task(u"三"_s)});
     QCOMPARE(fresh.text("pageLabel"), u"1 / 1"_s);
-    QVERIFY(!TaskWindow::playSound(1));
 }
 
 void TestTaskWindow::notificationSoundLoads()
 {
-    // The clip is compiled in, small, and a valid wave the sound effect accepts.
-    QFile clip(u":/MainWindow/Resources/notify.wav"_s);
-    QVERIFY(clip.open(QIODevice::ReadOnly));
-    QVERIFY(clip.size() > 1000 && clip.size() < 4096);
-    QVERIFY(clip.read(12).mid(8) == "WAVE");
+    // The compiled-in clip is a wave the sound effect accepts.
     QVERIFY(TaskWindow::playSound(0));
+    QVERIFY(!TaskWindow::playSound(1));
     QSoundEffect probe;
     probe.setSource(QUrl(u"qrc:/MainWindow/Resources/notify.wav"_s));
     QTRY_VERIFY_WITH_TIMEOUT(probe.status() != QSoundEffect::Loading, 5000);

@@ -1,26 +1,30 @@
-#include "clock.h"
-#include "settings.h"
-#include "testenv.h"
-#include "updatetask.h"
-#include "updatethread.h"
-#include "userdb.h"
+#include "core/clock.h"
+#include "store/settings.h"
+#include "store/userdb.h"
+#include "support/sandbox.h"
+#include "update/updatetask.h"
+#include "update/updatethread.h"
 
-#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <sched.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-TaskData task(const QString &title)
-{
-    return TaskData{u"站"_s, u"节点"_s, title, QString(), u"http://h/"_s + title, QString(), 0};
-}
-
 bool stored(const QString &title)
 {
-    return UserDb().hasTask(task(title));
+    return UserDb().hasTask(makeTask(title));
+}
+
+void addAged(const QString &title, int days)
+{
+    Clock::setOverride(QDateTime::currentDateTime().addDays(-days));
+    UserDb().addTasks({makeTask(title)});
+    Clock::clearOverride();
 }
 
 } // namespace
@@ -31,50 +35,53 @@ class TestUpdateTask : public QObject
 
 private slots:
     void checksPurgeAndRearm();
+    void purgeRunsInTheNormalClass();
     void noDownloadWithoutAVendorServer();
 };
 
 void TestUpdateTask::checksPurgeAndRearm()
 {
-    TempDataDir dir;
-    resetSettingsStore();
-    loadSettings();
-    setSetting(u"db_vacuum_interval"_s, u"2"_s);
-    const QDateTime now = QDateTime::currentDateTime();
-    {
-        UserDb db;
-        Clock::setOverride(now.addDays(-3));
-        QVERIFY(db.addTasks({task(u"old"_s)}));
-        Clock::setOverride(now.addDays(-1));
-        QVERIFY(db.addTasks({task(u"recent"_s)}));
-        Clock::clearOverride();
-    }
-    UpdateTask::setCheckInterval(300);
+    Sandbox sandbox;
+    setSetting(Key::HistoryDays, u"2"_s);
+    addAged(u"old"_s, 3);
+    addAged(u"recent"_s, 1);
     UpdateThread thread;
-    thread.start(QThread::IdlePriority);
+    thread.start();
     UpdateTask *engine = thread.task();
     QVERIFY(engine);
     QMetaObject::invokeMethod(engine, &UpdateTask::onCheckNewVersion, Qt::QueuedConnection);
-    // The retention setting (2 days) decides.
     QTRY_VERIFY_WITH_TIMEOUT(!stored(u"old"_s), 10000);
     QVERIFY(stored(u"recent"_s));
     // The check re-arms itself: a row that ages past the retention goes at a later check without being asked.
-    {
-        UserDb db;
-        Clock::setOverride(now.addDays(-5));
-        QVERIFY(db.addTasks({task(u"older"_s)}));
-        Clock::clearOverride();
-    }
+    addAged(u"older"_s, 5);
     QTRY_VERIFY_WITH_TIMEOUT(!stored(u"older"_s), 10000);
-    // The thread is back at its idle priority after the purge.
-    QThread::Priority priority = QThread::NormalPriority;
-    QMetaObject::invokeMethod(
-        engine, [&priority] { priority = QThread::currentThread()->priority(); }, Qt::BlockingQueuedConnection);
-    QCOMPARE(priority, QThread::IdlePriority);
     thread.quit();
     QVERIFY(thread.wait(QDeadlineTimer(10000)));
     QVERIFY(!thread.task());
-    resetSettingsStore();
+}
+
+void TestUpdateTask::purgeRunsInTheNormalClass()
+{
+    // Between checks the thread is idle; while its purge waits for the database, the scheduler must see it in the
+    // normal class, or it would hold the lock starved.
+    Sandbox sandbox;
+    UpdateThread thread;
+    thread.start();
+    UpdateTask *engine = thread.task();
+    pid_t tid = 0;
+    QMetaObject::invokeMethod(
+        engine, [&tid] { tid = gettid(); }, Qt::BlockingQueuedConnection);
+    if (sched_getscheduler(tid) != SCHED_IDLE)
+        QSKIP("this account may not leave the idle class, so the thread is never put into it");
+    {
+        QWriteLocker hold(&userDbLock);
+        QMetaObject::invokeMethod(engine, &UpdateTask::onCheckNewVersion, Qt::QueuedConnection);
+        QTest::qWait(300);
+        QCOMPARE(sched_getscheduler(tid), SCHED_OTHER);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(sched_getscheduler(tid), SCHED_IDLE, 10000);
+    thread.quit();
+    QVERIFY(thread.wait(QDeadlineTimer(10000)));
 }
 
 void TestUpdateTask::noDownloadWithoutAVendorServer()

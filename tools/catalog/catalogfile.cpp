@@ -1,8 +1,9 @@
 #include "catalogfile.h"
 
-#include "catalogcodec.h"
-#include "query.h"
-#include "sitedb.h"
+#include "sites/catalogcodec.h"
+#include "sites/catalogschema.h"
+#include "sites/sitedb.h"
+#include "store/query.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,11 +18,7 @@ namespace CatalogFile {
 
 namespace {
 
-const char *const markerNames[] = {"table", "row", "url", "title", "price"};
-const char *const markerColumns[] = {"table_begin", "table_end",   "row_begin", "row_end",     "url_begin",
-                                     "url_end",     "title_begin", "title_end", "price_begin", "price_end"};
-const char *const siteTextColumns[] = {"site_name", "site_url",        "site_register_url",
-                                       "site_info", "open_url_prefix", "open_url_suffix"};
+using namespace CatalogSchema;
 
 bool fail(QString *error, const QString &message)
 {
@@ -81,7 +78,7 @@ bool readMarkers(const QJsonObject &node, const QString &where, QStringList &mar
     if (!value.isObject())
         return fail(error, QStringLiteral("%1: \"markers\" is missing or not an object").arg(where));
     const QJsonObject object = value.toObject();
-    for (const char *name : markerNames) {
+    for (const char *name : markerPairs) {
         const QJsonValue pair = object.value(QLatin1String(name));
         const bool required = qstrcmp(name, "row") == 0 || qstrcmp(name, "title") == 0;
         if (pair.isUndefined() && !required) {
@@ -94,7 +91,7 @@ bool readMarkers(const QJsonObject &node, const QString &where, QStringList &mar
                                    .arg(where, QLatin1String(name)));
         markers << array[0].toString() << array[1].toString();
     }
-    if (markers[3].isEmpty())
+    if (markers[RowEnd].isEmpty())
         return fail(error, QStringLiteral("%1: the row end marker is empty, so no row could ever be cut").arg(where));
     return true;
 }
@@ -178,6 +175,15 @@ QString textProblem(const QVariant &stored)
     return QString();
 }
 
+// Why a stored image would not show; empty when it loads or there is none.
+QString imageProblem(const QVariant &stored)
+{
+    const QByteArray image = stored.toByteArray();
+    if (!image.isEmpty() && QImage::fromData(image).isNull())
+        return QStringLiteral("is not a loadable image");
+    return QString();
+}
+
 } // namespace
 
 bool parseJson(const QByteArray &json, const QString &baseDir, QList<CatalogSite> &sites, QString *error)
@@ -224,7 +230,7 @@ QByteArray toJson(const QList<CatalogSite> &sites)
         for (const CatalogNode &node : site.nodes) {
             QJsonObject markers;
             for (int i = 0; i < 5; ++i)
-                markers.insert(QLatin1String(markerNames[i]), QJsonArray{node.markers[2 * i], node.markers[2 * i + 1]});
+                markers.insert(QLatin1String(markerPairs[i]), QJsonArray{node.markers[2 * i], node.markers[2 * i + 1]});
             nodeArray.append(QJsonObject{{QStringLiteral("name"), node.name},
                                          {QStringLiteral("url"), node.url},
                                          {QStringLiteral("markers"), markers}});
@@ -244,13 +250,7 @@ bool write(const QList<CatalogSite> &sites, const QString &path, QString *error)
     {
         Database db;
         ok = db.open(partial, true, true) && db.execute(QStringLiteral("BEGIN TRANSACTION;")) &&
-             db.execute(QStringLiteral("CREATE TABLE tb_site(site_name BLOB, site_url TEXT, site_register_url TEXT, "
-                                       "site_favicon BLOB, site_logo BLOB, site_info TEXT, open_url_prefix TEXT, "
-                                       "open_url_suffix TEXT);")) &&
-             db.execute(QStringLiteral("CREATE TABLE tb_node(site_name BLOB, node_name BLOB, node_url TEXT, "
-                                       "table_begin TEXT, table_end TEXT, row_begin TEXT, row_end TEXT, url_begin "
-                                       "TEXT, url_end TEXT, title_begin TEXT, title_end TEXT, price_begin TEXT, "
-                                       "price_end TEXT);"));
+             db.execute(QLatin1String(createSiteTable)) && db.execute(QLatin1String(createNodeTable));
         Query site(db, QStringLiteral("INSERT INTO tb_site VALUES(?, ?, ?, ?, ?, ?, ?, ?);"));
         Query node(db, QStringLiteral("INSERT INTO tb_node VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);"));
         // Keys are BLOBs (lookups bind BLOBs), other texts are base64 TEXT, images raw BLOBs.
@@ -297,31 +297,29 @@ bool read(const QString &path, QList<CatalogSite> &sites, QString *error)
     SiteDb db(path);
     if (!openCatalog(db, path, error))
         return false;
-    Query site(db, QStringLiteral("SELECT site_name, site_url, site_register_url, site_favicon, site_logo, site_info, "
-                                  "open_url_prefix, open_url_suffix FROM tb_site ORDER BY rowid;"));
-    Query node(db, QStringLiteral("SELECT node_name, node_url, table_begin, table_end, row_begin, row_end, url_begin, "
-                                  "url_end, title_begin, title_end, price_begin, price_end FROM tb_node WHERE "
-                                  "site_name = ? ORDER BY rowid;"));
+    Query site(db, QStringLiteral("SELECT %1 FROM tb_site ORDER BY rowid;").arg(QLatin1String(siteColumnList)));
+    Query node(db, QStringLiteral("SELECT node_name, %1 FROM tb_node WHERE site_name = ? ORDER BY rowid;")
+                       .arg(QLatin1String(ruleColumns)));
     if (!site.exec())
         return fail(error, QStringLiteral("%1: tb_site cannot be read").arg(path));
     const auto decoded = [](const Query &q, int column) { return decodeText(q.value(column).toByteArray()); };
     while (site.next()) {
-        CatalogSite s{decoded(site, 0),
-                      decoded(site, 1),
-                      decoded(site, 2),
-                      decoded(site, 5),
-                      decoded(site, 6),
-                      decoded(site, 7),
-                      site.value(3).toByteArray(),
-                      site.value(4).toByteArray(),
+        CatalogSite s{decoded(site, SiteName),
+                      decoded(site, SiteUrl),
+                      decoded(site, SiteRegisterUrl),
+                      decoded(site, SiteInfo),
+                      decoded(site, OpenUrlPrefix),
+                      decoded(site, OpenUrlSuffix),
+                      site.value(SiteFavicon).toByteArray(),
+                      site.value(SiteLogo).toByteArray(),
                       {}};
         node.reset();
-        node.bind(site.value(0).toByteArray());
+        node.bind(site.value(SiteName).toByteArray());
         if (!node.exec())
             return fail(error, QStringLiteral("%1: tb_node cannot be read").arg(path));
         while (node.next()) {
             CatalogNode n{decoded(node, 0), decoded(node, 1), {}};
-            for (int column = 2; column < 12; ++column)
+            for (int column = 2; column < 2 + markerCount; ++column)
                 n.markers.append(decoded(node, column));
             s.nodes.append(n);
         }
@@ -338,37 +336,33 @@ bool check(const QString &path, QStringList &problems, QString *error)
         return false;
 
     QSet<QByteArray> siteKeys;
-    Query sites(db, QStringLiteral("SELECT rowid, site_name, site_url, site_register_url, site_info, open_url_prefix, "
-                                   "open_url_suffix, site_favicon, site_logo FROM tb_site ORDER BY rowid;"));
+    Query sites(db, QStringLiteral("SELECT rowid, %1 FROM tb_site ORDER BY rowid;").arg(QLatin1String(siteColumnList)));
     if (!sites.exec())
         return fail(error, QStringLiteral("%1: tb_site cannot be read").arg(path));
+    // Column c of tb_site is value c + 1 of this query.
+    const auto column = [&sites](int c) { return sites.value(c + 1); };
     while (sites.next()) {
-        const QString where = QStringLiteral("tb_site row %1 (%2)")
-                                  .arg(sites.value(0).toLongLong())
-                                  .arg(CatalogCodec::decodeText(sites.value(1).toByteArray()));
-        if (CatalogCodec::decodeText(sites.value(1).toByteArray()).isEmpty())
+        const QByteArray key = column(SiteName).toByteArray();
+        const QString name = CatalogCodec::decodeText(key);
+        const QString where = QStringLiteral("tb_site row %1 (%2)").arg(sites.value(0).toLongLong()).arg(name);
+        if (name.isEmpty())
             problems << where + QStringLiteral(": the site has no name");
-        else if (siteKeys.contains(sites.value(1).toByteArray()))
+        else if (siteKeys.contains(key))
             problems << where + QStringLiteral(": a second site of this name; only the last one's open-address "
                                                "parts are used");
-        siteKeys.insert(sites.value(1).toByteArray());
-        for (int i = 0; i < 6; ++i) {
-            const QString problem = textProblem(sites.value(i + 1));
+        siteKeys.insert(key);
+        for (int c = SiteName; c <= OpenUrlSuffix; ++c) {
+            const bool image = c == SiteFavicon || c == SiteLogo;
+            const QString problem = image ? imageProblem(column(c)) : textProblem(column(c));
             if (!problem.isEmpty())
-                problems << QStringLiteral("%1: %2 %3").arg(where, QLatin1String(siteTextColumns[i]), problem);
-        }
-        for (int column : {7, 8}) {
-            const QByteArray image = sites.value(column).toByteArray();
-            if (!image.isEmpty() && QImage::fromData(image).isNull())
-                problems << QStringLiteral("%1: %2 is not a loadable image")
-                                .arg(where, column == 7 ? QStringLiteral("site_favicon") : QStringLiteral("site_logo"));
+                problems << QStringLiteral("%1: %2 %3").arg(where, QLatin1String(siteColumns[c]), problem);
         }
     }
 
     QSet<QPair<QByteArray, QByteArray>> nodeKeys;
-    Query nodes(db, QStringLiteral("SELECT rowid, typeof(site_name), typeof(node_name), site_name, node_name, "
-                                   "node_url, table_begin, table_end, row_begin, row_end, url_begin, url_end, "
-                                   "title_begin, title_end, price_begin, price_end FROM tb_node ORDER BY rowid;"));
+    Query nodes(db, QStringLiteral("SELECT rowid, typeof(site_name), typeof(node_name), site_name, node_name, %1 FROM "
+                                   "tb_node ORDER BY rowid;")
+                        .arg(QLatin1String(ruleColumns)));
     if (!nodes.exec())
         return fail(error, QStringLiteral("%1: tb_node cannot be read").arg(path));
     while (nodes.next()) {
@@ -388,15 +382,13 @@ bool check(const QString &path, QStringList &problems, QString *error)
         if (nodeKeys.contains({siteKey, nodeKey}))
             problems << where + QStringLiteral(": a second node of this name on the site; only the first is used");
         nodeKeys.insert({siteKey, nodeKey});
-        const QStringList columns = {QStringLiteral("site_name"), QStringLiteral("node_name"),
-                                     QStringLiteral("node_url")};
-        for (int i = 0; i < 13; ++i) {
+        for (int i = 0; i < 3 + markerCount; ++i) {
             const QString problem = textProblem(nodes.value(i + 3));
-            const QString name = i < 3 ? columns[i] : QLatin1String(markerColumns[i - 3]);
+            const QLatin1String name(i < 3 ? nodeKeyColumns[i] : markerColumns[i - 3]);
             if (!problem.isEmpty())
                 problems << QStringLiteral("%1: %2 %3").arg(where, name, problem);
         }
-        if (CatalogCodec::decodeText(nodes.value(9).toByteArray()).isEmpty())
+        if (CatalogCodec::decodeText(nodes.value(6 + RowEnd).toByteArray()).isEmpty())
             problems << where + QStringLiteral(": row_end is empty, so the node never yields a task");
     }
     return true;

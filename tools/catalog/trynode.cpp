@@ -1,9 +1,9 @@
 #include "trynode.h"
 
-#include "pagerequest.h"
-#include "pages.h"
-#include "scantask.h"
-#include "sitedb.h"
+#include "core/clock.h"
+#include "scan/pagerequest.h"
+#include "scan/pages.h"
+#include "sites/sitedb.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -42,7 +42,7 @@ bool fetch(const QString &url, QByteArray &body, QString *note, QString *error)
             loop.quit();
         }
     });
-    wait.start(ScanTask::timing().passWaitMs);
+    wait.start(Clock::timing().passWaitMs);
     loop.exec();
     const bool finished = reply->isFinished() && !tooLarge;
     if (finished) {
@@ -63,7 +63,7 @@ bool fetch(const QString &url, QByteArray &body, QString *note, QString *error)
     if (!finished)
         return fail(error, QStringLiteral("%1: no complete answer within %2 ms; the page would be skipped")
                                .arg(url)
-                               .arg(ScanTask::timing().passWaitMs));
+                               .arg(Clock::timing().passWaitMs));
     return true;
 }
 

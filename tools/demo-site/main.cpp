@@ -4,8 +4,9 @@
 //                                                          of this user (XDG_DATA_HOME), scanning every SECONDS
 //                                                          (default 30)
 #include "catalogfile.h"
+#include "core/settingkeys.h"
 #include "demosite.h"
-#include "userdb.h"
+#include "store/userdb.h"
 
 #include <QCoreApplication>
 
@@ -27,7 +28,7 @@ int follow(const QString &catalog, const QString &interval)
             pairs.append({site.name, node.name});
     }
     UserDb db;
-    if (!db.setAttention(pairs) || !db.setConfig(QStringLiteral("scan_interval"), interval)) {
+    if (!db.setAttention(pairs) || !db.setConfig(QLatin1String(Key::ScanInterval.name), interval)) {
         std::fprintf(stderr, "kestrow-demo-site: cannot write the user database\n");
         return 1;
     }

@@ -1,4 +1,4 @@
-#include "safeurl.h"
+#include "ui/kit/safeurl.h"
 
 #include <QDesktopServices>
 #include <QUrl>

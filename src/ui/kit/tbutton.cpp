@@ -1,4 +1,4 @@
-#include "tbutton.h"
+#include "ui/kit/tbutton.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "tdialog.h"
+#include "ui/kit/tdialog.h"
 
 TDialog::TDialog(QWidget *parent, Qt::WindowFlags flags) : TFramed<QDialog>(parent, flags, Qt::Dialog) {}
 

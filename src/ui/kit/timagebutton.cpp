@@ -1,4 +1,4 @@
-#include "timagebutton.h"
+#include "ui/kit/timagebutton.h"
 
 #include <QBitmap>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-#include "tlineedit.h"
+#include "ui/kit/tlineedit.h"
 
 TLineEdit::TLineEdit(QWidget *parent) : QLineEdit(parent)
 {

@@ -1,6 +1,6 @@
-#include "tlinkbutton.h"
+#include "ui/kit/tlinkbutton.h"
 
-#include "safeurl.h"
+#include "ui/kit/safeurl.h"
 
 #include <QMouseEvent>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "twindowframe.h"
+#include "ui/kit/twindowframe.h"
 
 #include <QMainWindow>
 

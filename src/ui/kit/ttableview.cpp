@@ -1,4 +1,4 @@
-#include "ttableview.h"
+#include "ui/kit/ttableview.h"
 
 TTableView::TTableView(QWidget *parent) : QTableView(parent)
 {

@@ -1,4 +1,4 @@
-#include "ttabwidget.h"
+#include "ui/kit/ttabwidget.h"
 
 TTabWidget::TTabWidget(QWidget *parent) : QTabWidget(parent)
 {

@@ -1,6 +1,6 @@
-#include "twindowframe.h"
+#include "ui/kit/twindowframe.h"
 
-#include "tbutton.h"
+#include "ui/kit/tbutton.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -53,9 +53,11 @@ protected:
         paintFrame(this);
         event->ignore();
     }
-    // A synchronous repaint, so the window never shows unpainted.
+    // The base places the window (a dialog is centred over its parent or the screen), then a synchronous repaint,
+    // so the window never shows unpainted.
     void showEvent(QShowEvent *event) override
     {
+        Base::showEvent(event);
         this->repaint();
         event->ignore();
     }

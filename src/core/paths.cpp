@@ -1,6 +1,6 @@
-#include "paths.h"
+#include "core/paths.h"
 
-#include "platform.h"
+#include "platform/platform.h"
 
 #include <QDir>
 

@@ -1,9 +1,7 @@
-#include "settings.h"
+#include "store/settings.h"
 
-#include "userdb.h"
+#include "store/userdb.h"
 
-#include <QApplication>
-#include <QFont>
 #include <QHash>
 #include <QMutex>
 #include <QReadWriteLock>
@@ -20,10 +18,11 @@ std::unique_ptr<UserDb> settingsDb;
 // never while settingsLock or the user database lock is held, so it cannot deadlock with them.
 QMutex settingsWriteMutex;
 
-void fillDefault(const QString &key, const QString &defaultValue)
+// Stores value for key when the database holds no value (or an empty one) for it.
+void fillDefault(const SettingKey &key, const QString &value)
 {
-    if (setting(key).isEmpty())
-        setSetting(key, defaultValue);
+    if (setting(QLatin1String(key.name)).isEmpty())
+        setSetting(key, value);
 }
 
 } // namespace
@@ -37,6 +36,11 @@ QString setting(const QString &key, const QString &defaultValue)
             return *found;
     }
     return fetchSetting(key, defaultValue);
+}
+
+QString setting(const SettingKey &key)
+{
+    return setting(QLatin1String(key.name), QLatin1String(key.defaultValue));
 }
 
 QString fetchSetting(const QString &key, const QString &defaultValue)
@@ -59,20 +63,18 @@ void setSetting(const QString &key, const QString &value)
     settingsCache.insert(key, value);
 }
 
-void loadSettings()
+void setSetting(const SettingKey &key, const QString &value)
+{
+    setSetting(QLatin1String(key.name), value);
+}
+
+void loadSettings(const QString &systemFont)
 {
     if (!settingsDb)
         settingsDb = std::make_unique<UserDb>();
-    fillDefault(QStringLiteral("enable_sound"), QStringLiteral("true"));
-    fillDefault(QStringLiteral("scan_interval"), QString::number(180));
-    fillDefault(QStringLiteral("default_font"), QApplication::font().family());
-    fillDefault(QStringLiteral("db_vacuum_interval"), QStringLiteral("3"));
-    const QString currentFont = setting(QStringLiteral("current_font"));
-    if (!currentFont.isEmpty()) {
-        QFont font = QApplication::font();
-        font.setFamily(currentFont);
-        QApplication::setFont(font);
-    }
+    for (const SettingKey &key : {Key::EnableSound, Key::ScanInterval, Key::HistoryDays})
+        fillDefault(key, QLatin1String(key.defaultValue));
+    fillDefault(Key::DefaultFont, systemFont);
 }
 
 void resetSettingsStore()

@@ -1,4 +1,4 @@
-#include "taskdata.h"
+#include "core/taskdata.h"
 
 bool TaskData::isSameTask(const TaskData &other) const
 {

@@ -1,4 +1,4 @@
-#include "appversion.h"
+#include "core/appversion.h"
 
 QString appVersion()
 {

@@ -1,11 +1,12 @@
-#include "clock.h"
+#include "core/clock.h"
 
 #include <QMutex>
 
 namespace {
 
-QMutex overrideMutex;
+QMutex clockMutex;
 QDateTime overrideTime;
+Clock::Timing currentTiming;
 
 } // namespace
 
@@ -13,19 +14,31 @@ namespace Clock {
 
 QDateTime now()
 {
-    QMutexLocker locker(&overrideMutex);
+    QMutexLocker locker(&clockMutex);
     return overrideTime.isValid() ? overrideTime : QDateTime::currentDateTime();
+}
+
+Timing timing()
+{
+    QMutexLocker locker(&clockMutex);
+    return currentTiming;
 }
 
 void setOverride(const QDateTime &when)
 {
-    QMutexLocker locker(&overrideMutex);
+    QMutexLocker locker(&clockMutex);
     overrideTime = when;
 }
 
 void clearOverride()
 {
     setOverride(QDateTime());
+}
+
+void setTiming(const Timing &timing)
+{
+    QMutexLocker locker(&clockMutex);
+    currentTiming = timing;
 }
 
 } // namespace Clock

@@ -1,0 +1,66 @@
+#include "app/startup.h"
+
+#include "core/paths.h"
+#include "store/settings.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QTranslator>
+
+#include <cstdio>
+
+namespace Startup {
+
+namespace {
+
+const char instanceKey[] = "{AB561922-AD01-4738-A88A-035787B2E719}";
+
+} // namespace
+
+void prepareApplication()
+{
+    // The system's plug-in paths stay: TLS and image formats live there.
+    const QString plugins = appFilePath(QStringLiteral("plugins"));
+    if (QDir(plugins).exists())
+        QCoreApplication::addLibraryPath(plugins);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/MainWindow/Resources/kestrow.png")));
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void loadTranslations()
+{
+    static QTranslator translator;
+    if (translator.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
+}
+
+void loadSettingsAndFont()
+{
+    loadSettings(QApplication::font().family());
+    const QString currentFont = setting(Key::CurrentFont);
+    if (!currentFont.isEmpty()) {
+        QFont font = QApplication::font();
+        font.setFamily(currentFont);
+        QApplication::setFont(font);
+    }
+}
+
+bool anotherInstanceRuns()
+{
+    if (!isAlreadyRunning(QString::fromLatin1(instanceKey)))
+        return false;
+    const QString title = QCoreApplication::translate("main", "注意");
+    const QString text = QCoreApplication::translate("main", "Kestrow已运行");
+    // Without a screen nobody could close the box: say it on the terminal instead.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(title), qUtf8Printable(text));
+        return true;
+    }
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok);
+    box.exec();
+    return true;
+}
+
+} // namespace Startup

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+class QMenu;
+
+// The notification-area icon with its menu: tells a single click (after the double-click time) from a double
+// click, shows the running or paused look, and shows itself once a notification area appears.
+class Tray : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Tray(QObject *parent = nullptr);
+    ~Tray() override;
+
+    // The running look (icon and tool tip) or the paused one.
+    void setRunning(bool running);
+    void showMessage(const QString &title, const QString &text);
+    // Shows the icon as soon as a notification area exists; until then checks every few seconds.
+    void watchForArea();
+    QSystemTrayIcon *icon() const { return trayIcon; }
+
+signals:
+    void clicked();
+    void doubleClicked();
+    void openMainWindow();
+    void openHistoryWindow();
+    void openConfigWindow();
+    void openAboutWindow();
+    void quit();
+    void menuHidden();
+
+public slots:
+    void onActivated(QSystemTrayIcon::ActivationReason reason);
+
+private:
+    void onClickTimeOut();
+    void onAreaWatch();
+
+    QMenu *menu;
+    QSystemTrayIcon *trayIcon;
+    QTimer clickTimer;
+    bool secondClick = false;
+    QTimer areaWatch;
+};

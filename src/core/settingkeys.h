@@ -1,0 +1,20 @@
+#pragma once
+
+// Every setting kept in tb_config: its key and the value it has until one is stored. Readers and writers of a
+// setting name it through this table only.
+struct SettingKey
+{
+    const char *name;
+    const char *defaultValue;
+};
+
+namespace Key {
+
+inline constexpr SettingKey EnableSound{"enable_sound", "true"};
+inline constexpr SettingKey ScanInterval{"scan_interval", "180"};   // seconds between passes
+inline constexpr SettingKey HistoryDays{"db_vacuum_interval", "3"}; // days a task stays in the history
+inline constexpr SettingKey DefaultFont{"default_font", ""};        // the system's font, recorded at first start
+inline constexpr SettingKey CurrentFont{"current_font", ""};        // the chosen interface font; empty: the system's
+inline constexpr SettingKey UseVersion{"use_version", ""};          // the version last welcomed
+
+} // namespace Key

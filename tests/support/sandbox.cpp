@@ -1,0 +1,167 @@
+#include "support/sandbox.h"
+
+#include "core/paths.h"
+#include "sites/catalogschema.h"
+#include "store/settings.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QThread>
+#include <sqlite3.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void restore(const char *name, const QByteArray &value)
+{
+    if (value.isNull())
+        qunsetenv(name);
+    else
+        qputenv(name, value);
+}
+
+template <typename RowFn> bool rawRun(const QString &path, const QString &sql, RowFn onRow)
+{
+    sqlite3 *db = nullptr;
+    bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK;
+    sqlite3_stmt *statement = nullptr;
+    ok = ok && sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) == SQLITE_OK;
+    int rc = SQLITE_ERROR;
+    while (ok && (rc = sqlite3_step(statement)) == SQLITE_ROW)
+        onRow(statement);
+    ok = ok && rc == SQLITE_DONE;
+    if (!ok)
+        qWarning() << "raw SQL failed:" << sql << sqlite3_errmsg(db);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return ok;
+}
+
+} // namespace
+
+Sandbox::Sandbox(bool withSettings) : m_oldData(qgetenv("XDG_DATA_HOME")), m_oldConfig(qgetenv("XDG_CONFIG_HOME"))
+{
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(u"data"_s)));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(u"config"_s)));
+    QFile::remove(catalogPath());
+    Clock::setTiming(testTiming);
+    resetSettingsStore();
+    if (withSettings)
+        loadSettings(u"Sans Serif"_s);
+}
+
+Sandbox::~Sandbox()
+{
+    resetSettingsStore();
+    Clock::clearOverride();
+    Clock::setTiming(testTiming);
+    QFile::remove(catalogPath());
+    restore("XDG_DATA_HOME", m_oldData);
+    restore("XDG_CONFIG_HOME", m_oldConfig);
+}
+
+QString Sandbox::userDbPath() const
+{
+    return m_dir.filePath(u"data/Kestrow/udb.dll"_s);
+}
+
+QString Sandbox::catalogPath()
+{
+    return appFilePath(u"sdb.dll"_s);
+}
+
+CatalogBuilder::CatalogBuilder(const QString &path) : m_path(path)
+{
+    raw(QLatin1String(CatalogSchema::createSiteTable));
+    raw(QLatin1String(CatalogSchema::createNodeTable));
+}
+
+bool CatalogBuilder::site(const QString &name, const QStringList &texts, const QByteArray &favicon,
+                          const QByteArray &logo)
+{
+    const auto bytes = [](const QByteArray &b) { return u"x'%1'"_s.arg(QString::fromLatin1(b.toHex())); };
+    return raw(u"INSERT INTO tb_site VALUES(%1, %2, %3, %4, %5, %6, %7, %8);"_s.arg(
+        blob(name), text(texts.value(0)), text(u"reg"_s), bytes(favicon), bytes(logo), text(texts.value(1)),
+        text(texts.value(2)), text(texts.value(3))));
+}
+
+bool CatalogBuilder::node(const QString &site, const QString &node, const QString &url, const QStringList &markers)
+{
+    QStringList values;
+    for (const QString &marker : markers)
+        values << text(marker);
+    return (!rawColumn(m_path, u"SELECT 1 FROM tb_site WHERE site_name = %1;"_s.arg(blob(site))).isEmpty() ||
+            this->site(site)) &&
+           raw(u"INSERT INTO tb_node VALUES(%1, %2, %3, %4);"_s.arg(blob(site), blob(node), text(url),
+                                                                    values.join(u", "_s)));
+}
+
+bool CatalogBuilder::raw(const QString &sql) const
+{
+    return rawExec(m_path, sql);
+}
+
+QString CatalogBuilder::blob(const QString &text)
+{
+    return u"x'%1'"_s.arg(QString::fromLatin1(text.toUtf8().toBase64().toHex()));
+}
+
+QString CatalogBuilder::text(const QString &text)
+{
+    return u"'%1'"_s.arg(QString::fromLatin1(text.toUtf8().toBase64()));
+}
+
+bool rawExec(const QString &path, const QString &sql)
+{
+    return rawRun(path, sql, [](sqlite3_stmt *) {});
+}
+
+QStringList rawColumn(const QString &path, const QString &sql)
+{
+    QStringList values;
+    rawRun(path, sql, [&values](sqlite3_stmt *statement) {
+        values.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0))));
+    });
+    return values;
+}
+
+const QStringList listMarkers = {u"<ul>"_s, u"</ul>"_s, u"<li>"_s, u"</li>"_s, u"href=\""_s,
+                                 u"\""_s,   u"<b>"_s,   u"</b>"_s, u"<i>"_s,   u"</i>"_s};
+
+QByteArray listPage(const QStringList &titles)
+{
+    QByteArray body = "<html><meta charset=utf-8><ul>";
+    for (const QString &title : titles)
+        body += "<li><a href=\"/t/" + title.toUtf8().toHex() + "\"><b>" + title.toUtf8() + "</b></a><i>9 元</i></li>";
+    return body + "</ul></html>";
+}
+
+TaskData makeTask(const QString &title, const QString &price, const QString &site)
+{
+    return TaskData{site, u"节点"_s, title, price, u"http://127.0.0.1/t/"_s + title, u"http://127.0.0.1/list"_s, 0};
+}
+
+QStringList taskTitles(const QList<TaskData> &tasks)
+{
+    QStringList titles;
+    for (const TaskData &task : tasks)
+        titles << task.task_name;
+    return titles;
+}
+
+bool runConcurrently(int threads, const std::function<void(int)> &body, int timeoutMs)
+{
+    std::vector<QThread *> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.push_back(QThread::create(body, t));
+    for (QThread *worker : workers)
+        worker->start();
+    const QDeadlineTimer deadline(timeoutMs);
+    bool finished = true;
+    for (QThread *worker : workers)
+        finished = worker->wait(deadline) && finished;
+    if (finished)
+        qDeleteAll(workers);
+    return finished;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "core/clock.h"
+#include "core/taskdata.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+
+// A private world for one test: fresh XDG data and config folders, a fresh settings store, no catalogue beside the
+// program and short engine waits. The destructor puts everything back, also after a failed assertion.
+class Sandbox
+{
+public:
+    // A pass gives up after 2 s, one "scan_interval" second lasts 10 ms, housekeeping checks come every 300 ms.
+    static constexpr Clock::Timing testTiming{2000, 10, 300};
+
+    explicit Sandbox(bool withSettings = true);
+    ~Sandbox();
+    Sandbox(const Sandbox &) = delete;
+    Sandbox &operator=(const Sandbox &) = delete;
+
+    QString root() const { return m_dir.path(); }
+    QString userDbPath() const;
+    // sdb.dll beside the program: removed on entry and on exit.
+    static QString catalogPath();
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldData;
+    QByteArray m_oldConfig;
+};
+
+// Writes a catalogue row by row in the program's layout; raw() takes any SQL, for malformed rows.
+class CatalogBuilder
+{
+public:
+    explicit CatalogBuilder(const QString &path = Sandbox::catalogPath());
+    // Adds a site; texts are url, info, open-address prefix and suffix, in that order.
+    bool site(const QString &name, const QStringList &texts = {}, const QByteArray &favicon = {},
+              const QByteArray &logo = {});
+    // Adds a node, and its site when the catalogue does not have it yet.
+    bool node(const QString &site, const QString &node, const QString &url, const QStringList &markers);
+    bool raw(const QString &sql) const;
+    // SQL literals of text in the catalogue's encoding, stored as a BLOB (as keys must be) or as TEXT.
+    static QString blob(const QString &text);
+    static QString text(const QString &text);
+
+private:
+    QString m_path;
+};
+
+// SQL on a plain SQLite connection without the tokenizer; false (with a warning) when a statement fails.
+bool rawExec(const QString &path, const QString &sql);
+// The first column of every row, as text.
+QStringList rawColumn(const QString &path, const QString &sql);
+
+// The list markup the tests serve: <ul> table, <li> rows, href address, <b> title, <i> price.
+extern const QStringList listMarkers;
+// A page of that markup with one row per title, each priced "9 元" and linked to /t/<hex of the title>.
+QByteArray listPage(const QStringList &titles);
+// A task as the history stores it: site 站, node 节点, an address made from the title.
+TaskData makeTask(const QString &title, const QString &price = QStringLiteral("100元"),
+                  const QString &site = QStringLiteral("站"));
+QStringList taskTitles(const QList<TaskData> &tasks);
+
+// Runs body(0) … body(threads - 1) at once; false when they are not all done within timeoutMs (a deadlock).
+bool runConcurrently(int threads, const std::function<void(int)> &body, int timeoutMs = 120000);
