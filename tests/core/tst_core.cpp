@@ -57,9 +57,7 @@ void TestCore::unusableDataDirectory()
 {
     Sandbox sandbox(false);
     // The data folder is a plain file: nothing can be made below it.
-    QFile blocker(sandbox.root() + u"/data"_s);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QVERIFY(writeFile(sandbox.root() + u"/data"_s, {}));
     QCOMPARE(dataFilePath(), QString());
     QCOMPARE(dataFilePath(u"udb.dll"_s), QString());
 }

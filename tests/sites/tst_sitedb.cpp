@@ -153,9 +153,7 @@ void TestSiteDb::unreadableCatalogues()
     QFETCH(bool, partsOk);
     const QString path = m_dir.filePath(u"bad-%1.dll"_s.arg(QString::fromLatin1(QTest::currentDataTag())));
     if (setup == u"garbage"_s) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(8192, '\x7f'));
+        QVERIFY(writeFile(path, QByteArray(8192, '\x7f')));
     } else if (setup == u"catalog"_s) {
         CatalogBuilder{path};
     } else if (!setup.isEmpty()) {

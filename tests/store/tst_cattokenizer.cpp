@@ -44,7 +44,6 @@ class TestCatTokenizer : public QObject
 private slots:
     void tokens_data();
     void tokens();
-    void sqliteSeesTheSameTokens();
     void phraseQueriesAreSubstringSearches();
     void sqlTextCannotRegisterPointers();
 };
@@ -78,20 +77,6 @@ void TestCatTokenizer::tokens()
     QFETCH(QStringList, expected);
     QCOMPARE(tokenize(input.constData(), bytes), expected);
     QCOMPARE(tokenize(nullptr, bytes), QStringList());
-}
-
-void TestCatTokenizer::sqliteSeesTheSameTokens()
-{
-    Database db;
-    QVERIFY(db.open(u":memory:"_s, true, true));
-    QVERIFY(db.execute(u"CREATE VIRTUAL TABLE temp.tok USING fts3tokenize(CatTokenizer);"_s));
-    Query query(db, u"SELECT token || ':' || start || '-' || \"end\" || '@' || position FROM tok WHERE input = ?;"_s);
-    query.bind(u"ab 中"_s);
-    QVERIFY(query.exec());
-    QStringList rows;
-    while (query.next())
-        rows << query.value(0).toString();
-    QCOMPARE(rows, (QStringList{u"a:0-1@0"_s, u"b:1-2@1"_s, u" :2-3@2"_s, u"中:3-6@3"_s}));
 }
 
 void TestCatTokenizer::phraseQueriesAreSubstringSearches()

@@ -87,9 +87,7 @@ void TestSettings::noDatabaseRunsOnDefaults()
     // The data folder is a plain file, so there is no user database: the program still runs on the defaults, on a
     // private temporary database that is gone at the next start.
     Sandbox sandbox(false);
-    QFile blocker(sandbox.root() + u"/data"_s);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QVERIFY(writeFile(sandbox.root() + u"/data"_s, {}));
     loadSettings(QString());
     QCOMPARE(setting(Key::EnableSound), u"true"_s);
     setSetting(u"uid"_s, u"y"_s);

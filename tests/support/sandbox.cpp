@@ -5,7 +5,9 @@
 #include "store/settings.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <sqlite3.h>
 
@@ -148,6 +150,19 @@ QStringList taskTitles(const QList<TaskData> &tasks)
     for (const TaskData &task : tasks)
         titles << task.task_name;
     return titles;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
+           file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool runConcurrently(int threads, const std::function<void(int)> &body, int timeoutMs)

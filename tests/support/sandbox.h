@@ -66,5 +66,9 @@ TaskData makeTask(const QString &title, const QString &price = QStringLiteral("1
                   const QString &site = QStringLiteral("站"));
 QStringList taskTitles(const QList<TaskData> &tasks);
 
+// Writes bytes to path, making its folder; false when that fails. readFile is empty for a file it cannot read.
+bool writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+
 // Runs body(0) … body(threads - 1) at once; false when they are not all done within timeoutMs (a deadlock).
 bool runConcurrently(int threads, const std::function<void(int)> &body, int timeoutMs = 120000);

@@ -119,14 +119,6 @@ QList<TestHttpServer::Request> TestHttpServer::requests() const
     return m_requests;
 }
 
-QStringList TestHttpServer::requestedPaths() const
-{
-    QStringList paths;
-    for (const Request &request : requests())
-        paths << QString::fromUtf8(request.path);
-    return paths;
-}
-
 TestHttpServer::Response TestHttpServer::responseFor(const QByteArray &path) const
 {
     QMutexLocker locker(&m_mutex);

@@ -45,7 +45,6 @@ public:
     // Unknown paths answer 404 with an empty body.
     void setResponse(const QString &path, const Response &response);
     QList<Request> requests() const;
-    QStringList requestedPaths() const;
 
 private:
     friend class HttpServerWorker;

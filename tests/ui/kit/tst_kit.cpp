@@ -9,25 +9,12 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// A kit dialog whose frame state the test can read.
-class ProbeDialog : public TDialog
-{
-public:
-    using TDialog::dragging;
-    using TDialog::titleHeight;
-};
-
-} // namespace
-
 class TestKit : public QObject
 {
     Q_OBJECT
 
 private slots:
     void clicksNeedPressAndReleaseInside();
-    void dragStartsOnlyInTheStrip();
     void dialogsOpenCentred();
     void linkTextIsPlain();
     void onlyWebAddressesAreOpened_data();
@@ -52,30 +39,6 @@ void TestKit::clicksNeedPressAndReleaseInside()
         QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(150, 8));
         QCOMPARE(clicked.size(), 1);
     }
-}
-
-void TestKit::dragStartsOnlyInTheStrip()
-{
-    ProbeDialog dialog;
-    dialog.resize(200, 100);
-    dialog.move(100, 100);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QTest::mousePress(&dialog, Qt::LeftButton, {}, QPoint(50, dialog.titleHeight + 1));
-    QVERIFY(!dialog.dragging);
-    QTest::mousePress(&dialog, Qt::RightButton, {}, QPoint(50, 5));
-    QVERIFY(!dialog.dragging);
-    QTest::mousePress(&dialog, Qt::LeftButton, {}, QPoint(50, dialog.titleHeight));
-    QVERIFY(dialog.dragging);
-    // A right-button release does not end the drag; moving with the left button held moves the window.
-    QTest::mouseRelease(&dialog, Qt::RightButton, {}, QPoint(50, 5));
-    const QPoint before = dialog.frameGeometry().topLeft();
-    QMouseEvent move(QEvent::MouseMove, QPointF(80, 40), dialog.mapToGlobal(QPointF(80, 40)), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&dialog, &move);
-    QCOMPARE(dialog.frameGeometry().topLeft(), before + QPoint(30, 40 - dialog.titleHeight));
-    QTest::mouseRelease(&dialog, Qt::LeftButton, {}, QPoint(80, 40));
-    QVERIFY(!dialog.dragging);
 }
 
 void TestKit::dialogsOpenCentred()
