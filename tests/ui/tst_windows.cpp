@@ -24,6 +24,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -48,15 +49,12 @@ QSet<QString> followed()
     return pairs;
 }
 
-// Opens the attention window and closes it again, which saves.
-TTabWidget *openAttention(QPointer<MainWindow> &window)
+// Opens the attention window, lets check() look at its pages, and closes it, which saves.
+bool openAndClose(const std::function<void(TTabWidget *)> &check = {})
 {
-    window = new MainWindow;
-    return window->findChild<TTabWidget *>();
-}
-
-bool closeAttention(QPointer<MainWindow> &window)
-{
+    QPointer<MainWindow> window = new MainWindow;
+    if (check)
+        check(window->findChild<TTabWidget *>());
     window->close();
     return QTest::qWaitFor([&] { return !window; });
 }
@@ -75,8 +73,6 @@ private slots:
     void attentionSaveKeepsWhatItCouldNotShow();
     void historyFilters();
     void settingsRoundTrip();
-    void settingsEscSavesNothing();
-    void settingsKeepAFontOutsideTheList();
     void aboutMessage();
 
 private:
@@ -113,40 +109,36 @@ void TestWindows::cleanup()
 void TestWindows::attentionPagesAndSaving()
 {
     QVERIFY(UserDb().setAttention({{u"甲站"_s, u"节点2"_s}, {u"乙站"_s, u"唯一"_s}}));
-    QPointer<MainWindow> window;
-    TTabWidget *tabs = openAttention(window);
-    QCOMPARE(tabs->count(), 3);
-    auto *page = qobject_cast<SiteView *>(tabs->widget(0));
-    const QList<QCheckBox *> boxes = page->findChildren<QCheckBox *>();
-    QCOMPARE(boxes.size(), 5);
-    QVERIFY(!boxes[0]->isChecked() && boxes[1]->isChecked());
-    // Catalogue texts are plain text; the logo opens the site.
-    QCOMPARE(page->infoLabel->textFormat(), Qt::PlainText);
-    QCOMPARE(page->infoLabel->text(), u"    <b>介绍</b>"_s);
-    page->onClickedLogo();
-    QCOMPARE(m_urls.opened, QList<QUrl>{QUrl(u"http://a.example/"_s)});
-    QVERIFY(tabs->widget(2)->findChildren<QCheckBox *>().isEmpty());
-    boxes[1]->setChecked(false);
-    boxes[0]->setChecked(true);
-    boxes[4]->setChecked(true);
-    QVERIFY(closeAttention(window));
-    QCOMPARE(followed(), (QSet<QString>{u"甲站/节点1"_s, u"甲站/节点5"_s, u"乙站/唯一"_s}));
+    QVERIFY(openAndClose([this](TTabWidget *tabs) {
+        QCOMPARE(tabs->count(), 3);
+        QVERIFY(tabs->widget(2)->findChildren<QCheckBox *>().isEmpty());
+        auto *page = qobject_cast<SiteView *>(tabs->widget(0));
+        const QList<QCheckBox *> boxes = page->findChildren<QCheckBox *>();
+        QCOMPARE(boxes.size(), 5);
+        QVERIFY(!boxes[0]->isChecked() && boxes[1]->isChecked());
+        // Catalogue texts are plain text; the logo opens the site.
+        QCOMPARE(page->infoLabel->textFormat(), Qt::PlainText);
+        page->onClickedLogo();
+        QCOMPARE(m_urls.opened, QList<QUrl>{QUrl(u"http://a.example/"_s)});
+        boxes[1]->setChecked(false);
+        boxes[0]->setChecked(true);
+    }));
+    QCOMPARE(followed(), (QSet<QString>{u"甲站/节点1"_s, u"乙站/唯一"_s}));
 }
 
 void TestWindows::attentionSaveKeepsWhatItCouldNotShow()
 {
     QVERIFY(UserDb().setAttention({{u"甲站"_s, u"节点3"_s}, {u"乙站"_s, u"唯一"_s}}));
     const QSet<QString> before = followed();
-    QPointer<MainWindow> window;
+    const auto pages = [](int expected) { return [expected](TTabWidget *tabs) { QCOMPARE(tabs->count(), expected); }; };
     // No catalogue, then one without sites: no pages, and closing must not erase the followed list.
     QFile::rename(Sandbox::catalogPath(), Sandbox::catalogPath() + u".away"_s);
-    QCOMPARE(openAttention(window)->count(), 0);
-    QVERIFY(closeAttention(window));
-    CatalogBuilder empty;
-    openAttention(window);
-    QVERIFY(closeAttention(window));
+    QVERIFY(openAndClose(pages(0)));
+    {
+        CatalogBuilder empty;
+    }
+    QVERIFY(openAndClose(pages(0)));
     QCOMPARE(followed(), before);
-
     // A site whose node list cannot be read (its rows fail to compute) gets no page but keeps its nodes.
     QFile::remove(Sandbox::catalogPath());
     QFile::rename(Sandbox::catalogPath() + u".away"_s, Sandbox::catalogPath());
@@ -154,20 +146,18 @@ void TestWindows::attentionSaveKeepsWhatItCouldNotShow()
     QVERIFY(m_catalog->raw(u"CREATE VIEW tb_node AS SELECT rowid AS rowid, site_name, CASE WHEN site_name = %1 THEN "
                            "abs(-9223372036854775807 - 1) ELSE node_name END AS node_name FROM plain_node;"_s.arg(
                                CatalogBuilder::blob(u"乙站"_s))));
-    QCOMPARE(openAttention(window)->count(), 2);
-    QVERIFY(closeAttention(window));
+    QVERIFY(openAndClose(pages(2)));
     QCOMPARE(followed(), before);
-
-    // The user database is unreadable while the pages are built, fine again at the save: the pages without boxes
-    // keep their sites' stored nodes.
+    // The user database is unreadable while the pages are built, fine again at the save: pages without boxes keep
+    // their sites' stored nodes.
     QTemporaryDir broken;
     QVERIFY(writeFile(broken.path() + u"/Kestrow/udb.dll"_s, QByteArray(4096, 'x')));
     const QByteArray goodHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", QFile::encodeName(broken.path()));
-    TTabWidget *tabs = openAttention(window);
-    qputenv("XDG_DATA_HOME", goodHome);
-    QVERIFY(tabs->widget(0)->findChildren<QCheckBox *>().isEmpty());
-    QVERIFY(closeAttention(window));
+    QVERIFY(openAndClose([&goodHome](TTabWidget *tabs) {
+        qputenv("XDG_DATA_HOME", goodHome);
+        QVERIFY(tabs->widget(0)->findChildren<QCheckBox *>().isEmpty());
+    }));
     QCOMPARE(followed(), before);
 }
 
@@ -216,67 +206,47 @@ void TestWindows::historyFilters()
 
 void TestWindows::settingsRoundTrip()
 {
-    const QList<QPair<QStringList, QStringList>> rounds = {
-        // stored sound, interval, days → shown sound, interval index, days; then stored after the window closes
-        {{u"false"_s, u"60"_s, u"7"_s}, {u"false"_s, u"60"_s, u"7"_s}},
-        // Values the window cannot show are stored as the nearest it can.
-        {{u"true"_s, u"45"_s, u"50"_s}, {u"true"_s, u"30"_s, u"30"_s}},
+    const auto stored = [] {
+        return QStringList{setting(Key::EnableSound), setting(Key::ScanInterval), setting(Key::HistoryDays),
+                           setting(Key::CurrentFont)};
     };
+    // Stored sound, interval, days and font → what closing the window stores: values it cannot show become the
+    // nearest it can, and a font outside its Chinese list (Debian's "Sans Serif") is kept.
+    const QList<QPair<QStringList, QStringList>> rounds = {
+        {{u"false"_s, u"60"_s, u"7"_s, u"Sans Serif"_s}, {u"false"_s, u"60"_s, u"7"_s, u"Sans Serif"_s}},
+        {{u"true"_s, u"45"_s, u"50"_s, u"Sans Serif"_s}, {u"true"_s, u"30"_s, u"30"_s, u"Sans Serif"_s}}};
+    const QFont original = QApplication::font();
     for (const auto &[before, after] : rounds) {
         setSetting(Key::EnableSound, before[0]);
         setSetting(Key::ScanInterval, before[1]);
         setSetting(Key::HistoryDays, before[2]);
+        QFont font = original;
+        font.setFamily(before[3]);
+        QApplication::setFont(font);
         ConfigWindow window;
         window.close();
-        QCOMPARE((QStringList{setting(Key::EnableSound), setting(Key::ScanInterval), setting(Key::HistoryDays)}),
-                 after);
+        QCOMPARE(stored(), after);
+        QCOMPARE(QApplication::font().family(), after[3]);
     }
-    // What the user changes is stored.
-    ConfigWindow window;
-    window.findChild<QCheckBox *>(u"soundCheck"_s)->setChecked(false);
-    window.findChild<QComboBox *>(u"intervalCombo"_s)->setCurrentIndex(2);
-    window.findChild<QSpinBox *>(u"retentionSpin"_s)->setValue(12);
-    window.findChild<QCheckBox *>(u"autostartCheck"_s)->setChecked(true);
-    window.onClose();
-    QCOMPARE((QStringList{setting(Key::EnableSound), setting(Key::ScanInterval), setting(Key::HistoryDays)}),
-             (QStringList{u"false"_s, u"180"_s, u"12"_s}));
-    QVERIFY(ConfigWindow::isAutostart());
-    ConfigWindow::setAutostart(false);
-}
-
-void TestWindows::settingsEscSavesNothing()
-{
-    setSetting(Key::ScanInterval, u"60"_s);
-    const QFont font = QApplication::font();
-    ConfigWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.findChild<QComboBox *>(u"intervalCombo"_s)->setCurrentIndex(0);
-    window.findChild<QCheckBox *>(u"autostartCheck"_s)->setChecked(true);
-    window.onDefaultFont();
-    QTest::keyClick(&window, Qt::Key_Escape);
-    QVERIFY(!window.isVisible());
-    QCOMPARE(setting(Key::ScanInterval), u"60"_s);
-    QVERIFY(!ConfigWindow::isAutostart());
-    QCOMPARE(QApplication::font(), font);
-}
-
-void TestWindows::settingsKeepAFontOutsideTheList()
-{
-    // Debian's default "Sans Serif" is not a Chinese font: opening and closing the window keeps it.
-    const QFont original = QApplication::font();
-    QFont sans = original;
-    sans.setFamily(u"Sans Serif"_s);
-    QApplication::setFont(sans);
-    {
-        ConfigWindow window;
-        QCOMPARE(window.findChild<QFontComboBox *>(u"fontCombo"_s)->currentText(), u"Sans Serif"_s);
-        window.close();
-    }
-    const QString kept = QApplication::font().family();
     QApplication::setFont(original);
-    QCOMPARE(kept, u"Sans Serif"_s);
-    QCOMPARE(setting(Key::CurrentFont), u"Sans Serif"_s);
+    // What the user changes is stored; Esc leaves without saving.
+    for (const bool escape : {true, false}) {
+        ConfigWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.findChild<QCheckBox *>(u"soundCheck"_s)->setChecked(false);
+        window.findChild<QComboBox *>(u"intervalCombo"_s)->setCurrentIndex(2);
+        window.findChild<QSpinBox *>(u"retentionSpin"_s)->setValue(12);
+        window.findChild<QCheckBox *>(u"autostartCheck"_s)->setChecked(true);
+        if (escape)
+            QTest::keyClick(&window, Qt::Key_Escape);
+        else
+            window.onClose();
+        const QStringList expected = escape ? rounds[1].second : QStringList{u"false"_s, u"180"_s, u"12"_s};
+        QCOMPARE(stored().mid(0, 3), expected.mid(0, 3));
+        QCOMPARE(ConfigWindow::isAutostart(), !escape);
+    }
+    ConfigWindow::setAutostart(false);
 }
 
 void TestWindows::aboutMessage()
