@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# Configures and builds one build folder.  Usage: scripts/build.sh [--asan] [--werror]
+# Configures and builds one build folder.  Usage: scripts/build.sh [--asan] [--werror] [--bench]
 # Prints the build folder's path as its last line.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 build="$root/build"
-args=(-DKESTROW_WERROR=OFF)
+args=(-DKESTROW_WERROR=OFF -DKESTROW_BUILD_BENCH=OFF)
 for arg in "$@"; do
     case "$arg" in
     --asan) build="$root/build-asan"
             args+=(-DKESTROW_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DKESTROW_BUILD_BENCH=OFF) ;;
     --werror) args+=(-DKESTROW_WERROR=ON) ;;
-    *) echo "usage: $0 [--asan] [--werror]" >&2; exit 2 ;;
+    --bench) args+=(-DKESTROW_BUILD_BENCH=ON) ;;
+    *) echo "usage: $0 [--asan] [--werror] [--bench]" >&2; exit 2 ;;
     esac
 done
 

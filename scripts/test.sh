@@ -3,6 +3,7 @@
 #   scripts/test.sh            ordinary build in build/
 #   scripts/test.sh --asan     AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 #   --werror                   treat compiler warnings as errors (CI does)
+#   --bench                    also build the benchmarks, so they keep compiling (CI does; they are not run)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$("$root/scripts/build.sh" "$@" | tail -n 1)
