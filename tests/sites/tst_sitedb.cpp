@@ -44,7 +44,6 @@ private slots:
     void strictBase64_data();
     void strictBase64();
     void readsSitesAndNodes();
-    void nodeRules();
     void unreadableCatalogues_data();
     void unreadableCatalogues();
     void hostileCatalogue();
@@ -109,23 +108,6 @@ void TestSiteDb::readsSitesAndNodes()
     QCOMPARE(parts.size(), 2);
     QCOMPARE(parts.value(u"一品威客"_s).prefix, u"new"_s);
     QCOMPARE(parts.value(u"一品威客"_s).suffix, u"&f=k"_s);
-}
-
-void TestSiteDb::nodeRules()
-{
-    const QString path = m_dir.filePath(u"rules.dll"_s);
-    CatalogBuilder catalog(path);
-    QVERIFY(catalog.node(u"站"_s, u"设计"_s, u"http://h/list"_s, markers({u"<table>"_s, QString(), u"<tr>"_s})));
-    QVERIFY(catalog.node(u"站"_s, u"设计"_s, u"http://h/second"_s, markers()));
-    SiteDb db(path);
-    NodeRule rule;
-    // The first matching row; an empty marker keeps its place.
-    QVERIFY(db.nodeRule(u"站"_s, u"设计"_s, rule));
-    QCOMPARE(rule.node_url, u"http://h/list"_s);
-    QCOMPARE(rule.rules, markers({u"<table>"_s, QString(), u"<tr>"_s}));
-    NodeRule missing;
-    QVERIFY(!db.nodeRule(u"设计"_s, u"站"_s, missing));
-    QVERIFY(missing.node_url.isEmpty() && missing.rules.isEmpty());
 }
 
 void TestSiteDb::unreadableCatalogues_data()

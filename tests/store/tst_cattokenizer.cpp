@@ -1,8 +1,6 @@
 #include "store/cattokenizer.h"
 #include "store/database.h"
 #include "store/query.h"
-#include "store/userdb.h"
-#include "support/sandbox.h"
 
 #include <QTest>
 #include <sqlite3.h>
@@ -44,7 +42,6 @@ class TestCatTokenizer : public QObject
 private slots:
     void tokens_data();
     void tokens();
-    void phraseQueriesAreSubstringSearches();
     void sqlTextCannotRegisterPointers();
 };
 
@@ -77,32 +74,6 @@ void TestCatTokenizer::tokens()
     QFETCH(QStringList, expected);
     QCOMPARE(tokenize(input.constData(), bytes), expected);
     QCOMPARE(tokenize(nullptr, bytes), QStringList());
-}
-
-void TestCatTokenizer::phraseQueriesAreSubstringSearches()
-{
-    Sandbox sandbox(false);
-    UserDb db;
-    for (const QString &title : {u"Logo Design for Café"_s, u"企业网站建设与维护"_s, u"word  two"_s, u"word two"_s}) {
-        Query insert(db, u"INSERT INTO tb_history_task_text(task_name) VALUES(?);"_s);
-        insert.bind(title.toLower());
-        QVERIFY(insert.exec());
-    }
-    const auto match = [&db](const QString &text) {
-        QList<qint64> ids;
-        Query query(db, u"SELECT rowid FROM tb_history_task_text WHERE task_name MATCH ? ORDER BY rowid;"_s);
-        query.bind(u"\"%1\""_s.arg(text.toLower()));
-        if (!query.exec())
-            return QList<qint64>{-1};
-        while (query.next())
-            ids << query.value(0).toLongLong();
-        return ids;
-    };
-    const QList<QPair<QString, QList<qint64>>> cases = {{u"GN FOR C"_s, {1}}, {u"afé"_s, {1}}, {u"网站建设"_s, {2}},
-                                                        {u"站"_s, {2}},       {u"网建"_s, {}}, {u"word  two"_s, {3}},
-                                                        {u"word two"_s, {4}}};
-    for (const auto &[text, ids] : cases)
-        QVERIFY2(match(text) == ids, qPrintable(text));
 }
 
 void TestCatTokenizer::sqlTextCannotRegisterPointers()

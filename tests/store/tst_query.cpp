@@ -1,10 +1,8 @@
 #include "store/database.h"
 #include "store/query.h"
-#include "support/sandbox.h"
 
 #include <QDateTime>
 #include <QPoint>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -15,14 +13,11 @@ class TestQuery : public QObject
 
 private slots:
     void init();
-    void openModesAndForeignFiles();
-    void stepStates();
     void failuresLeaveNoRow();
     void bindConversions_data();
     void bindConversions();
 
 private:
-    QTemporaryDir m_dir;
     Database m_db;
 };
 
@@ -31,52 +26,6 @@ void TestQuery::init()
     m_db.close();
     QVERIFY(m_db.open(u":memory:"_s, true, true));
     QVERIFY(m_db.execute(u"CREATE TABLE t(a, b);"_s));
-}
-
-void TestQuery::openModesAndForeignFiles()
-{
-    const QString path = m_dir.filePath(u"modes.db"_s);
-    Database db;
-    // Read-only and read-write without create both need the file; a closed connection fails instead of crashing.
-    QVERIFY(!db.open(path, false, false) && !db.isOpen());
-    QVERIFY(!db.open(path, true, false) && !QFile::exists(path));
-    QVERIFY(!db.execute(u"SELECT 1;"_s));
-    QVERIFY(db.open(path, true, true) && db.execute(u"CREATE TABLE t(x);"_s));
-    QVERIFY(db.open(path, false, false) && db.execute(u"SELECT COUNT(*) FROM t;"_s));
-    QVERIFY(!db.execute(u"INSERT INTO t VALUES(1);"_s));
-    // A file that is not a database is never written.
-    const QString garbage = m_dir.filePath(u"garbage.db"_s);
-    QVERIFY(writeFile(garbage, QByteArray(4096, 'x')));
-    db.open(garbage, true, true);
-    QVERIFY(!db.execute(u"CREATE TABLE t(x);"_s));
-    db.close();
-    QCOMPARE(readFile(garbage), QByteArray(4096, 'x'));
-}
-
-void TestQuery::stepStates()
-{
-    QVERIFY(m_db.execute(u"INSERT INTO t VALUES(1, 'one'), (2, NULL), (3, x'');"_s));
-    Query query(m_db, u"SELECT a, b FROM t ORDER BY a;"_s);
-    QVERIFY(!query.value(0).isValid());
-    QVERIFY(query.exec());
-    // The row of the first step is handed out first, then the rest; NULL reads as an invalid value.
-    QList<qint64> seen;
-    while (query.next()) {
-        seen << query.value(0).toLongLong();
-        QCOMPARE(query.value(1).isValid(), seen.last() != 2);
-    }
-    QCOMPARE(seen, (QList<qint64>{1, 2, 3}));
-    QVERIFY(!query.next() && !query.value(0).isValid());
-    // A statement that only writes finishes at once; re-running a prepared statement starts over.
-    QVERIFY(query.exec(u"DELETE FROM t WHERE a = 3;"_s) && !query.next());
-    QVERIFY(query.prepare(u"SELECT COUNT(*) FROM t;"_s));
-    for (int run = 0; run < 2; ++run) {
-        QVERIFY(query.exec() && query.next());
-        QCOMPARE(query.value(0).toLongLong(), 2);
-    }
-    // Row ids are 64-bit.
-    QVERIFY(m_db.execute(u"INSERT INTO t(rowid, a) VALUES(1099511627776, 1);"_s));
-    QCOMPARE(m_db.lastInsertRowid(), Q_INT64_C(1099511627776));
 }
 
 void TestQuery::failuresLeaveNoRow()

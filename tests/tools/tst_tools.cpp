@@ -1,6 +1,4 @@
 #include "catalogfile.h"
-#include "demosite.h"
-#include "scan/pages.h"
 #include "sites/sitedb.h"
 #include "support/sandbox.h"
 #include "support/testhttpserver.h"
@@ -11,7 +9,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -47,7 +44,6 @@ private slots:
     void refusedBuildWritesNothing();
     void checkListsWhatIsSkipped();
     void tryCutsANodePage();
-    void everyDemoNodeYieldsItsTasks();
 
 private:
     QTemporaryDir m_dir;
@@ -85,7 +81,6 @@ void TestTools::refusals_data()
     QTest::newRow("malformed") << QByteArray(R"({"sites": [)") << "malformed JSON at line 1";
     QTest::newRow("no site list") << QByteArray(R"({"site": []})") << "\"sites\" list";
     QTest::newRow("site without name") << QByteArray(R"({"sites": [{"url": "x"}]})") << "\"name\" is missing";
-    QTest::newRow("name not a text") << QByteArray(R"({"sites": [{"name": 5}]})") << "\"name\" must be a text";
     QTest::newRow("node without url") << site(R"(, "nodes": [{"name": "n", "markers": {}}])") << "\"url\" is missing";
     QTest::newRow("node without markers") << site(R"(, "nodes": [{"name": "n", "url": "u"}])") << "\"markers\"";
     QTest::newRow("no title markers")
@@ -198,34 +193,6 @@ void TestTools::tryCutsANodePage()
     QVERIFY(QString::fromUtf8(unknown.err).contains(u"no node \"无此节点\" on site \"蜂巢\""_s));
     QCOMPARE(catalogTool({u"try"_s, path, u"无"_s, u"Logo设计"_s}).exitCode, 2);
     QCOMPARE(server.requests().size(), 2);
-}
-
-void TestTools::everyDemoNodeYieldsItsTasks()
-{
-    // The demo catalogue's markers cut each of the demo site's eight lists into five tasks whose pages are served.
-    DemoSite site;
-    SiteDb catalog(QStringLiteral(KESTROW_DEMO_SDB));
-    QList<SiteData> sites;
-    QVERIFY(catalog.sites(sites));
-    int tasksServed = 0;
-    for (const SiteData &data : std::as_const(sites)) {
-        for (const QString &name : data.node_names) {
-            NodeRule rule;
-            QList<TaskData> tasks;
-            QVERIFY(catalog.nodeRule(data.site_name, name, rule));
-            parsePage(decodePage(site.page(QUrl(rule.node_url).path())),
-                      AttentionData{data.site_name, name, rule.node_url, rule.rules}, nullptr, tasks);
-            for (const TaskData &task : std::as_const(tasks)) {
-                const QUrl url(task.task_url);
-                const QString page =
-                    decodePage(site.page(url.path() + (url.hasQuery() ? u'?' + url.query() : QString())));
-                tasksServed += replaceEntities(page).contains(task.task_name);
-            }
-        }
-    }
-    QCOMPARE(tasksServed, 8 * 5);
-    // New tasks appear at the top of some lists.
-    QVERIFY(site.addTasks() > 0);
 }
 
 QTEST_MAIN(TestTools)
