@@ -4,6 +4,7 @@
 #include "app/tray.h"
 #include "core/appversion.h"
 #include "core/paths.h"
+#include "report/reports.h"
 #include "scan/taskthread.h"
 #include "store/settings.h"
 #include "ui/aboutwindow.h"
@@ -46,7 +47,7 @@ bool Kestrow::isScanning() const
 void Kestrow::start()
 {
     if (!updateThread) {
-        updateThread = new UpdateThread(this);
+        updateThread = new UpdateThread(this, UsageReports{sendInstallReport, sendDailyRunReport});
         // The thread lowers itself to the idle class where it can be raised again for its purge.
         updateThread->start();
     }
@@ -237,9 +238,9 @@ void Kestrow::onCheckNewVersionFinished(const QString &var_str)
 
 void Kestrow::onDownloadNewVersionFinished(const QString &file_name)
 {
-    if (file_name.isEmpty())
+    // Quit only once the desktop took the package: a package nothing opened would leave the user with neither.
+    if (file_name.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(file_name)))
         return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(file_name));
     onQuit();
 }
 

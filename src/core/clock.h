@@ -12,6 +12,8 @@ struct Timing
     int passWaitMs = 30000;         // the longest a scan pass waits for its pages
     int msPerIntervalSecond = 1000; // how long one second of "scan_interval" lasts
     int checkIntervalMs = 3600000;  // between two housekeeping checks
+    int retryIntervalMs = 60000;    // after a check the vendor server did not answer
+    int fetchStallMs = 60000;       // a vendor fetch without progress this long fails
 };
 
 QDateTime now();

@@ -16,5 +16,7 @@ inline constexpr SettingKey HistoryDays{"db_vacuum_interval", "3"}; // days a ta
 inline constexpr SettingKey DefaultFont{"default_font", ""};        // the system's font, recorded at first start
 inline constexpr SettingKey CurrentFont{"current_font", ""};        // the chosen interface font; empty: the system's
 inline constexpr SettingKey UseVersion{"use_version", ""};          // the version last welcomed
+inline constexpr SettingKey Uid{"uid", ""};                         // the user id the vendor server gave
+inline constexpr SettingKey RunDate{"run_date", ""};                // local date of the last daily run report
 
 } // namespace Key

@@ -1,18 +1,109 @@
 #include "update/updatetask.h"
 
+#include "core/appversion.h"
 #include "core/clock.h"
+#include "core/paths.h"
+#include "core/vendor.h"
 #include "platform/platform.h"
 #include "store/settings.h"
 #include "store/userdb.h"
+#include "update/signature.h"
 
-UpdateTask::UpdateTask(QObject *parent) : QObject(parent)
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <memory>
+
+namespace {
+
+constexpr qint64 maxTextBytes = 64 * 1024;
+constexpr qint64 maxPackageBytes = 512 * 1024 * 1024;
+constexpr qint64 maxSignatureBytes = 1024;
+const QString packageName = QStringLiteral("KestrowSetup.deb");
+
+} // namespace
+
+UpdateTask::UpdateTask(const UsageReports &reports, QObject *parent) : QObject(parent), reports(reports)
 {
     connect(&checkTimer, &QTimer::timeout, this, &UpdateTask::onCheckNewVersion);
+}
+
+QByteArray UpdateTask::fetchUrl(const QString &url, qint64 maxBytes)
+{
+    QNetworkAccessManager manager;
+    QNetworkRequest request{QUrl(url)};
+    request.setRawHeader("User-Agent", "kestrow");
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    // A server that stops sending is given up instead of holding the update thread until the program quits.
+    request.setTransferTimeout(Clock::timing().fetchStallMs);
+    std::unique_ptr<QNetworkReply> reply(manager.get(request));
+    reply->setReadBufferSize(maxBytes + 1);
+    bool tooLarge = false;
+    QEventLoop loop;
+    connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
+        if (reply->bytesAvailable() > maxBytes) {
+            tooLarge = true;
+            reply->abort();
+        }
+    });
+    if (!reply->isFinished())
+        loop.exec(); // also ends when the thread is asked to quit
+    // Cut short (quit, stall), an error status or too large: nothing of it counts.
+    if (!reply->isFinished() || reply->error() != QNetworkReply::NoError || tooLarge)
+        return QByteArray();
+    const QByteArray body = reply->readAll();
+    return body.size() > maxBytes ? QByteArray() : body;
+}
+
+QString UpdateTask::versionText(const QByteArray &body)
+{
+    const qsizetype nul = body.indexOf('\0');
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = QString(utf8(nul < 0 ? body : body.left(nul))).trimmed();
+    // Whatever is not plain text (a binary file, an error page's control bytes) is no version.
+    if (utf8.hasError())
+        return QString();
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            return QString();
+    }
+    return text;
+}
+
+void UpdateTask::updateAboutMessage()
+{
+    const QByteArray body = fetchUrl(vendorEndpoint().url(QStringLiteral("/kestrow/aboutmsg.txt")), maxTextBytes);
+    if (body.isEmpty())
+        return;
+    const QString path = dataFilePath(QStringLiteral("aboutmsg"));
+    QFile current(path);
+    if (path.isEmpty() || (current.open(QIODevice::ReadOnly) && current.readAll() == body))
+        return;
+    current.close();
+    // Written aside and renamed: a full disk leaves the previous message, never half of the new one.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(body) == body.size())
+        file.commit();
 }
 
 void UpdateTask::onCheckNewVersion()
 {
     checkTimer.stop();
+    const VendorEndpoint vendor = vendorEndpoint();
+    const Clock::Timing timing = Clock::timing();
+    int code = 0;
+    for (const auto &report : {reports.install, reports.daily}) {
+        if (vendor.isSet() && report && !report(code) && code != 0) {
+            checkTimer.start(timing.retryIntervalMs);
+            return;
+        }
+    }
     {
         // The purge holds the user database's lock for its whole transaction and the compaction: it runs in the
         // normal scheduling class so that the idle thread does not keep the scan engine waiting.
@@ -20,10 +111,38 @@ void UpdateTask::onCheckNewVersion()
         UserDb db;
         db.purgeTasks(setting(Key::HistoryDays).toInt());
     }
-    checkTimer.start(Clock::timing().checkIntervalMs);
+    if (!vendor.isSet()) {
+        checkTimer.start(timing.checkIntervalMs);
+        return;
+    }
+    const QString version = versionText(fetchUrl(vendor.url(QStringLiteral("/kestrow/var.txt")), maxTextBytes));
+    if (version.isEmpty()) {
+        checkTimer.start(timing.retryIntervalMs);
+        return;
+    }
+    if (version != appVersion())
+        emit checkNewVersionFinished(version);
+    updateAboutMessage();
+    checkTimer.start(timing.checkIntervalMs);
 }
 
 void UpdateTask::onDownloadNewVersion()
 {
-    emit downloadNewVersionFinished(QString());
+    const QString url = vendorEndpoint().url(QStringLiteral("/kestrow/") + packageName);
+    const QString path = QDir(QDir::tempPath()).filePath(packageName);
+    QFile::remove(path);
+    // A package is handed on only when it is signed with the key this program was built with.
+    const QByteArray package = vendorEndpoint().isSet() ? fetchUrl(url, maxPackageBytes) : QByteArray();
+    const bool signedByVendor =
+        !package.isEmpty() &&
+        verifySignature(package, fetchUrl(url + QStringLiteral(".sig"), maxSignatureBytes), updatePublicKey());
+    QFile file(path);
+    if (!signedByVendor || !file.open(QIODevice::WriteOnly) || file.write(package) != package.size()) {
+        file.close();
+        QFile::remove(path);
+        emit downloadNewVersionFinished(QString());
+        return;
+    }
+    file.close();
+    emit downloadNewVersionFinished(path);
 }

@@ -3,14 +3,32 @@
 #include <QObject>
 #include <QTimer>
 
-// The housekeeping engine of the update thread: checks at start and then hourly. This build knows no vendor
-// server, so a check purges and compacts the history and re-arms; there is no version to report or download.
+#include <functional>
+
+// The usage reports a check sends first. Each returns false with a non-zero code when the check must stop and be
+// tried again in a minute.
+struct UsageReports
+{
+    std::function<bool(int &code)> install;
+    std::function<bool(int &code)> daily;
+};
+
+// The housekeeping engine of the update thread: checks at start and then hourly. A check sends the usage reports,
+// purges the history, fetches the vendor's version file and About message; on request it downloads the signed
+// update package. Without a vendor server a check only purges.
 class UpdateTask : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit UpdateTask(QObject *parent = nullptr);
+    explicit UpdateTask(const UsageReports &reports = {}, QObject *parent = nullptr);
+
+    // The body of a GET for url, or empty when it failed, stalled, was cut short or is larger than maxBytes.
+    static QByteArray fetchUrl(const QString &url, qint64 maxBytes);
+    // The version file's text: up to the first NUL, trimmed; empty unless it is plain UTF-8 text.
+    static QString versionText(const QByteArray &body);
+    // Refreshes the data file "aboutmsg" from the vendor's message, rewriting it only when its bytes changed.
+    static void updateAboutMessage();
 
 signals:
     void checkNewVersionFinished(const QString &var_str);
@@ -18,9 +36,11 @@ signals:
 
 public slots:
     void onCheckNewVersion();
-    // With no vendor server there is nothing to download: reports a failed download (an empty path).
+    // Downloads the update package and its signature; reports the package's path, or empty when the download or the
+    // signature check failed.
     void onDownloadNewVersion();
 
 private:
+    UsageReports reports;
     QTimer checkTimer;
 };

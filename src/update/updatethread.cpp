@@ -3,7 +3,7 @@
 #include "platform/platform.h"
 #include "update/updatetask.h"
 
-UpdateThread::UpdateThread(QObject *parent) : EngineThread(parent) {}
+UpdateThread::UpdateThread(QObject *parent, const UsageReports &reports) : EngineThread(parent), reports(reports) {}
 
 UpdateTask *UpdateThread::task()
 {
@@ -14,7 +14,7 @@ void UpdateThread::run()
 {
     // Housekeeping runs when nothing else wants the processor; its purge raises itself while it holds the database.
     Platform::lowerCurrentThread();
-    auto *engine = new UpdateTask;
+    auto *engine = new UpdateTask(reports);
     setEngine(engine);
     emit initDone();
     exec();

@@ -64,6 +64,7 @@ private slots:
     void batchesFeedOnePopup();
     void updateQuestion();
     void quitStopsScanBeforeUpdate();
+    void quitsOnlyWhenThePackageWasOpened();
     void closingTheAttentionWindowRestartsScanning();
     void modalWindowsRunOnce();
 
@@ -173,6 +174,18 @@ void TestKestrow::quitStopsScanBeforeUpdate()
     // The repeated stops of aboutToQuit find nothing to do.
     m_kestrow->onAboutToQuit();
     QCOMPARE(order.size(), 2);
+}
+
+void TestKestrow::quitsOnlyWhenThePackageWasOpened()
+{
+    m_kestrow->start();
+    // Nothing here opens files: the program keeps running. Once something takes the package, it quits.
+    m_kestrow->onDownloadNewVersionFinished(m_sandbox->root() + u"/KestrowSetup.deb"_s);
+    QVERIFY(m_kestrow->housekeepingThread());
+    UrlCatcher opener({u"file"_s});
+    m_kestrow->onDownloadNewVersionFinished(m_sandbox->root() + u"/KestrowSetup.deb"_s);
+    QCOMPARE(opener.opened, QList<QUrl>{QUrl::fromLocalFile(m_sandbox->root() + u"/KestrowSetup.deb"_s)});
+    QVERIFY(!m_kestrow->housekeepingThread() && !m_kestrow->isScanning());
 }
 
 void TestKestrow::closingTheAttentionWindowRestartsScanning()

@@ -5,6 +5,7 @@
 #include "store/settings.h"
 
 #include <QDebug>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -163,6 +164,18 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+UrlCatcher::UrlCatcher(const QStringList &schemes) : m_schemes(schemes)
+{
+    for (const QString &scheme : schemes)
+        QDesktopServices::setUrlHandler(scheme, this, "open");
+}
+
+UrlCatcher::~UrlCatcher()
+{
+    for (const QString &scheme : std::as_const(m_schemes))
+        QDesktopServices::unsetUrlHandler(scheme);
 }
 
 bool runConcurrently(int threads, const std::function<void(int)> &body, int timeoutMs)

@@ -4,8 +4,10 @@
 #include "core/taskdata.h"
 
 #include <QByteArray>
+#include <QObject>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <functional>
 
@@ -14,8 +16,9 @@
 class Sandbox
 {
 public:
-    // A pass gives up after 2 s, one "scan_interval" second lasts 10 ms, housekeeping checks come every 300 ms.
-    static constexpr Clock::Timing testTiming{2000, 10, 300};
+    // A pass gives up after 2 s, one "scan_interval" second lasts 10 ms, housekeeping checks come every 300 ms and
+    // retries every 200 ms, a stalled vendor fetch fails after 1 s.
+    static constexpr Clock::Timing testTiming{2000, 10, 300, 200, 1000};
 
     explicit Sandbox(bool withSettings = true);
     ~Sandbox();
@@ -69,6 +72,23 @@ QStringList taskTitles(const QList<TaskData> &tasks);
 // Writes bytes to path, making its folder; false when that fails. readFile is empty for a file it cannot read.
 bool writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
+
+// Takes the addresses handed to the desktop's opener for the schemes given, until it goes away.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit UrlCatcher(const QStringList &schemes = {QStringLiteral("http"), QStringLiteral("https")});
+    ~UrlCatcher() override;
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl &url) { opened.append(url); }
+
+private:
+    QStringList m_schemes;
+};
 
 // Runs body(0) … body(threads - 1) at once; false when they are not all done within timeoutMs (a deadlock).
 bool runConcurrently(int threads, const std::function<void(int)> &body, int timeoutMs = 120000);

@@ -31,16 +31,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Receives the addresses handed to the desktop's URL opener.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl &url) { opened.append(url); }
-};
-
 QSet<QString> followed()
 {
     QSet<QString> pairs;
@@ -66,7 +56,6 @@ class TestWindows : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
     void attentionPagesAndSaving();
@@ -80,12 +69,6 @@ private:
     std::unique_ptr<CatalogBuilder> m_catalog;
     UrlCatcher m_urls;
 };
-
-void TestWindows::initTestCase()
-{
-    QDesktopServices::setUrlHandler(u"http"_s, &m_urls, "open");
-    QDesktopServices::setUrlHandler(u"https"_s, &m_urls, "open");
-}
 
 void TestWindows::init()
 {

@@ -1,0 +1,123 @@
+#include "report/reports.h"
+
+#include "core/paths.h"
+#include "core/sitedata.h"
+#include "core/vendor.h"
+#include "report/reportframe.h"
+#include "report/systemdescription.h"
+#include "sites/sitedb.h"
+#include "store/settings.h"
+#include "store/userdb.h"
+
+#include <QDate>
+#include <QEventLoop>
+#include <QFile>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+// A socket connected to the report port, or null. A server that never answers is given up after the frame wait.
+std::unique_ptr<QTcpSocket> connectToVendor()
+{
+    const VendorEndpoint vendor = vendorEndpoint();
+    auto socket = std::make_unique<QTcpSocket>();
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const auto connected = QObject::connect(socket.get(), &QTcpSocket::connected, &loop, &QEventLoop::quit);
+    const auto failed = QObject::connect(socket.get(), &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+    socket->connectToHost(vendor.host, vendor.reportPort, QIODevice::ReadWrite);
+    limit.start(ReportFrame::waitMs);
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        loop.exec();
+    QObject::disconnect(connected);
+    QObject::disconnect(failed);
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        return nullptr;
+    return socket;
+}
+
+// Lets the socket go once the server has seen the end of the conversation.
+void hangUp(std::unique_ptr<QTcpSocket> socket)
+{
+    QTcpSocket *s = socket.release();
+    QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+    s->disconnectFromHost();
+    if (s->state() == QAbstractSocket::UnconnectedState)
+        s->deleteLater();
+}
+
+} // namespace
+
+QString installChannel()
+{
+    QFile file(appFilePath(QStringLiteral("channel")));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+}
+
+QByteArray nodeMask(const QStringList &nodeNames, const QSet<QString> &followed)
+{
+    quint64 mask = 0;
+    for (int i = 0; i < qMin<qsizetype>(nodeNames.size(), 64); ++i) {
+        if (followed.contains(nodeNames[i]))
+            mask |= quint64(1) << i;
+    }
+    return QByteArray::number(mask);
+}
+
+bool sendInstallReport(int &code)
+{
+    code = 0;
+    if (!setting(Key::Uid).isEmpty())
+        return false;
+    const QList<QByteArray> fields = {installChannel().toUtf8(), describeMachine().toUtf8()};
+    code = 1;
+    std::unique_ptr<QTcpSocket> socket = connectToVendor();
+    if (!socket || !writeReportFrame(socket.get(), 4, 1, fields))
+        return false;
+    quint16 type = 0;
+    quint16 subtype = 0;
+    QList<QByteArray> answer;
+    if (!readReportFrame(socket.get(), type, subtype, answer))
+        return false;
+    if (!answer.isEmpty())
+        setSetting(Key::Uid, QString::fromUtf8(answer.first()));
+    hangUp(std::move(socket));
+    code = 0;
+    return true;
+}
+
+bool sendDailyRunReport(int &code)
+{
+    code = 0;
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    if (setting(Key::RunDate) == today)
+        return true;
+    const QString uid = setting(Key::Uid);
+    code = 2;
+    if (uid.isEmpty())
+        return false;
+    QList<QByteArray> fields = {uid.toUtf8()};
+    {
+        UserDb userDb;
+        SiteDb siteDb;
+        QList<SiteData> sites;
+        if (!userDb.isOpen() || !siteDb.isOpen() || !siteDb.sites(sites))
+            return false;
+        const QHash<QString, QSet<QString>> followed = userDb.attentionMap();
+        for (const SiteData &site : std::as_const(sites))
+            fields.append(nodeMask(site.node_names, followed.value(site.site_name)));
+    }
+    code = 1;
+    std::unique_ptr<QTcpSocket> socket = connectToVendor();
+    if (!socket || !writeReportFrame(socket.get(), 4, 2, fields))
+        return false;
+    hangUp(std::move(socket));
+    setSetting(Key::RunDate, today);
+    code = 0;
+    return true;
+}
