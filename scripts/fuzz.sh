@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang in build-fuzz/ and runs the page fuzzer.
-#   scripts/fuzz.sh [SECONDS]   (default 60)
+# Builds the libFuzzer targets with clang in build-fuzz/ and runs each for a while.
+#   scripts/fuzz.sh [SECONDS] [TARGET...]   (default 60 seconds; targets fuzz_pages and fuzz_reportframe)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_pages fuzz_reportframe)
 "$root/scripts/setup.sh"
 if ! command -v clang++ >/dev/null; then
     echo "Installing clang for libFuzzer"
@@ -11,7 +14,12 @@ if ! command -v clang++ >/dev/null; then
 fi
 cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKESTROW_FUZZ=ON -DKESTROW_BUILD_TESTS=OFF -DKESTROW_BUILD_BENCH=OFF
-cmake --build "$root/build-fuzz" --target fuzz_pages
-mkdir -p "$root/build-fuzz/corpus"
-"$root/build-fuzz/tests/fuzz/fuzz_pages" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 \
-    -max_len=65536 "$root/build-fuzz/corpus"
+cmake --build "$root/build-fuzz" --target "${targets[@]}"
+for target in "${targets[@]}"; do
+    # New inputs go to the build folder's corpus; the committed seeds (when a target has them) are read only.
+    corpora=("$root/build-fuzz/corpus/$target")
+    [ -d "$root/tests/fuzz/seeds/$target" ] && corpora+=("$root/tests/fuzz/seeds/$target")
+    mkdir -p "${corpora[0]}"
+    "$root/build-fuzz/tests/fuzz/$target" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 \
+        -max_len=65536 "${corpora[@]}"
+done

@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # Builds Kestrow and starts it on the demo catalogue: the demo task sites on 127.0.0.1:8731, and Kestrow with a
 # demo data directory of its own (your own history is never touched) that follows every demo node.
-# Arguments are passed on to Kestrow (e.g. "show"). Quit from the tray menu, or with Ctrl+C.
+# With --vendor it also starts a demo vendor server (kestrow-vendor on 127.0.0.1:8733 and 8734) offering version
+# 2.0.1, an About message and a signed demo package, and points Kestrow at it.
+# Other arguments are passed on to Kestrow (e.g. "show"). Quit from the tray menu, or with Ctrl+C.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+vendor=false
+args=()
+for arg in "$@"; do
+    if [ "$arg" = "--vendor" ]; then vendor=true; else args+=("$arg"); fi
+done
 build=$("$root/scripts/build.sh" | tail -n 1)
 
 demo="$build/demo"
@@ -14,7 +21,27 @@ export XDG_DATA_HOME="$demo/data"
 "$build/tools/demo-site/kestrow-demo-site" --new-every 45 > "$demo/site.log" 2>&1 &
 site=$!
 app=
-trap 'kill $app "$site" 2>/dev/null || true' EXIT INT TERM
+server=
+trap 'kill $app "$site" $server 2>/dev/null || true' EXIT INT TERM
+
+if $vendor; then
+    folder="$demo/vendor"
+    tool="$build/tools/vendor/kestrow-vendor"
+    mkdir -p "$folder"
+    [ -f "$folder/update-key.pem" ] || "$tool" keygen "$folder" > "$folder/update-key.pub"
+    echo "2.0.1" > "$folder/var.txt"
+    printf '%s\n' "Kestrow 2.0.1 is out: per-node health and quiet hours." "This message comes from the demo vendor server." \
+        > "$folder/aboutmsg.txt"
+    echo "The Kestrow 2.0.1 demo package." > "$folder/KestrowSetup.deb"
+    "$tool" sign "$folder/update-key.pem" "$folder/KestrowSetup.deb"
+    "$tool" serve "$folder" --http-port 8733 --report-port 8734 > "$demo/vendor.log" 2>&1 &
+    server=$!
+    export KESTROW_VENDOR_HOST=127.0.0.1 KESTROW_VENDOR_HTTP_PORT=8733 KESTROW_REPORT_PORT=8734
+    KESTROW_UPDATE_PUBKEY=$(cat "$folder/update-key.pub")
+    export KESTROW_UPDATE_PUBKEY
+    echo "Demo vendor server on 127.0.0.1:8733 (log $demo/vendor.log); see its reports with"
+    echo "  $tool reports $folder/reports.db"
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): Kestrow runs without a screen and prints"
@@ -22,6 +49,6 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     export QT_QPA_PLATFORM=offscreen
     export QT_LOGGING_RULES="kestrow.app.debug=true"
 fi
-"$build/src/app/kestrow" "$@" &
+"$build/src/app/kestrow" ${args[@]+"${args[@]}"} &
 app=$!
 wait "$app"

@@ -1,0 +1,27 @@
+// Feeds fuzzed bytes to the report frame reader, as a socket and as a buffer: no crash, hang or sanitizer report,
+// and a frame that reads is the frame that encodes to it.
+#include "report/reportframe.h"
+
+#include <QBuffer>
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    QBuffer socket;
+    socket.setData(bytes);
+    socket.open(QIODevice::ReadOnly);
+    ReportMessage read;
+    const bool valid = readReportFrame(&socket, read.type, read.subtype, read.fields);
+    if (!valid && !read.fields.isEmpty())
+        std::abort();
+    ReportMessage scanned;
+    qsizetype frameSize = 0;
+    const ReportFrame::Scan scan = ReportFrame::scan(bytes, &frameSize, scanned);
+    if (valid != (scan == ReportFrame::Scan::Complete))
+        std::abort();
+    if (valid && ReportFrame::encode(read) != bytes.left(frameSize))
+        std::abort();
+    return 0;
+}
