@@ -147,7 +147,7 @@ void parsePage(const QString &text, const AttentionData &node, const std::functi
     const bool withPrice = find[PriceBegin].size() > 0 && find[PriceEnd].size() > 0;
     const bool withUrl = find[UrlBegin].size() > 0 && find[UrlEnd].size() > 0;
     qsizetype position = 0;
-    for (;;) {
+    for (int rows = 0; rows < maxRowsPerPage; ++rows) {
         const qsizetype rb = find[RowBegin].in(page, position);
         if (rb < 0)
             break;

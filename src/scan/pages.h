@@ -14,8 +14,12 @@
 // The page's text: UTF-8 when its first "charset=" names UTF-8 (or when it names nothing), GBK otherwise.
 QString decodePage(const QByteArray &bytes);
 
+// The most rows one page is cut into: a hostile page of tiny rows must not flood the history and the popup.
+constexpr int maxRowsPerPage = 2000;
+
 // Cuts page into rows with node's markers and appends, in page order, every task whose row has a title and that
-// isKnown does not report, to taskList. isKnown is asked once per such row.
+// isKnown does not report, to taskList. isKnown is asked once per such row. Rows after the first maxRowsPerPage are
+// not read.
 void parsePage(const QString &page, const AttentionData &node, const std::function<bool(const TaskData &)> &isKnown,
                QList<TaskData> &taskList);
 

@@ -69,12 +69,16 @@ void ScanTask::scan()
     auto *manager = new QNetworkAccessManager(this);
     connect(manager, &QNetworkAccessManager::finished, this, &ScanTask::onDownloadFinished);
     for (const AttentionData &node : std::as_const(nodes)) {
+        if (!PageRequest::isFetchable(node.node_url)) {
+            qCDebug(lcScan) << "not an http or https address, not fetched:" << node.node_url;
+            continue;
+        }
         QNetworkReply *reply = manager->get(PageRequest::make(node.node_url));
         PageRequest::limit(reply);
         connect(reply, &QNetworkReply::readyRead, this, &ScanTask::onReadyRead);
         replies.insert(reply, &node);
     }
-    qCDebug(lcScan) << "pass started:" << nodes.size() << "pages";
+    qCDebug(lcScan) << "pass started:" << replies.size() << "pages";
 
     QEventLoop loop;
     QTimer wait;
@@ -83,7 +87,8 @@ void ScanTask::scan()
     connect(&wait, &QTimer::timeout, &loop, &QEventLoop::quit);
     wait.start(Clock::timing().passWaitMs);
     // Ends at the last page, after the wait, or at once when the thread is asked to quit.
-    loop.exec();
+    if (!replies.isEmpty())
+        loop.exec();
     disconnect(&wait, &QTimer::timeout, &loop, &QEventLoop::quit);
     disconnect(manager, &QNetworkAccessManager::finished, this, &ScanTask::onDownloadFinished);
     disconnect(this, &ScanTask::continueTimer, &loop, &QEventLoop::quit);

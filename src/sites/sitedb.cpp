@@ -5,9 +5,20 @@
 #include "sites/catalogschema.h"
 #include "store/query.h"
 
+#include <sqlite3.h>
+
 using CatalogCodec::decodeText;
 
 namespace {
+
+constexpr int maxValueBytes = 1024 * 1024;
+// Far more than a catalogue of thousands of sites needs, far less than a hostile query could take.
+constexpr qint64 stepAllowance = 50000;
+
+int countSteps(void *stepsLeft)
+{
+    return --*static_cast<qint64 *>(stepsLeft) < 0 ? 1 : 0;
+}
 
 QString decodedColumn(const Query &query, int column)
 {
@@ -32,10 +43,27 @@ void SiteDb::openReadOnly(const QString &path)
         return;
     // The catalogue comes from elsewhere: views and triggers in it may not call functions with side effects.
     execute(QStringLiteral("PRAGMA trusted_schema=OFF;"));
+    sqlite3_limit(handle(), SQLITE_LIMIT_LENGTH, maxValueBytes);
+    sqlite3_progress_handler(handle(), 1000, countSteps, &stepsLeft);
+    // A view (say over an endless recursive query) in place of a table is no catalogue.
+    beginRead();
+    Query types(*this, QStringLiteral("SELECT type FROM sqlite_schema WHERE name IN ('tb_site', 'tb_node');"));
+    bool tablesOnly = types.exec();
+    while (tablesOnly && types.next())
+        tablesOnly = types.value(0).toString() == QLatin1String("table");
+    types.finalize();
+    if (!tablesOnly)
+        close();
+}
+
+void SiteDb::beginRead()
+{
+    stepsLeft = stepAllowance;
 }
 
 QStringList SiteDb::siteNames()
 {
+    beginRead();
     QStringList names;
     Query query(*this);
     if (!query.exec(QStringLiteral("SELECT site_name FROM tb_site;")))
@@ -47,6 +75,7 @@ QStringList SiteDb::siteNames()
 
 bool SiteDb::nodeRule(const QString &siteName, const QString &nodeName, NodeRule &out)
 {
+    beginRead();
     Query query(*this, QStringLiteral("SELECT %1 FROM tb_node WHERE node_name = ? AND site_name = ?;")
                            .arg(QLatin1String(CatalogSchema::ruleColumns)));
     // Keys are bound as BLOBs: only BLOB-stored keys match.
@@ -62,6 +91,7 @@ bool SiteDb::nodeRule(const QString &siteName, const QString &nodeName, NodeRule
 
 bool SiteDb::openUrlParts(OpenUrlTable &out)
 {
+    beginRead();
     out.clear();
     Query query(*this);
     if (!query.exec(QStringLiteral("SELECT site_name, open_url_prefix, open_url_suffix FROM tb_site;")))
@@ -73,6 +103,7 @@ bool SiteDb::openUrlParts(OpenUrlTable &out)
 
 bool SiteDb::sites(QList<SiteData> &out)
 {
+    beginRead();
     out.clear();
     Query query(*this);
     if (!query.exec(QStringLiteral("SELECT site_name, site_url, site_register_url, site_favicon, site_logo, "
@@ -97,7 +128,10 @@ bool SiteDb::sites(QList<SiteData> &out)
             continue; // a site whose nodes cannot be read is left out
         while (nodes.next())
             site.node_names.append(decodedColumn(nodes, 0));
-        out.append(site);
+        // So is one whose list broke off: a page with part of its nodes would save only those as followed.
+        if (!nodes.failed())
+            out.append(site);
     }
-    return true;
+    // A list that broke off is no list of the sites: callers must not take it for one.
+    return !query.failed();
 }

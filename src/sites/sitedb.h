@@ -6,7 +6,9 @@
 #include <QList>
 #include <QStringList>
 
-// A read-only connection to the site catalogue sdb.dll.
+// A read-only connection to the site catalogue sdb.dll. The file comes from elsewhere, so every read is bounded: its
+// tables must be real tables, a value longer than 1 MiB fails the statement that reads it, and a read that takes
+// too many steps is stopped.
 class SiteDb : public Database
 {
 public:
@@ -21,9 +23,14 @@ public:
     bool nodeRule(const QString &siteName, const QString &nodeName, NodeRule &out);
     // Replaces out with every site's open-address parts; false only when the catalogue cannot be read.
     bool openUrlParts(OpenUrlTable &out);
-    // Replaces out with every site and its nodes; false only when the catalogue cannot be read.
+    // Replaces out with every site and its nodes (a site whose nodes cannot all be read is left out); false when the
+    // catalogue or its site list cannot be read to the end.
     bool sites(QList<SiteData> &out);
 
 private:
     void openReadOnly(const QString &path);
+    // Gives the next read its own allowance of steps.
+    void beginRead();
+
+    qint64 stepsLeft = 0; // in thousands of virtual machine steps
 };

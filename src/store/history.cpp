@@ -14,6 +14,12 @@ constexpr int resultColumns = 6;
 
 } // namespace
 
+qint64 UserDb::pragmaValue(const QString &name)
+{
+    Query query(*this, QStringLiteral("PRAGMA %1;").arg(name));
+    return query.exec() && query.next() ? query.value(0).toLongLong() : 0;
+}
+
 bool UserDb::hasTask(const TaskData &task)
 {
     QReadLocker locker(&userDbLock);
@@ -118,6 +124,7 @@ bool UserDb::purgeTasks(int retentionDays)
     if (retentionDays < 1)
         retentionDays = defaultRetentionDays;
     QWriteLocker locker(&userDbLock);
+    qsizetype removed = 0;
     const bool ok = inTransaction([&] {
         // Rows are deleted by their own rowid: the history has no index on idxid, and a lookup by it per row
         // would scan the table once for every purged row.
@@ -140,10 +147,14 @@ bool UserDb::purgeTasks(int retentionDays)
                 continue;
             deleteRow.reset();
             deleteRow.bind(rowid);
-            deleteRow.exec();
+            removed += deleteRow.exec();
         }
         return true;
     });
-    execute(QStringLiteral("VACUUM;"));
+    // Compacting rewrites the whole file while the scan thread waits to store: only when this purge removed rows
+    // and free pages make up more than a quarter of the file.
+    if (ok && removed > 0 &&
+        4 * pragmaValue(QStringLiteral("freelist_count")) > pragmaValue(QStringLiteral("page_count")))
+        execute(QStringLiteral("VACUUM;"));
     return ok;
 }

@@ -84,6 +84,7 @@ bool Query::exec()
         return false;
     // Always the first step: a statement run before starts over, with its bindings kept.
     sqlite3_reset(m_statement);
+    m_failed = false;
     switch (sqlite3_step(m_statement)) {
     case SQLITE_ROW:
         m_state = State::Pending;
@@ -92,6 +93,7 @@ bool Query::exec()
         m_state = State::Done;
         return true;
     default:
+        m_failed = true;
         m_state = State::Done;
         return false;
     }
@@ -115,8 +117,10 @@ bool Query::next()
     case State::OnRow:
         break;
     }
-    if (sqlite3_step(m_statement) == SQLITE_ROW)
+    const int rc = sqlite3_step(m_statement);
+    if (rc == SQLITE_ROW)
         return true;
+    m_failed = rc != SQLITE_DONE;
     m_state = State::Done;
     return false;
 }
@@ -151,6 +155,7 @@ void Query::reset()
     }
     m_position = 0;
     m_state = State::Done;
+    m_failed = false;
 }
 
 void Query::finalize()
@@ -160,4 +165,5 @@ void Query::finalize()
     m_statement = nullptr;
     m_position = 0;
     m_state = State::Done;
+    m_failed = false;
 }

@@ -23,6 +23,8 @@ public:
     bool exec();
     bool exec(const QString &sql);
     bool next();
+    // Whether the last step failed (rather than finishing): rows read so far are then not all there are.
+    bool failed() const { return m_failed; }
     // The current row's column; invalid when there is no row or the column is NULL.
     QVariant value(int column) const;
     // Keeps the prepared statement but clears its bindings, so the next bind() fills parameter 1 again.
@@ -36,4 +38,5 @@ private:
     sqlite3_stmt *m_statement = nullptr;
     quint16 m_position = 0;
     State m_state = State::Done;
+    bool m_failed = false;
 };

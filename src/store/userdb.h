@@ -42,11 +42,12 @@ public:
     // the order they were stored. An empty siteName means every site; an empty text means no title filter.
     bool searchTasks(const QString &siteName, const QString &text, QStandardItemModel *model);
     // Deletes the rows stored more than retentionDays days ago (a value below 1 counts as the default 3), then
-    // compacts the file.
+    // compacts the file when that left more than a quarter of it free.
     bool purgeTasks(int retentionDays);
 
 private:
     void openAndPrepare(const QString &path);
+    qint64 pragmaValue(const QString &name);
     // Runs body inside BEGIN/COMMIT; rolls back and returns false when body or the commit fails.
     bool inTransaction(const std::function<bool()> &body);
 };

@@ -79,6 +79,12 @@ void TaskWindow::pushTasks(const QList<TaskData> &list)
         tasks += list;
         repositionOnShow = false;
     }
+    // The popup keeps the latest tasks only (the rest are in the history), so that weeks of batches never pile up.
+    const qsizetype dropped = tasks.size() - maxTasks;
+    if (dropped > 0) {
+        tasks.remove(0, dropped);
+        currentIndex = int(qMax<qsizetype>(1, currentIndex - dropped));
+    }
     taskCount = int(tasks.size());
     showTask();
 }

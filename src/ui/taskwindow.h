@@ -18,6 +18,9 @@ public:
     explicit TaskWindow(QWidget *parent = nullptr);
     ~TaskWindow() override;
 
+    // The most tasks the popup holds; older ones give way to newer.
+    static constexpr int maxTasks = 1000;
+
     // Takes a batch: a fresh popup shows its first task; an open one appends it and keeps the task in view.
     void pushTasks(const QList<TaskData> &list);
 

@@ -133,15 +133,20 @@ void TestScanTask::firstPass()
 void TestScanTask::requestAndTaskFields()
 {
     Scan scan({{u"a"_s, ok({u"一"_s, u"二"_s})}});
+    // A node whose address is a local file is never fetched; the others are.
+    QVERIFY(scan.catalog.node(u"站"_s, u"passwd"_s, u"file:///etc/passwd"_s, listMarkers));
+    QVERIFY(UserDb().setAttention({{u"站"_s, u"passwd"_s}, {u"站"_s, u"a"_s}}));
     scan.start();
     QTRY_COMPARE_WITH_TIMEOUT(scan.batches.size(), 1, 10000);
+    QCOMPARE(scan.batches.first().size(), 2);
     const TaskData task = scan.batches.first().first();
     QCOMPARE(task.task_price, u"9元"_s);
     QCOMPARE(task.task_url, scan.server.url(u"/t/"_s + QString::fromLatin1(u"一"_s.toUtf8().toHex())));
     QCOMPARE(task.note_url, scan.server.url(u"/a"_s));
     // The fixed request headers, in their order.
     QStringList headers;
-    for (const auto &[name, value] : scan.server.requests().first().headers) {
+    const QList<TestHttpServer::Request> requests = scan.server.requests();
+    for (const auto &[name, value] : requests.first().headers) {
         if (name == "User-Agent" || name == "Accept" || name == "Accept-Language")
             headers << QString::fromLatin1(name + '=' + value);
     }

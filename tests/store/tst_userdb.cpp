@@ -255,11 +255,14 @@ void TestUserDb::purgeByAgeAndCompact()
         filler << makeTask(u"任务 %1 with a fairly long title to fill pages"_s.arg(i));
     QVERIFY(db.addTasks(filler));
     QVERIFY(rawExec(sandbox.userDbPath(), u"DELETE FROM tb_history_task WHERE task_name LIKE '任务%';"_s));
+    // A purge that removes nothing does not rewrite the file; one that removes rows compacts it.
+    Clock::setOverride(cutoff);
+    QVERIFY(db.purgeTasks(3));
+    QVERIFY(rawColumn(sandbox.userDbPath(), u"PRAGMA freelist_count;"_s).value(0).toInt() > 0);
     Clock::setOverride(now);
     QVERIFY(db.purgeTasks(3));
     QCOMPARE(search(db, QString(), QString()), (QStringList{u"exactly"_s, u"younger"_s, u"yesterday"_s}));
     QCOMPARE(search(db, QString(), u"older"_s), QStringList());
-    // The purge compacts the file.
     QCOMPARE(rawColumn(sandbox.userDbPath(), u"PRAGMA freelist_count;"_s), QStringList{u"0"_s});
     // A retention that is not a positive number keeps the default three days instead of wiping the history.
     QVERIFY(db.purgeTasks(0) && db.purgeTasks(-5));

@@ -151,7 +151,8 @@ void TestTools::checkListsWhatIsSkipped()
           "tb_site row 1 (站): site_favicon is not a loadable image",
           "tb_node row 1 (站 / a): site_name is stored as TEXT", "tb_node row 1 (站 / a): node_name is stored as TEXT",
           "tb_node row 2 (站 / b): node_url is not valid base64", "tb_node row 2 (站 / b): row_end is empty",
-          "tb_node row 3 (无 / c): no site in tb_site"})
+          "tb_node row 3 (无 / c): no site in tb_site",
+          "tb_node row 1 (站 / a): node_url is not an http or https address"})
         QVERIFY2(report.contains(QString::fromUtf8(expected)), qPrintable(expected + u"\n"_s + report));
     QVERIFY(!report.contains(u"site_logo"_s));
     // Something that is no catalogue at all.
@@ -192,6 +193,8 @@ void TestTools::tryCutsANodePage()
     QCOMPARE(unknown.exitCode, 2);
     QVERIFY(QString::fromUtf8(unknown.err).contains(u"no node \"无此节点\" on site \"蜂巢\""_s));
     QCOMPARE(catalogTool({u"try"_s, path, u"无"_s, u"Logo设计"_s}).exitCode, 2);
+    QVERIFY(catalog.node(u"蜂巢"_s, u"local"_s, u"file:///etc/passwd"_s, listMarkers));
+    QCOMPARE(catalogTool({u"try"_s, path, u"蜂巢"_s, u"local"_s}).exitCode, 2);
     QCOMPARE(server.requests().size(), 2);
 }
 

@@ -63,6 +63,14 @@ void TestTaskWindow::paging()
             popup.window->pushTasks({task(u"四"_s), task(u"五"_s)});
         QCOMPARE(popup.text("pageLabel") + u' ' + popup.text("taskLink"), shown);
     }
+    // It keeps the latest 1,000 tasks, the shown one among them while it can.
+    QList<TaskData> many;
+    for (int i = 0; i < 998; ++i)
+        many << task(QString::number(i));
+    popup.window->pushTasks(many);
+    QCOMPARE(popup.text("pageLabel") + u' ' + popup.text("taskLink"), u"2 / 1000 五"_s);
+    popup.window->pushTasks(many.mid(0, 2));
+    QCOMPARE(popup.text("pageLabel") + u' ' + popup.text("taskLink"), u"1 / 1000 0"_s);
     // Closing drops the tasks (delete-on-close): a new popup starts over with its own batch.
     QSignalSpy gone(popup.window.data(), &TaskWindow::destructor);
     QVERIFY(popup.window->close());

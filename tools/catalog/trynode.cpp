@@ -27,6 +27,8 @@ bool fail(QString *error, const QString &message)
 // The body of url as the engine would read it: same request, no redirections, the same size cap and wait.
 bool fetch(const QString &url, QByteArray &body, QString *note, QString *error)
 {
+    if (!PageRequest::isFetchable(url))
+        return fail(error, QStringLiteral("%1 is not an http or https address; Kestrow never fetches it").arg(url));
     QNetworkAccessManager manager;
     QNetworkReply *reply = manager.get(PageRequest::make(url));
     PageRequest::limit(reply);
