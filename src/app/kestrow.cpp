@@ -7,6 +7,7 @@
 #include "report/reports.h"
 #include "scan/taskthread.h"
 #include "store/settings.h"
+#include "store/storehealth.h"
 #include "ui/aboutwindow.h"
 #include "ui/configwindow.h"
 #include "ui/historywindow.h"
@@ -62,6 +63,9 @@ void Kestrow::start()
         connect(trayIcon, &Tray::quit, this, &Kestrow::onQuit);
         connect(trayIcon, &Tray::menuHidden, this, &Kestrow::onTrayMenuHide);
         qCDebug(lcApp) << "tray icon shown";
+        connect(StoreHealth::instance(), &StoreHealth::problemChanged, this, &Kestrow::onStoreProblem,
+                Qt::QueuedConnection);
+        onStoreProblem(StoreHealth::instance()->problem());
     }
     startScan();
     if (UpdateTask *engine = updateThread->task()) {
@@ -214,6 +218,15 @@ void Kestrow::onNewTask(const QList<TaskData> &task_list)
     taskWindow->show();
     if (setting(Key::EnableSound) == QLatin1String("true"))
         TaskWindow::playSound(0);
+}
+
+void Kestrow::onStoreProblem(const QString &problem)
+{
+    // Told once per problem, in a balloon; the tool tip names it while it lasts.
+    trayIcon->setProblem(problem);
+    if (!problem.isEmpty() && problem != announcedProblem)
+        trayIcon->showMessage(tr("数据无法保存"), problem);
+    announcedProblem = problem;
 }
 
 void Kestrow::onTaskWindowDelete()

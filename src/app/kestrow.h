@@ -53,6 +53,7 @@ public slots:
     void onHistoryWindowDelete();
     void onNewTask(const QList<TaskData> &task_list);
     void onTaskWindowDelete();
+    void onStoreProblem(const QString &problem);
 
 private:
     void startScan();
@@ -69,5 +70,6 @@ private:
     UpdateThread *updateThread = nullptr;
     Tray *trayIcon = nullptr;
     bool updatePromptOpen = false;
+    QString announcedProblem; // the storage problem the user was told of
     QList<QMetaObject::Connection> updateConnections;
 };

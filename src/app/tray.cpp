@@ -33,17 +33,26 @@ Tray::~Tray()
     delete menu;
 }
 
-void Tray::setRunning(bool running)
+void Tray::setRunning(bool on)
 {
-    trayIcon->setToolTip(running ? tr("Kestrow") : tr("Kestrow") + tr(" - 未运行"));
+    running = on;
+    const QString tip = running ? tr("Kestrow") : tr("Kestrow") + tr(" - 未运行");
+    trayIcon->setToolTip(problem.isEmpty() ? tip : tip + QLatin1Char('\n') + problem);
     trayIcon->setIcon(QIcon(running ? runningIcon : pausedIcon));
     trayIcon->setVisible(true);
+}
+
+void Tray::setProblem(const QString &text)
+{
+    problem = text;
+    setRunning(running);
 }
 
 void Tray::showMessage(const QString &title, const QString &text)
 {
     if (QSystemTrayIcon::supportsMessages())
         trayIcon->showMessage(title, text, QSystemTrayIcon::NoIcon, 60000);
+    emit messageShown(title, text);
 }
 
 void Tray::watchForArea()

@@ -17,13 +17,17 @@ public:
     ~Tray() override;
 
     // The running look (icon and tool tip) or the paused one.
-    void setRunning(bool running);
+    void setRunning(bool on);
+    // A second tool-tip line naming what is wrong (empty: nothing).
+    void setProblem(const QString &problem);
     void showMessage(const QString &title, const QString &text);
     // Shows the icon as soon as a notification area exists; until then checks every few seconds.
     void watchForArea();
     QSystemTrayIcon *icon() const { return trayIcon; }
 
 signals:
+    // A balloon was shown (or would have been, where the desktop shows none).
+    void messageShown(const QString &title, const QString &text);
     void clicked();
     void doubleClicked();
     void openMainWindow();
@@ -45,4 +49,6 @@ private:
     QTimer clickTimer;
     bool secondClick = false;
     QTimer areaWatch;
+    bool running = true;
+    QString problem;
 };

@@ -18,14 +18,18 @@ QString appFilePath(const QString &name)
     return joined(Platform::programDirectory(), name);
 }
 
+QString dataFolder()
+{
+    return QDir(Platform::localDataRoot()).filePath(QStringLiteral("Kestrow"));
+}
+
 QString dataFilePath(const QString &name)
 {
-    const QString root = Platform::localDataRoot();
-    if (root.isEmpty())
+    if (Platform::localDataRoot().isEmpty())
         return QString();
     // The XDG data folder may not exist yet on a fresh account, so the whole path is made. mkpath succeeds when
     // another thread made the directory first, so racing callers both get the path.
-    const QString dirPath = QDir(root).filePath(QStringLiteral("Kestrow"));
+    const QString dirPath = dataFolder();
     if (!QDir().mkpath(dirPath))
         return QString();
     return joined(dirPath, name);

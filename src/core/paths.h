@@ -11,6 +11,9 @@ QString appFilePath(const QString &name = QString());
 // Creates the directory on first use; empty when it cannot be found or made. Safe from any thread.
 QString dataFilePath(const QString &name = QString());
 
+// The path of the per-user data directory "Kestrow", whether or not it exists or can be made.
+QString dataFolder();
+
 // Returns freed memory to the system; called when windows go away.
 void trimWorkingSet();
 

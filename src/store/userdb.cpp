@@ -2,7 +2,10 @@
 
 #include "core/paths.h"
 #include "store/query.h"
+#include "store/storehealth.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <sqlite3.h>
 
 QReadWriteLock userDbLock(QReadWriteLock::NonRecursive);
@@ -43,14 +46,55 @@ bool UserDb::inTransaction(const std::function<bool()> &body)
     execute(QStringLiteral("BEGIN TRANSACTION;"));
     // A failed COMMIT (a full disk) is no success either: roll back so the earlier content stays.
     if (body() && execute(QStringLiteral("COMMIT TRANSACTION;")))
-        return true;
+        return noteWrite(true);
+    const int rc = handle() ? sqlite3_errcode(handle()) : SQLITE_CANTOPEN;
     execute(QStringLiteral("ROLLBACK TRANSACTION;"));
+    return noteWrite(false, rc);
+}
+
+bool UserDb::noteWrite(bool ok, int rc)
+{
+    if (ok) {
+        // A private temporary database stores nothing lasting: its writes say nothing about the user's data.
+        if (!m_folder.isEmpty())
+            StoreHealth::instance()->reportSuccess();
+        return true;
+    }
+    if (!handle())
+        rc = SQLITE_CANTOPEN;
+    else if (rc == SQLITE_OK)
+        rc = sqlite3_errcode(handle());
+    QString reason;
+    switch (rc & 0xFF) {
+    case SQLITE_FULL:
+        reason = QCoreApplication::translate("UserDb", "磁盘已满");
+        break;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        reason = QCoreApplication::translate("UserDb", "数据文件已损坏");
+        break;
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_IOERR:
+        reason = QCoreApplication::translate("UserDb", "无法写入");
+        break;
+    default:
+        reason = QCoreApplication::translate("UserDb", "无法保存") +
+                 QStringLiteral(" (%1)").arg(QString::fromUtf8(sqlite3_errstr(rc)));
+    }
+    StoreHealth::instance()->reportFailure(reason + QStringLiteral(": ") +
+                                           (m_folder.isEmpty() ? dataFolder() : m_folder));
     return false;
 }
 
 UserDb::UserDb()
 {
-    openAndPrepare(dataFilePath(QStringLiteral("udb.dll")));
+    const QString path = dataFilePath(QStringLiteral("udb.dll"));
+    // Without a data folder the program runs on a private temporary database; the user must hear of it.
+    if (path.isEmpty())
+        noteWrite(false, SQLITE_CANTOPEN);
+    openAndPrepare(path);
 }
 
 UserDb::UserDb(const QString &path)
@@ -61,8 +105,12 @@ UserDb::UserDb(const QString &path)
 void UserDb::openAndPrepare(const QString &path)
 {
     QWriteLocker locker(&userDbLock);
-    if (!open(path, true, true))
+    if (!path.isEmpty())
+        m_folder = QFileInfo(path).absolutePath();
+    if (!open(path, true, true)) {
+        noteWrite(false, SQLITE_CANTOPEN);
         return;
+    }
     Query query(*this);
     for (const SchemaGroup &group : schemaGroups) {
         const bool probed = query.exec(QString::fromLatin1(group.probe));
@@ -71,6 +119,7 @@ void UserDb::openAndPrepare(const QString &path)
         if (!probed && (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)) {
             query.finalize();
             close();
+            noteWrite(false, rc);
             return;
         }
         const bool exists = probed && query.next() && query.value(0).toLongLong() >= 1;
@@ -116,7 +165,7 @@ bool UserDb::setConfig(const QString &key, const QString &value)
         query.bind(key);
         query.bind(value);
     }
-    return query.exec();
+    return noteWrite(query.exec());
 }
 
 bool UserDb::isAttention(const QString &siteName, const QString &nodeName)

@@ -50,4 +50,8 @@ private:
     qint64 pragmaValue(const QString &name);
     // Runs body inside BEGIN/COMMIT; rolls back and returns false when body or the commit fails.
     bool inTransaction(const std::function<bool()> &body);
+    // Tells the store's health how a write went (rc: the failure's SQLite code, 0 for the connection's last); ok.
+    bool noteWrite(bool ok, int rc = 0);
+
+    QString m_folder; // the data folder; empty for a private temporary database
 };

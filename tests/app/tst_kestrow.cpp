@@ -13,6 +13,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -65,6 +66,7 @@ private slots:
     void updateQuestion();
     void quitStopsScanBeforeUpdate();
     void quitsOnlyWhenThePackageWasOpened();
+    void storageProblemsAreToldOnce();
     void closingTheAttentionWindowRestartsScanning();
     void modalWindowsRunOnce();
 
@@ -186,6 +188,25 @@ void TestKestrow::quitsOnlyWhenThePackageWasOpened()
     m_kestrow->onDownloadNewVersionFinished(m_sandbox->root() + u"/KestrowSetup.deb"_s);
     QCOMPARE(opener.opened, QList<QUrl>{QUrl::fromLocalFile(m_sandbox->root() + u"/KestrowSetup.deb"_s)});
     QVERIFY(!m_kestrow->housekeepingThread() && !m_kestrow->isScanning());
+}
+
+void TestKestrow::storageProblemsAreToldOnce()
+{
+    m_kestrow->start();
+    QSignalSpy told(m_kestrow->tray(), &Tray::messageShown);
+    const QString welcome = m_kestrow->tray()->icon()->toolTip();
+    QVERIFY(rawExec(m_sandbox->userDbPath(), u"CREATE TRIGGER full BEFORE INSERT ON tb_history_task BEGIN SELECT "
+                                             "RAISE(ABORT, 'full'); END;"_s));
+    for (int i = 0; i < 2; ++i)
+        QVERIFY(!UserDb().addTasks({makeTask(u"t"_s)}));
+    // One balloon naming the problem and the folder; a tool-tip line while it lasts; gone once storing works.
+    QTRY_VERIFY(m_kestrow->tray()->icon()->toolTip().contains(u"无法保存"_s));
+    QCOMPARE(told.size(), 1);
+    QVERIFY(told.first().at(1).toString().endsWith(QFileInfo(m_sandbox->userDbPath()).absolutePath()));
+    QVERIFY(rawExec(m_sandbox->userDbPath(), u"DROP TRIGGER full;"_s));
+    QVERIFY(UserDb().addTasks({makeTask(u"t"_s)}));
+    QTRY_COMPARE(m_kestrow->tray()->icon()->toolTip(), welcome);
+    QCOMPARE(told.size(), 1);
 }
 
 void TestKestrow::closingTheAttentionWindowRestartsScanning()

@@ -1,11 +1,19 @@
 #include "core/clock.h"
 #include "store/query.h"
+#include "store/storehealth.h"
 #include "store/userdb.h"
 #include "support/sandbox.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardItemModel>
 #include <QTest>
+
+#include <csignal>
+#include <iostream>
+
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
@@ -50,6 +58,8 @@ class TestUserDb : public QObject
 private slots:
     void schemaIsMadeOnceAndWhole();
     void unusableFilesFailQuietly();
+    void fullDiskIsReportedAndHeals();
+    void killedMidBatchLosesNothing();
     void configRows();
     void followedNodesAllOrNothing();
     void identityLookup();
@@ -85,10 +95,12 @@ void TestUserDb::unusableFilesFailQuietly()
     Sandbox sandbox(false);
     const QByteArray garbage = QByteArray("this is not a database").repeated(300);
     QVERIFY(writeFile(sandbox.userDbPath(), garbage));
-    // A file that is no database, and a path that is a directory.
+    // A file that is no database, and a path that is a directory; the user hears of both.
     for (const QString &path : {sandbox.userDbPath(), sandbox.root()}) {
         UserDb db(path);
         QVERIFY(!db.isOpen());
+        QVERIFY2(StoreHealth::instance()->problem().endsWith(QFileInfo(path).absolutePath()),
+                 qPrintable(StoreHealth::instance()->problem()));
         QCOMPARE(db.config(u"k"_s, u"fallback"_s), u"fallback"_s);
         QVERIFY(!db.setConfig(u"k"_s, u"v"_s));
         QVERIFY(!db.setAttention({{u"s"_s, u"n"_s}}));
@@ -97,6 +109,59 @@ void TestUserDb::unusableFilesFailQuietly()
         QVERIFY(!db.hasTask(makeTask(u"t"_s)));
     }
     QCOMPARE(readFile(sandbox.userDbPath()), garbage);
+}
+
+void TestUserDb::fullDiskIsReportedAndHeals()
+{
+    // The file may not grow (as on a full disk): batches fail whole, the user hears of it, and storing works again
+    // once there is room.
+    Sandbox sandbox(false);
+    UserDb db;
+    QVERIFY(db.addTasks({makeTask(u"first"_s)}));
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(QFileInfo(sandbox.userDbPath()).size());
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &tight) == 0);
+    QList<TaskData> batch;
+    for (int i = 0; i < 500; ++i)
+        batch << makeTask(u"任务 %1 with a title long enough to need new pages"_s.arg(i));
+    const bool stored = db.addTasks(batch);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    QVERIFY(!stored);
+    // (A file over its size limit is a write error to SQLite; a full disk would read "磁盘已满".)
+    QCOMPARE(StoreHealth::instance()->problem(), u"无法写入: "_s + QFileInfo(sandbox.userDbPath()).absolutePath());
+    QVERIFY(!db.hasTask(batch.first()) && db.hasTask(makeTask(u"first"_s)));
+    QVERIFY(db.addTasks(batch));
+    QCOMPARE(StoreHealth::instance()->problem(), QString());
+    QCOMPARE(rawColumn(sandbox.userDbPath(), u"PRAGMA integrity_check;"_s), QStringList{u"ok"_s});
+}
+
+void TestUserDb::killedMidBatchLosesNothing()
+{
+    // A process killed while it stores batches leaves a sound file in which every batch is whole or absent.
+    Sandbox sandbox(false);
+    QRandomGenerator random(20261206);
+    for (int round = 0; round < 5; ++round) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"KESTROW_TEST_STORE_BATCHES"_s, QString::number(round));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), QStringList());
+        QVERIFY(child.waitForReadyRead(30000));
+        QTest::qWait(int(random.bounded(20, 200)));
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished(30000));
+    }
+    UserDb db;
+    Query check(db, u"INSERT INTO tb_history_task_text(tb_history_task_text) VALUES('integrity-check');"_s);
+    QVERIFY(check.exec());
+    QCOMPARE(rawColumn(sandbox.userDbPath(), u"PRAGMA integrity_check;"_s), QStringList{u"ok"_s});
+    const QStringList sizes = rawColumn(sandbox.userDbPath(), u"SELECT COUNT(*) FROM tb_history_task GROUP BY "
+                                                              "substr(task_name, 1, instr(task_name, '-'));"_s);
+    QVERIFY(!sizes.isEmpty());
+    QCOMPARE(sizes, QStringList(sizes.size(), u"20"_s));
 }
 
 void TestUserDb::configRows()
@@ -271,5 +336,23 @@ void TestUserDb::purgeByAgeAndCompact()
     QCOMPARE(search(db, QString(), QString()), QStringList{u"yesterday"_s});
 }
 
-QTEST_GUILESS_MAIN(TestUserDb)
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    // Child mode for killedMidBatchLosesNothing(): store batches of 20 until killed.
+    if (qEnvironmentVariableIsSet("KESTROW_TEST_STORE_BATCHES")) {
+        UserDb db;
+        const QString round = qEnvironmentVariable("KESTROW_TEST_STORE_BATCHES");
+        for (int batch = 0;; ++batch) {
+            QList<TaskData> tasks;
+            for (int i = 0; i < 20; ++i)
+                tasks << makeTask(u"%1.%2-%3"_s.arg(round).arg(batch).arg(i));
+            db.addTasks(tasks);
+            if (batch == 0)
+                std::cout << "storing" << std::endl;
+        }
+    }
+    TestUserDb test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_userdb.moc"

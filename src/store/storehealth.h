@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QMutex>
+#include <QObject>
+#include <QString>
+
+// Whether the user's data can be stored: a failed open or write of the user database reports its problem here, and
+// the next successful write clears it. Callable from any thread; the program shows the problem in its tray.
+class StoreHealth : public QObject
+{
+    Q_OBJECT
+
+public:
+    static StoreHealth *instance();
+
+    // problem names what failed and where, e.g. "磁盘已满: /home/u/.local/share/Kestrow".
+    void reportFailure(const QString &problem);
+    void reportSuccess();
+    QString problem() const;
+
+signals:
+    // The problem now in force; empty once writing works again. Emitted only when it changes.
+    void problemChanged(const QString &problem);
+
+private:
+    mutable QMutex mutex;
+    QString current;
+};
