@@ -78,6 +78,20 @@ QList<Scenario> scenarios()
     huge.chunkDelayMs = 100;
     Response limit = ok({u"L1"_s});
     limit.body += QByteArray(16 * 1024 * 1024 - limit.body.size(), ' ');
+    // Hostile pages: a deflate bomb (what it unpacks to counts against the cap), bad compressed data, a drip that
+    // never ends within the pass, an answer cut off mid-body (its whole rows count, as any body does), no text.
+    Response bomb = ok({});
+    bomb.body = qCompress(QByteArray(64 * 1024 * 1024, '<'), 9).mid(4);
+    bomb.headers = {{"Content-Encoding", "deflate"}};
+    Response badDeflate = ok({u"X"_s});
+    badDeflate.headers = {{"Content-Encoding", "deflate"}};
+    Response drip = ok({u"D1"_s});
+    drip.chunkSize = 1;
+    drip.chunkDelayMs = 50;
+    Response cut = ok({u"C1"_s});
+    cut.cutShort = true;
+    Response binary = ok({});
+    binary.body = QByteArray("\xff\xfe\x00\x01<ul>\x80\x81</ul>", 15);
     return {
         {"batch in finishing order",
          {{u"a"_s, ok({u"A1"_s, u"A2"_s}, 600)}, {u"b"_s, ok({u"B1"_s})}},
@@ -87,6 +101,14 @@ QList<Scenario> scenarios()
         {"oversized page abandoned",
          {{u"a"_s, ok({u"A1"_s})}, {u"huge"_s, huge}, {u"limit"_s, limit}},
          {u"A1"_s, u"L1"_s}},
+        {"hostile pages",
+         {{u"a"_s, ok({u"A1"_s}, 300)},
+          {u"bomb"_s, bomb},
+          {u"bad"_s, badDeflate},
+          {u"drip"_s, drip},
+          {u"cut"_s, cut},
+          {u"binary"_s, binary}},
+         {u"C1"_s, u"A1"_s}},
     };
 }
 

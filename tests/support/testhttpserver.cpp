@@ -56,7 +56,8 @@ private:
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n";
         for (const auto &[name, value] : response.headers)
             head += name + ": " + value + "\r\n";
-        head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
+        const qsizetype announced = response.cutShort ? 2 * response.body.size() + 1 : response.body.size();
+        head += "Content-Length: " + QByteArray::number(announced) + "\r\nConnection: close\r\n\r\n";
         socket->write(head);
         if (response.chunkSize <= 0) {
             socket->write(response.body);

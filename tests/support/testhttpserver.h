@@ -24,8 +24,9 @@ public:
         QList<Header> headers; // e.g. {"Location", "/elsewhere"}
         int delayMs = 0;       // before anything is sent
         bool neverAnswer = false;
-        int chunkSize = 0;    // above 0: the body goes out in pieces of this size...
-        int chunkDelayMs = 0; // ...this far apart
+        int chunkSize = 0;     // above 0: the body goes out in pieces of this size...
+        int chunkDelayMs = 0;  // ...this far apart
+        bool cutShort = false; // announce twice the body's length, send the body, then close
     };
 
     struct Request
