@@ -5,6 +5,9 @@
 #include "sites/catalogschema.h"
 #include "store/query.h"
 
+#include <QBuffer>
+#include <QImageReader>
+
 #include <sqlite3.h>
 
 using CatalogCodec::decodeText;
@@ -18,6 +21,20 @@ constexpr qint64 stepAllowance = 50000;
 int countSteps(void *stepsLeft)
 {
     return --*static_cast<qint64 *>(stepsLeft) < 0 ? 1 : 0;
+}
+
+// An image of the catalogue, read only when it declares a size an icon or logo may have: a forged header can
+// announce a picture of gigapixels that would take seconds and hundreds of megabytes to decode.
+QPixmap boundedPixmap(const QByteArray &bytes, int maxSide)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() > maxSide || size.height() > maxSide)
+        return QPixmap();
+    return QPixmap::fromImage(reader.read());
 }
 
 QString decodedColumn(const Query &query, int column)
@@ -115,10 +132,10 @@ bool SiteDb::sites(QList<SiteData> &out)
         site.site_name = decodedColumn(query, 0);
         site.site_url = decodedColumn(query, 1);
         site.site_register_url = decodedColumn(query, 2);
-        QPixmap favicon;
-        favicon.loadFromData(query.value(3).toByteArray());
-        site.favicon.addPixmap(favicon, QIcon::Normal, QIcon::Off);
-        site.logo.loadFromData(query.value(4).toByteArray());
+        const QPixmap favicon = boundedPixmap(query.value(3).toByteArray(), 256);
+        if (!favicon.isNull())
+            site.favicon.addPixmap(favicon, QIcon::Normal, QIcon::Off);
+        site.logo = boundedPixmap(query.value(4).toByteArray(), 1024);
         site.site_info = decodedColumn(query, 5);
 
         // The stored key bytes, still encoded, as a BLOB.

@@ -14,9 +14,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray png(int size)
+QByteArray png(int size, int height = 0)
 {
-    QImage image(size, size, QImage::Format_ARGB32);
+    QImage image(size, height ? height : size, QImage::Format_ARGB32);
     image.fill(Qt::red);
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -88,14 +88,17 @@ void TestSiteDb::readsSitesAndNodes()
     QVERIFY(catalog.raw(u"INSERT INTO tb_node(site_name, node_name) VALUES(%1, %2), (%3, %4);"_s.arg(
         CatalogBuilder::text(u"一品威客"_s), CatalogBuilder::text(u"text key"_s), CatalogBuilder::blob(u"一品威客"_s),
         CatalogBuilder::text(u"text node"_s))));
+    // Images larger than an icon or logo can be are not decoded at all.
+    QVERIFY(catalog.site(u"巨图"_s, {}, png(300), png(2000, 1100)));
     // A later row of a site's name gives its open-address parts.
     QVERIFY(catalog.site(u"一品威客"_s, {QString(), QString(), u"new"_s, u"&f=k"_s}));
 
     SiteDb db(path);
-    QCOMPARE(db.siteNames(), (QStringList{u"一品威客"_s, u"Empty"_s, u"一品威客"_s}));
+    QCOMPARE(db.siteNames(), (QStringList{u"一品威客"_s, u"Empty"_s, u"巨图"_s, u"一品威客"_s}));
     QList<SiteData> sites{SiteData()};
     QVERIFY(db.sites(sites));
-    QCOMPARE(sites.size(), 3);
+    QCOMPARE(sites.size(), 4);
+    QVERIFY(sites[2].favicon.availableSizes().isEmpty() && sites[2].logo.isNull());
     QCOMPARE(sites[0].site_url, u"http://a/"_s);
     QCOMPARE(sites[0].site_info, u"说明"_s);
     QCOMPARE(sites[0].node_names, (QStringList{u"z 最后"_s, u"a 开头"_s, u"text node"_s}));
@@ -105,7 +108,7 @@ void TestSiteDb::readsSitesAndNodes()
     QVERIFY(sites[1].favicon.availableSizes().isEmpty() && sites[1].logo.isNull());
     OpenUrlTable parts{{u"stale"_s, OpenUrlParts()}};
     QVERIFY(db.openUrlParts(parts));
-    QCOMPARE(parts.size(), 2);
+    QCOMPARE(parts.size(), 3);
     QCOMPARE(parts.value(u"一品威客"_s).prefix, u"new"_s);
     QCOMPARE(parts.value(u"一品威客"_s).suffix, u"&f=k"_s);
 }
