@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz/ and runs each for a while.
-#   scripts/fuzz.sh [SECONDS] [TARGET...]   (default 60 seconds each; default targets: all five)
+#   scripts/fuzz.sh [SECONDS] [TARGET...]    (default 60 seconds each; default targets: all five)
+#   scripts/fuzz.sh --runs N [TARGET...]     N inputs each from a fixed seed, the same on every machine (CI)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-seconds=${1:-60}
-shift || true
+limit=(-max_total_time=60)
+if [ "${1:-}" = "--runs" ]; then
+    limit=(-runs="$2" -seed=1)
+    shift 2
+elif [ $# -gt 0 ]; then
+    limit=(-max_total_time="$1")
+    shift
+fi
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(fuzz_pages fuzz_reportframe fuzz_catalog fuzz_codec fuzz_tokenizer)
 "$root/scripts/setup.sh"
@@ -25,6 +32,6 @@ for target in "${targets[@]}"; do
     # Pages go past 4 MiB, where decoding takes its other path.
     maxLength=65536
     [ "$target" = fuzz_pages ] && maxLength=5000000
-    "$root/build-fuzz/tests/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    "$root/build-fuzz/tests/fuzz/$target" "${limit[@]}" -timeout=10 -rss_limit_mb=2048 \
         -max_len="$maxLength" "${corpora[@]}"
 done

@@ -15,6 +15,7 @@ using CatalogCodec::decodeText;
 namespace {
 
 constexpr int maxValueBytes = 1024 * 1024;
+constexpr qsizetype maxSites = 1000;
 // Far more than a catalogue of thousands of sites needs, far less than a hostile query could take.
 constexpr qint64 stepAllowance = 50000;
 
@@ -122,25 +123,38 @@ bool SiteDb::sites(QList<SiteData> &out)
 {
     beginRead();
     out.clear();
-    Query query(*this);
-    if (!query.exec(QStringLiteral("SELECT site_name, site_url, site_register_url, site_favicon, site_logo, "
-                                   "site_info FROM tb_site;")))
-        return false;
+    // The sites are read whole before their nodes: a damaged file can make a cursor that another statement ran
+    // between its steps start over, for ever.
+    QList<QPair<QByteArray, SiteData>> read;
+    {
+        Query query(*this);
+        if (!query.exec(QStringLiteral("SELECT site_name, site_url, site_register_url, site_favicon, site_logo, "
+                                       "site_info FROM tb_site;")))
+            return false;
+        while (query.next()) {
+            // No catalogue has this many sites; a file that claims to is not read any further.
+            if (read.size() == maxSites)
+                return false;
+            SiteData site;
+            site.site_name = decodedColumn(query, 0);
+            site.site_url = decodedColumn(query, 1);
+            site.site_register_url = decodedColumn(query, 2);
+            const QPixmap favicon = boundedPixmap(query.value(3).toByteArray(), 256);
+            if (!favicon.isNull())
+                site.favicon.addPixmap(favicon, QIcon::Normal, QIcon::Off);
+            site.logo = boundedPixmap(query.value(4).toByteArray(), 1024);
+            site.site_info = decodedColumn(query, 5);
+            // The stored key bytes, still encoded, as a BLOB.
+            read.append({query.value(0).toByteArray(), site});
+        }
+        // A list that broke off is no list of the sites: callers must not take it for one.
+        if (query.failed())
+            return false;
+    }
     Query nodes(*this, QStringLiteral("SELECT node_name FROM tb_node WHERE site_name = ? ORDER BY rowid ASC;"));
-    while (query.next()) {
-        SiteData site;
-        site.site_name = decodedColumn(query, 0);
-        site.site_url = decodedColumn(query, 1);
-        site.site_register_url = decodedColumn(query, 2);
-        const QPixmap favicon = boundedPixmap(query.value(3).toByteArray(), 256);
-        if (!favicon.isNull())
-            site.favicon.addPixmap(favicon, QIcon::Normal, QIcon::Off);
-        site.logo = boundedPixmap(query.value(4).toByteArray(), 1024);
-        site.site_info = decodedColumn(query, 5);
-
-        // The stored key bytes, still encoded, as a BLOB.
+    for (auto &[key, site] : read) {
         nodes.reset();
-        nodes.bind(query.value(0).toByteArray());
+        nodes.bind(key);
         if (!nodes.exec())
             continue; // a site whose nodes cannot be read is left out
         while (nodes.next())
@@ -149,6 +163,5 @@ bool SiteDb::sites(QList<SiteData> &out)
         if (!nodes.failed())
             out.append(site);
     }
-    // A list that broke off is no list of the sites: callers must not take it for one.
-    return !query.failed();
+    return true;
 }

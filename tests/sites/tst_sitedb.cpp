@@ -134,6 +134,11 @@ void TestSiteDb::unreadableCatalogues_data()
            "FROM r) SELECT n AS site_name, n AS open_url_prefix, n AS open_url_suffix FROM r;"_s
         << false << false;
     QTest::newRow("plain view") << u"CREATE VIEW tb_site AS SELECT 'QQ==' AS site_name;"_s << false << false;
+    // No catalogue has a thousand sites: one that claims more is not read.
+    QTest::newRow("1,001 sites") << QString::fromLatin1(CatalogSchema::createSiteTable) +
+                                        u"WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r LIMIT 1001) "
+                                        "INSERT INTO tb_site(site_name) SELECT x'5151' FROM r;"_s
+                                 << false << true;
     // A value over 1 MiB fails the read that meets it.
     QTest::newRow("10 MB field")
         << QString::fromLatin1(CatalogSchema::createSiteTable) +
