@@ -118,32 +118,39 @@ void TestSiteDb::unreadableCatalogues_data()
     QTest::addColumn<QString>("setup");
     QTest::addColumn<bool>("sitesOk");
     QTest::addColumn<bool>("partsOk");
-    QTest::newRow("missing file") << QString() << false << false;
-    QTest::newRow("not a database") << u"garbage"_s << false << false;
-    QTest::newRow("no tables") << u"CREATE TABLE other(x);"_s << false << false;
-    QTest::newRow("zero sites") << u"catalog"_s << true << true;
+    QTest::addColumn<int>("count"); // sites read
+    QTest::newRow("missing file") << QString() << false << false << 0;
+    QTest::newRow("not a database") << u"garbage"_s << false << false << 0;
+    QTest::newRow("no tables") << u"CREATE TABLE other(x);"_s << false << false << 0;
+    QTest::newRow("zero sites") << u"catalog"_s << true << true << 0;
     // A site whose nodes cannot be read is left out.
     QTest::newRow("no node table") << QString::fromLatin1(CatalogSchema::createSiteTable) +
                                           u"INSERT INTO tb_site(site_name) VALUES(x'5151');"_s
-                                   << true << true;
+                                   << true << true << 0;
     // Views are no catalogue tables: one over a function with side effects, one that never ends.
     QTest::newRow("hostile view") << u"CREATE VIEW tb_site AS SELECT fts3_tokenizer('simple') AS site_name;"_s << false
-                                  << false;
+                                  << false << 0;
     QTest::newRow("endless view")
         << u"CREATE VIEW tb_site AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 "
            "FROM r) SELECT n AS site_name, n AS open_url_prefix, n AS open_url_suffix FROM r;"_s
-        << false << false;
-    QTest::newRow("plain view") << u"CREATE VIEW tb_site AS SELECT 'QQ==' AS site_name;"_s << false << false;
-    // No catalogue has a thousand sites: one that claims more is not read.
-    QTest::newRow("1,001 sites") << QString::fromLatin1(CatalogSchema::createSiteTable) +
-                                        u"WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r LIMIT 1001) "
-                                        "INSERT INTO tb_site(site_name) SELECT x'5151' FROM r;"_s
-                                 << false << true;
+        << false << false << 0;
+    QTest::newRow("plain view") << u"CREATE VIEW tb_site AS SELECT 'QQ==' AS site_name;"_s << false << false << 0;
+    // Wrong types and NULLs read as empty texts and no images.
+    QTest::newRow("wrong types, NULLs")
+        << QString::fromLatin1(CatalogSchema::createSiteTable) + QString::fromLatin1(CatalogSchema::createNodeTable) +
+               u"INSERT INTO tb_site VALUES(42, NULL, 3.5, 'no image', NULL, x'00', NULL, 7);"_s
+        << true << true << 1;
+    // No catalogue has a thousand sites: one that claims more (here 100,000) is not read.
+    QTest::newRow("100,000 sites")
+        << QString::fromLatin1(CatalogSchema::createSiteTable) +
+               u"WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r LIMIT 100000) "
+               "INSERT INTO tb_site(site_name) SELECT x'5151' FROM r;"_s
+        << false << true << 0;
     // A value over 1 MiB fails the read that meets it.
     QTest::newRow("10 MB field")
         << QString::fromLatin1(CatalogSchema::createSiteTable) +
                u"INSERT INTO tb_site(site_name, site_info) VALUES(x'5151', zeroblob(10000000));"_s
-        << false << true;
+        << false << true << 0;
 }
 
 void TestSiteDb::unreadableCatalogues()
@@ -151,6 +158,7 @@ void TestSiteDb::unreadableCatalogues()
     QFETCH(QString, setup);
     QFETCH(bool, sitesOk);
     QFETCH(bool, partsOk);
+    QFETCH(int, count);
     const QString path = m_dir.filePath(u"bad-%1.dll"_s.arg(QString::fromLatin1(QTest::currentDataTag())));
     if (setup == u"garbage"_s) {
         QVERIFY(writeFile(path, QByteArray(8192, '\x7f')));
@@ -163,7 +171,7 @@ void TestSiteDb::unreadableCatalogues()
     SiteDb db(path);
     QList<SiteData> sites{SiteData()};
     QCOMPARE(db.sites(sites), sitesOk);
-    QVERIFY(sites.isEmpty());
+    QCOMPARE(sites.size(), count);
     OpenUrlTable table{{u"x"_s, OpenUrlParts()}};
     QCOMPARE(db.openUrlParts(table), partsOk);
     QVERIFY(table.size() <= 1);
