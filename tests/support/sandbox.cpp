@@ -28,6 +28,8 @@ template <typename RowFn> bool rawRun(const QString &path, const QString &sql, R
 {
     sqlite3 *db = nullptr;
     bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK;
+    // The program's own threads may hold the file for a moment.
+    sqlite3_busy_timeout(db, 10000);
     sqlite3_stmt *statement = nullptr;
     ok = ok && sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) == SQLITE_OK;
     int rc = SQLITE_ERROR;
