@@ -126,23 +126,26 @@ void UpdateTask::onCheckNewVersion()
     checkTimer.start(timing.checkIntervalMs);
 }
 
+bool UpdateTask::downloadFile(const QString &url, const QString &path)
+{
+    QFile::remove(path);
+    // A package is taken only when it is signed with the key this program was built with.
+    const QByteArray package = fetchUrl(url, maxPackageBytes);
+    if (package.isEmpty() ||
+        !verifySignature(package, fetchUrl(url + QStringLiteral(".sig"), maxSignatureBytes), updatePublicKey()))
+        return false;
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(package) == package.size())
+        return true;
+    file.close();
+    QFile::remove(path); // a short write leaves nothing behind
+    return false;
+}
+
 void UpdateTask::onDownloadNewVersion()
 {
-    const QString url = vendorEndpoint().url(QStringLiteral("/kestrow/") + packageName);
+    const VendorEndpoint vendor = vendorEndpoint();
     const QString path = QDir(QDir::tempPath()).filePath(packageName);
-    QFile::remove(path);
-    // A package is handed on only when it is signed with the key this program was built with.
-    const QByteArray package = vendorEndpoint().isSet() ? fetchUrl(url, maxPackageBytes) : QByteArray();
-    const bool signedByVendor =
-        !package.isEmpty() &&
-        verifySignature(package, fetchUrl(url + QStringLiteral(".sig"), maxSignatureBytes), updatePublicKey());
-    QFile file(path);
-    if (!signedByVendor || !file.open(QIODevice::WriteOnly) || file.write(package) != package.size()) {
-        file.close();
-        QFile::remove(path);
-        emit downloadNewVersionFinished(QString());
-        return;
-    }
-    file.close();
-    emit downloadNewVersionFinished(path);
+    const bool saved = vendor.isSet() && downloadFile(vendor.url(QStringLiteral("/kestrow/") + packageName), path);
+    emit downloadNewVersionFinished(saved ? path : QString());
 }

@@ -29,6 +29,9 @@ public:
     static QString versionText(const QByteArray &body);
     // Refreshes the data file "aboutmsg" from the vendor's message, rewriting it only when its bytes changed.
     static void updateAboutMessage();
+    // Fetches the package at url and its signature (url + ".sig") and writes the package to path, but only when
+    // the signature verifies against the built-in key; false (with no file at path) otherwise.
+    static bool downloadFile(const QString &url, const QString &path);
 
 signals:
     void checkNewVersionFinished(const QString &var_str);
