@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures and builds one build folder.  Usage: scripts/build.sh [--asan] [--werror] [--bench]
+# Configures and builds one build folder.  Usage: scripts/build.sh [--asan | --tsan] [--werror] [--bench]
 # Prints the build folder's path as its last line.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,9 +10,11 @@ for arg in "$@"; do
     case "$arg" in
     --asan) build="$root/build-asan"
             args+=(-DKESTROW_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DKESTROW_BUILD_BENCH=OFF) ;;
+    --tsan) build="$root/build-tsan"
+            args+=(-DKESTROW_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTROW_BUILD_BENCH=OFF) ;;
     --werror) args+=(-DKESTROW_WERROR=ON) ;;
     --bench) args+=(-DKESTROW_BUILD_BENCH=ON) ;;
-    *) echo "usage: $0 [--asan] [--werror] [--bench]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--asan | --tsan] [--werror] [--bench]" >&2; exit 2 ;;
     esac
 done
 

@@ -107,8 +107,7 @@ void Kestrow::stopScan()
         return;
     // Stop listening first: what the interrupted pass found is stored but not announced.
     disconnect(taskThread, &TaskThread::newTask, this, &Kestrow::onNewTask);
-    taskThread->quit();
-    taskThread->wait();
+    taskThread->stop();
 }
 
 void Kestrow::stopUpdate()
@@ -118,8 +117,7 @@ void Kestrow::stopUpdate()
     for (const QMetaObject::Connection &connection : std::as_const(updateConnections))
         disconnect(connection);
     updateConnections.clear();
-    updateThread->quit();
-    updateThread->wait();
+    updateThread->stop();
     delete updateThread;
     updateThread = nullptr;
 }

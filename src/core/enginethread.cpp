@@ -6,8 +6,23 @@ EngineThread::EngineThread(QObject *parent) : QThread(parent) {}
 
 EngineThread::~EngineThread()
 {
+    stop();
+}
+
+void EngineThread::stop()
+{
+    stopping.store(true);
     quit();
     wait();
+    worker.load();
+    stopping.store(false);
+}
+
+void EngineThread::setEngine(QObject *engine)
+{
+    if (!engine)
+        stopping.load();
+    worker = engine;
 }
 
 QObject *EngineThread::engineObject()

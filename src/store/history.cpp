@@ -22,7 +22,7 @@ qint64 UserDb::pragmaValue(const QString &name)
 
 bool UserDb::hasTask(const TaskData &task)
 {
-    QReadLocker locker(&userDbLock);
+    std::shared_lock locker(userDbLock);
     Query query(*this, QStringLiteral("SELECT COUNT(rowid) FROM tb_history_task WHERE task_url = ? AND site_name = ? "
                                       "AND note_name = ? AND task_name = ? AND task_price = ?;"));
     query.bind(task.task_url);
@@ -35,7 +35,7 @@ bool UserDb::hasTask(const TaskData &task)
 
 bool UserDb::addTasks(const QList<TaskData> &tasks)
 {
-    QWriteLocker locker(&userDbLock);
+    std::unique_lock locker(userDbLock);
     return inTransaction([&] {
         Query text(*this, QStringLiteral("INSERT INTO tb_history_task_text(task_name) VALUES(?);"));
         Query row(*this, QStringLiteral("INSERT INTO tb_history_task(task_time, attr_mark, idxid, site_name, "
@@ -81,7 +81,7 @@ bool UserDb::searchTasks(const QString &siteName, const QString &text, QStandard
     // Rows are read under the lock and put into the model after it, so the scan thread never waits for the GUI.
     QStringList cells; // resultColumns per row
     {
-        QReadLocker locker(&userDbLock);
+        std::shared_lock locker(userDbLock);
         Query query(*this, sql);
         if (!siteName.isEmpty())
             query.bind(siteName);
@@ -123,7 +123,7 @@ bool UserDb::purgeTasks(int retentionDays)
     // A retention that is not a positive number of days would wipe the whole history.
     if (retentionDays < 1)
         retentionDays = defaultRetentionDays;
-    QWriteLocker locker(&userDbLock);
+    std::unique_lock locker(userDbLock);
     qsizetype removed = 0;
     const bool ok = inTransaction([&] {
         // Rows are deleted by their own rowid: the history has no index on idxid, and a lookup by it per row

@@ -4,14 +4,15 @@
 
 #include <QHash>
 #include <QMutex>
-#include <QReadWriteLock>
 
 #include <memory>
+#include <mutex>
+#include <shared_mutex>
 
 namespace {
 
 QHash<QString, QString> settingsCache;
-QReadWriteLock settingsLock(QReadWriteLock::NonRecursive);
+std::shared_mutex settingsLock;
 // The store's own connection, shared by all threads; the user database layer serialises its use.
 std::unique_ptr<UserDb> settingsDb;
 // Orders concurrent writes so that the cache ends with the value the database ends with. Always taken first and
@@ -30,7 +31,7 @@ void fillDefault(const SettingKey &key, const QString &value)
 QString setting(const QString &key, const QString &defaultValue)
 {
     {
-        QReadLocker locker(&settingsLock);
+        std::shared_lock locker(settingsLock);
         const auto found = settingsCache.constFind(key);
         if (found != settingsCache.constEnd())
             return *found;
@@ -47,7 +48,7 @@ QString fetchSetting(const QString &key, const QString &defaultValue)
 {
     const QString value = settingsDb ? settingsDb->config(key, defaultValue) : defaultValue;
     // A value another thread stored while we read is at least as new as ours: keep it.
-    QWriteLocker locker(&settingsLock);
+    std::unique_lock locker(settingsLock);
     auto entry = settingsCache.find(key);
     if (entry == settingsCache.end())
         entry = settingsCache.insert(key, value);
@@ -59,7 +60,7 @@ void setSetting(const QString &key, const QString &value)
     QMutexLocker writeLocker(&settingsWriteMutex);
     if (!settingsDb || !settingsDb->setConfig(key, value))
         return;
-    QWriteLocker locker(&settingsLock);
+    std::unique_lock locker(settingsLock);
     settingsCache.insert(key, value);
 }
 
@@ -80,6 +81,6 @@ void loadSettings(const QString &systemFont)
 void resetSettingsStore()
 {
     settingsDb.reset();
-    QWriteLocker locker(&settingsLock);
+    std::unique_lock locker(settingsLock);
     settingsCache.clear();
 }

@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 
-QReadWriteLock userDbLock(QReadWriteLock::NonRecursive);
+std::shared_mutex userDbLock;
 
 namespace {
 
@@ -104,7 +104,7 @@ UserDb::UserDb(const QString &path)
 
 void UserDb::openAndPrepare(const QString &path)
 {
-    QWriteLocker locker(&userDbLock);
+    std::unique_lock locker(userDbLock);
     if (!path.isEmpty())
         m_folder = QFileInfo(path).absolutePath();
     if (!open(path, true, true)) {
@@ -141,7 +141,7 @@ void UserDb::openAndPrepare(const QString &path)
 
 QString UserDb::config(const QString &key, const QString &defaultValue)
 {
-    QReadLocker locker(&userDbLock);
+    std::shared_lock locker(userDbLock);
     Query query(*this, QStringLiteral("SELECT cval FROM tb_config WHERE ckey = ?;"));
     query.bind(key);
     if (!query.exec() || !query.next())
@@ -151,7 +151,7 @@ QString UserDb::config(const QString &key, const QString &defaultValue)
 
 bool UserDb::setConfig(const QString &key, const QString &value)
 {
-    QWriteLocker locker(&userDbLock);
+    std::unique_lock locker(userDbLock);
     Query query(*this, QStringLiteral("SELECT COUNT(rowid) FROM tb_config WHERE ckey = ?;"));
     query.bind(key);
     if (!query.exec() || !query.next())
@@ -170,7 +170,7 @@ bool UserDb::setConfig(const QString &key, const QString &value)
 
 bool UserDb::isAttention(const QString &siteName, const QString &nodeName)
 {
-    QReadLocker locker(&userDbLock);
+    std::shared_lock locker(userDbLock);
     Query query(*this, QStringLiteral("SELECT COUNT(rowid) FROM tb_attention WHERE note_name = ? AND site_name = ?;"));
     query.bind(nodeName);
     query.bind(siteName);
@@ -179,7 +179,7 @@ bool UserDb::isAttention(const QString &siteName, const QString &nodeName)
 
 bool UserDb::setAttention(const QList<AttentionPair> &pairs)
 {
-    QWriteLocker locker(&userDbLock);
+    std::unique_lock locker(userDbLock);
     return inTransaction([&] {
         Query query(*this);
         if (!query.exec(QStringLiteral("DELETE FROM tb_attention;")))
@@ -199,7 +199,7 @@ bool UserDb::setAttention(const QList<AttentionPair> &pairs)
 
 QList<AttentionData> UserDb::attentionList()
 {
-    QReadLocker locker(&userDbLock);
+    std::shared_lock locker(userDbLock);
     QList<AttentionData> list;
     Query query(*this);
     if (!query.exec(QStringLiteral("SELECT site_name, note_name FROM tb_attention;")))
@@ -211,7 +211,7 @@ QList<AttentionData> UserDb::attentionList()
 
 QHash<QString, QSet<QString>> UserDb::attentionMap()
 {
-    QReadLocker locker(&userDbLock);
+    std::shared_lock locker(userDbLock);
     QHash<QString, QSet<QString>> map;
     Query query(*this);
     if (!query.exec(QStringLiteral("SELECT site_name, note_name FROM tb_attention;")))

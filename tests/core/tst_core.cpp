@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -47,9 +48,9 @@ void TestCore::dataDirectoryIsMadeOnFirstUse()
     // Not even the XDG data folder exists yet, as on a fresh account; racing callers all get the path.
     const QString expected = sandbox.root() + u"/data/Kestrow/udb.dll"_s;
     QVERIFY(!QFileInfo::exists(sandbox.root() + u"/data"_s));
-    QList<QString> results(8);
+    std::vector<QString> results(8); // a QList would detach in each thread
     QVERIFY(runConcurrently(int(results.size()), [&results](int i) { results[i] = dataFilePath(u"udb.dll"_s); }));
-    QCOMPARE(results, QList<QString>(8, expected));
+    QCOMPARE(results, std::vector<QString>(8, expected));
     QVERIFY(QFileInfo(dataFilePath()).isDir());
 }
 

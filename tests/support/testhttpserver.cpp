@@ -96,9 +96,8 @@ TestHttpServer::TestHttpServer()
 
 TestHttpServer::~TestHttpServer()
 {
-    // Sockets and timers must go on the thread they live on.
-    QMetaObject::invokeMethod(
-        m_worker, [this] { delete m_worker; }, Qt::BlockingQueuedConnection);
+    // Sockets and timers must go on the thread they live on: deferred deletes run as the thread finishes.
+    m_worker->deleteLater();
     m_thread.quit();
     m_thread.wait();
 }

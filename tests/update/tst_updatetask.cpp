@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <atomic>
+
 #include <sched.h>
 #include <unistd.h>
 
@@ -68,13 +70,13 @@ void TestUpdateTask::purgeRunsInTheNormalClass()
     UpdateThread thread;
     thread.start();
     UpdateTask *engine = thread.task();
-    pid_t tid = 0;
+    std::atomic<pid_t> tid{0};
     QMetaObject::invokeMethod(
         engine, [&tid] { tid = gettid(); }, Qt::BlockingQueuedConnection);
     if (sched_getscheduler(tid) != SCHED_IDLE)
         QSKIP("this account may not leave the idle class, so the thread is never put into it");
     {
-        QWriteLocker hold(&userDbLock);
+        std::unique_lock hold(userDbLock);
         QMetaObject::invokeMethod(engine, &UpdateTask::onCheckNewVersion, Qt::QueuedConnection);
         QTest::qWait(300);
         QCOMPARE(sched_getscheduler(tid), SCHED_OTHER);
