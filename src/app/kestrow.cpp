@@ -24,6 +24,7 @@
 Kestrow::Kestrow(QObject *parent) : QObject(parent)
 {
     registerTaskListType();
+    registerNodeStatusTypes();
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Kestrow::onAboutToQuit);
 }
 
@@ -97,6 +98,8 @@ void Kestrow::startScan()
         return;
     // Listening on the thread object: its batches never come from an engine the GUI thread could outlive.
     connect(taskThread, &TaskThread::newTask, this, &Kestrow::onNewTask, Qt::UniqueConnection);
+    connect(taskThread, &TaskThread::nodeHealth, this, &Kestrow::onNodeHealth, Qt::UniqueConnection);
+    connect(taskThread, &TaskThread::nodeTroubleBegan, this, &Kestrow::onNodeTroubleBegan, Qt::UniqueConnection);
     taskThread->start(QThread::LowPriority);
     taskThread->task();
 }
@@ -216,6 +219,19 @@ void Kestrow::onNewTask(const QList<TaskData> &task_list)
     taskWindow->show();
     if (setting(Key::EnableSound) == QLatin1String("true"))
         TaskWindow::playSound(0);
+}
+
+void Kestrow::onNodeHealth(const QList<NodeStatus> &troubled)
+{
+    trayIcon->setNodeTrouble(int(troubled.size()));
+}
+
+void Kestrow::onNodeTroubleBegan(const NodeStatus &status)
+{
+    const QString reason =
+        status.describe(positiveSetting(Key::NodeFailingPasses), positiveSetting(Key::NodeBrokenPasses));
+    trayIcon->showMessage(tr("关注节点异常"),
+                          status.site_name + QStringLiteral(" / ") + status.note_name + QLatin1Char('\n') + reason);
 }
 
 void Kestrow::onStoreProblem(const QString &problem)

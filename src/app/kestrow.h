@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/nodestatus.h"
 #include "core/taskdata.h"
 
 #include <QList>
@@ -54,6 +55,8 @@ public slots:
     void onNewTask(const QList<TaskData> &task_list);
     void onTaskWindowDelete();
     void onStoreProblem(const QString &problem);
+    void onNodeHealth(const QList<NodeStatus> &troubled);
+    void onNodeTroubleBegan(const NodeStatus &status);
 
 private:
     void startScan();

@@ -2,12 +2,39 @@
 
 #include <QGuiApplication>
 #include <QMenu>
+#include <QPainter>
 #include <QStyleHints>
 
 namespace {
 
 const QString runningIcon = QStringLiteral(":/MainWindow/Resources/kestrow.png");
 const QString pausedIcon = QStringLiteral(":/MainWindow/Resources/pause.png");
+
+// The icon with a red warning mark in its lower right quarter.
+QIcon withWarningMark(const QIcon &plain)
+{
+    QIcon marked;
+    for (const int size : {16, 22, 24, 32, 48, 64}) {
+        // The icons are drawn at 32 pixels; larger sizes are scaled up so that the mark keeps its place.
+        QPixmap pixmap = plain.pixmap(size, size);
+        if (pixmap.width() != size)
+            pixmap = pixmap.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF mark(size * 0.45, size * 0.45, size * 0.55, size * 0.55);
+        painter.setPen(QPen(Qt::white, qMax(1.0, size / 16.0)));
+        painter.setBrush(QColor(0xd3, 0x2f, 0x2f));
+        painter.drawEllipse(mark.adjusted(0.5, 0.5, -0.5, -0.5));
+        QFont font = painter.font();
+        font.setBold(true);
+        font.setPixelSize(qMax(6, int(size * 0.42)));
+        painter.setFont(font);
+        painter.drawText(mark, Qt::AlignCenter, QStringLiteral("!"));
+        painter.end();
+        marked.addPixmap(pixmap);
+    }
+    return marked;
+}
 
 } // namespace
 
@@ -36,10 +63,23 @@ Tray::~Tray()
 void Tray::setRunning(bool on)
 {
     running = on;
-    const QString tip = running ? tr("Kestrow") : tr("Kestrow") + tr(" - 未运行");
-    trayIcon->setToolTip(problem.isEmpty() ? tip : tip + QLatin1Char('\n') + problem);
-    trayIcon->setIcon(QIcon(running ? runningIcon : pausedIcon));
+    QStringList tip{running ? tr("Kestrow") : tr("Kestrow") + tr(" - 未运行")};
+    if (!problem.isEmpty())
+        tip << problem;
+    if (troubledNodes > 0)
+        tip << tr("%1 个关注节点异常").arg(troubledNodes);
+    trayIcon->setToolTip(tip.join(QLatin1Char('\n')));
+    const QIcon plain(running ? runningIcon : pausedIcon);
+    trayIcon->setIcon(troubledNodes > 0 ? withWarningMark(plain) : plain);
     trayIcon->setVisible(true);
+}
+
+void Tray::setNodeTrouble(int count)
+{
+    if (count == troubledNodes)
+        return;
+    troubledNodes = count;
+    setRunning(running);
 }
 
 void Tray::setProblem(const QString &text)

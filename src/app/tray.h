@@ -20,6 +20,8 @@ public:
     void setRunning(bool on);
     // A second tool-tip line naming what is wrong (empty: nothing).
     void setProblem(const QString &problem);
+    // How many followed nodes are failing or broken: a tool-tip line and a warning mark on the icon while any are.
+    void setNodeTrouble(int count);
     void showMessage(const QString &title, const QString &text);
     // Shows the icon as soon as a notification area exists; until then checks every few seconds.
     void watchForArea();
@@ -51,4 +53,5 @@ private:
     QTimer areaWatch;
     bool running = true;
     QString problem;
+    int troubledNodes = 0;
 };

@@ -18,5 +18,7 @@ inline constexpr SettingKey CurrentFont{"current_font", ""};        // the chose
 inline constexpr SettingKey UseVersion{"use_version", ""};          // the version last welcomed
 inline constexpr SettingKey Uid{"uid", ""};                         // the user id the vendor server gave
 inline constexpr SettingKey RunDate{"run_date", ""};                // local date of the last daily run report
+inline constexpr SettingKey NodeFailingPasses{"node_failing_passes", "3"}; // failed passes before a node is failing
+inline constexpr SettingKey NodeBrokenPasses{"node_broken_passes", "6"};   // empty answers before a node is broken
 
 } // namespace Key

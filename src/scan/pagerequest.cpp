@@ -1,6 +1,9 @@
 #include "scan/pagerequest.h"
 
+#include <QDateTime>
+#include <QLocale>
 #include <QNetworkReply>
+#include <QTimeZone>
 #include <QUrl>
 
 namespace PageRequest {
@@ -32,6 +35,21 @@ void limit(QNetworkReply *reply)
 bool tooLarge(const QNetworkReply *reply)
 {
     return reply->bytesAvailable() > maxPageBytes;
+}
+
+qint64 retryAfter(const QByteArray &value, qint64 nowMs)
+{
+    const QByteArray text = value.trimmed();
+    bool isNumber = false;
+    const qint64 seconds = text.toLongLong(&isNumber);
+    if (isNumber)
+        return seconds >= 0 ? nowMs + qMin<qint64>(seconds, 366LL * 24 * 3600) * 1000 : -1;
+    QDateTime when =
+        QLocale::c().toDateTime(QString::fromLatin1(text), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    if (!when.isValid())
+        return -1;
+    when.setTimeZone(QTimeZone::utc());
+    return when.toMSecsSinceEpoch();
 }
 
 } // namespace PageRequest

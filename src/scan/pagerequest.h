@@ -21,5 +21,8 @@ QNetworkRequest make(const QString &url);
 void limit(QNetworkReply *reply);
 // The reply has already received more than the limit.
 bool tooLarge(const QNetworkReply *reply);
+// When a Retry-After value (delay seconds or an HTTP date) asks to be asked again, in ms since the epoch; -1 when
+// it is neither.
+qint64 retryAfter(const QByteArray &value, qint64 nowMs);
 
 } // namespace PageRequest

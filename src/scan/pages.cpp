@@ -119,15 +119,15 @@ QString completeUrl(const QString &url, const QString &nodeUrl)
     return prefix + QLatin1Char('/') + url;
 }
 
-void parsePage(const QString &text, const AttentionData &node, const std::function<bool(const TaskData &)> &isKnown,
-               QList<TaskData> &taskList)
+int parsePage(const QString &text, const AttentionData &node, const std::function<bool(const TaskData &)> &isKnown,
+              QList<TaskData> &taskList)
 {
     const QStringList &m = node.rules;
     if (m.size() != markerCount)
-        return;
+        return 0;
     // An empty row end would never consume any text: such a node yields nothing rather than spinning forever.
     if (m[RowEnd].isEmpty())
-        return;
+        return 0;
 
     std::array<Finder, markerCount> find = {Finder(m[0]), Finder(m[1]), Finder(m[2]), Finder(m[3]), Finder(m[4]),
                                             Finder(m[5]), Finder(m[6]), Finder(m[7]), Finder(m[8]), Finder(m[9])};
@@ -147,6 +147,7 @@ void parsePage(const QString &text, const AttentionData &node, const std::functi
     const bool withPrice = find[PriceBegin].size() > 0 && find[PriceEnd].size() > 0;
     const bool withUrl = find[UrlBegin].size() > 0 && find[UrlEnd].size() > 0;
     qsizetype position = 0;
+    int titled = 0;
     for (int rows = 0; rows < maxRowsPerPage; ++rows) {
         const qsizetype rb = find[RowBegin].in(page, position);
         if (rb < 0)
@@ -176,9 +177,11 @@ void parsePage(const QString &text, const AttentionData &node, const std::functi
         }
         if (withUrl && enclosed(row, find[UrlBegin], find[UrlEnd], part))
             task.task_url = completeUrl(part.trimmed().toString(), node.node_url);
+        ++titled;
         if (isKnown && isKnown(task))
             continue;
         task.attr_mark = 0;
         taskList.append(task);
     }
+    return titled;
 }

@@ -19,9 +19,9 @@ constexpr int maxRowsPerPage = 2000;
 
 // Cuts page into rows with node's markers and appends, in page order, every task whose row has a title and that
 // isKnown does not report, to taskList. isKnown is asked once per such row. Rows after the first maxRowsPerPage are
-// not read.
-void parsePage(const QString &page, const AttentionData &node, const std::function<bool(const TaskData &)> &isKnown,
-               QList<TaskData> &taskList);
+// not read. Returns how many rows had a title, known or not.
+int parsePage(const QString &page, const AttentionData &node, const std::function<bool(const TaskData &)> &isKnown,
+              QList<TaskData> &taskList);
 
 // url made absolute against the scheme and host of nodeUrl; a relative url always counts from the host's root.
 QString completeUrl(const QString &url, const QString &nodeUrl);

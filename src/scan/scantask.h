@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/attentiondata.h"
+#include "core/nodestatus.h"
 #include "core/taskdata.h"
 #include "store/userdb.h"
 
@@ -8,11 +9,15 @@
 #include <QList>
 #include <QObject>
 
+#include <memory>
+
+class NodeHealth;
 class QNetworkReply;
 class QTimer;
 
 // The scan engine of one run, living on the scan thread: fetches every followed node's page once per pass, keeps
-// the tasks the history has not seen, announces them in one batch and stores them.
+// the tasks the history has not seen, announces them in one batch and stores them with what the pass learnt of each
+// node's health.
 class ScanTask : public QObject
 {
     Q_OBJECT
@@ -30,6 +35,10 @@ public:
 signals:
     void continueTimer();
     void newTask(const QList<TaskData> &tasks);
+    // The followed nodes that are failing or broken, after init() and after every pass.
+    void nodeHealth(const QList<NodeStatus> &troubled);
+    // A node has just become failing or broken.
+    void nodeTroubleBegan(const NodeStatus &status);
 
 public slots:
     void scan();
@@ -40,10 +49,13 @@ private slots:
 
 private:
     void dropReply(QNetworkReply *reply);
+    void nodeFailed(int node, const QString &error);
+    qint64 intervalMs() const;
 
     QList<AttentionData> nodes;
+    std::unique_ptr<NodeHealth> health;
     QTimer *timer;
-    QHash<QNetworkReply *, const AttentionData *> replies;
+    QHash<QNetworkReply *, int> replies; // to the index of the node in nodes
     QList<TaskData> task_list;
     UserDb userDb;
 };

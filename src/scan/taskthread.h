@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/enginethread.h"
+#include "core/nodestatus.h"
 #include "core/taskdata.h"
 
 #include <QList>
@@ -22,6 +23,8 @@ public:
 signals:
     // The engine's batches, forwarded: receivers connect here, never to an engine that may be gone.
     void newTask(const QList<TaskData> &tasks);
+    void nodeHealth(const QList<NodeStatus> &troubled);
+    void nodeTroubleBegan(const NodeStatus &status);
 
 protected:
     void run() override;

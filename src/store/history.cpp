@@ -36,32 +36,75 @@ bool UserDb::hasTask(const TaskData &task)
 bool UserDb::addTasks(const QList<TaskData> &tasks)
 {
     std::unique_lock locker(userDbLock);
+    return inTransaction([&] { return insertTasks(tasks); });
+}
+
+bool UserDb::storePass(const QList<TaskData> &tasks, const QList<NodeStatus> &statuses)
+{
+    std::unique_lock locker(userDbLock);
     return inTransaction([&] {
-        Query text(*this, QStringLiteral("INSERT INTO tb_history_task_text(task_name) VALUES(?);"));
-        Query row(*this, QStringLiteral("INSERT INTO tb_history_task(task_time, attr_mark, idxid, site_name, "
-                                        "note_name, task_name, task_price, task_url, note_url) VALUES(?, ?, ?, ?, ?, "
-                                        "?, ?, ?, ?);"));
-        for (const TaskData &task : tasks) {
-            text.reset();
-            text.bind(task.task_name.toLower());
-            if (!text.exec())
-                return false;
-            const qint64 idxid = lastInsertRowid();
+        if (!insertTasks(tasks))
+            return false;
+        Query row(*this, QStringLiteral("INSERT OR REPLACE INTO tb_node_status(site_name, note_name, failures, "
+                                        "empty_passes, last_good, since, last_error) VALUES(?, ?, ?, ?, ?, ?, ?);"));
+        for (const NodeStatus &status : statuses) {
             row.reset();
-            row.bind(Clock::now().toSecsSinceEpoch());
-            row.bind(task.attr_mark);
-            row.bind(idxid);
-            row.bind(task.site_name);
-            row.bind(task.note_name);
-            row.bind(task.task_name);
-            row.bind(task.task_price);
-            row.bind(task.task_url);
-            row.bind(task.note_url);
+            row.bind(status.site_name);
+            row.bind(status.note_name);
+            row.bind(status.failures);
+            row.bind(status.emptyPasses);
+            row.bind(status.lastGood);
+            row.bind(status.since);
+            row.bind(status.lastError);
             if (!row.exec())
                 return false;
         }
         return true;
     });
+}
+
+QList<NodeStatus> UserDb::nodeStatuses()
+{
+    std::shared_lock locker(userDbLock);
+    Query query(*this, QStringLiteral("SELECT site_name, note_name, failures, empty_passes, last_good, since, "
+                                      "last_error FROM tb_node_status;"));
+    QList<NodeStatus> statuses;
+    if (!query.exec())
+        return statuses;
+    while (query.next()) {
+        statuses.append(NodeStatus{query.value(0).toString(), query.value(1).toString(), query.value(2).toInt(),
+                                   query.value(3).toInt(), query.value(4).toLongLong(), query.value(5).toLongLong(),
+                                   query.value(6).toString()});
+    }
+    return statuses;
+}
+
+bool UserDb::insertTasks(const QList<TaskData> &tasks)
+{
+    Query text(*this, QStringLiteral("INSERT INTO tb_history_task_text(task_name) VALUES(?);"));
+    Query row(*this, QStringLiteral("INSERT INTO tb_history_task(task_time, attr_mark, idxid, site_name, "
+                                    "note_name, task_name, task_price, task_url, note_url) VALUES(?, ?, ?, ?, ?, "
+                                    "?, ?, ?, ?);"));
+    for (const TaskData &task : tasks) {
+        text.reset();
+        text.bind(task.task_name.toLower());
+        if (!text.exec())
+            return false;
+        const qint64 idxid = lastInsertRowid();
+        row.reset();
+        row.bind(Clock::now().toSecsSinceEpoch());
+        row.bind(task.attr_mark);
+        row.bind(idxid);
+        row.bind(task.site_name);
+        row.bind(task.note_name);
+        row.bind(task.task_name);
+        row.bind(task.task_price);
+        row.bind(task.task_url);
+        row.bind(task.note_url);
+        if (!row.exec())
+            return false;
+    }
+    return true;
 }
 
 bool UserDb::searchTasks(const QString &siteName, const QString &text, QStandardItemModel *model)

@@ -44,6 +44,13 @@ QString setting(const SettingKey &key)
     return setting(QLatin1String(key.name), QLatin1String(key.defaultValue));
 }
 
+int positiveSetting(const SettingKey &key)
+{
+    bool ok = false;
+    const int value = setting(key).toInt(&ok);
+    return ok && value > 0 ? value : QByteArray(key.defaultValue).toInt();
+}
+
 QString fetchSetting(const QString &key, const QString &defaultValue)
 {
     const QString value = settingsDb ? settingsDb->config(key, defaultValue) : defaultValue;

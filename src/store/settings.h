@@ -11,6 +11,9 @@ QString setting(const QString &key, const QString &defaultValue = QString());
 // The value of a setting of the key table, with its default.
 QString setting(const SettingKey &key);
 
+// The value of a setting that must be a whole number above zero; its default when the stored text is not one.
+int positiveSetting(const SettingKey &key);
+
 // Stores value under key; when the write fails the old value stays in force.
 void setSetting(const QString &key, const QString &value);
 void setSetting(const SettingKey &key, const QString &value);

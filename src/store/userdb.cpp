@@ -32,6 +32,11 @@ const SchemaGroup schemaGroups[] = {
     {"SELECT COUNT(rowid) FROM sqlite_master WHERE type = 'table' AND name = 'tb_config';",
      {QStringLiteral("CREATE TABLE tb_config(ckey TEXT UNIQUE, cval TEXT);"),
       QStringLiteral("CREATE INDEX idx_tb_config ON tb_config(ckey);")}},
+    // Our own addition: how each followed node fared over its passes.
+    {"SELECT COUNT(rowid) FROM sqlite_master WHERE type = 'table' AND name = 'tb_node_status';",
+     {QStringLiteral("CREATE TABLE tb_node_status(site_name TEXT, note_name TEXT, failures INTEGER, empty_passes "
+                     "INTEGER, last_good INTEGER, since INTEGER, last_error TEXT, PRIMARY KEY(site_name, "
+                     "note_name));")}},
 };
 
 // Lets the once-per-row history lookup find a task without scanning the table. Files with it stay readable by

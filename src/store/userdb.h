@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/attentiondata.h"
+#include "core/nodestatus.h"
 #include "core/taskdata.h"
 #include "store/database.h"
 
@@ -40,6 +41,10 @@ public:
     bool hasTask(const TaskData &task);
     // Stores tasks, all or none.
     bool addTasks(const QList<TaskData> &tasks);
+    // Stores a pass's new tasks and the statuses of the nodes it changed, in one transaction: all or none.
+    bool storePass(const QList<TaskData> &tasks, const QList<NodeStatus> &statuses);
+    // Every node status stored, in no particular order.
+    QList<NodeStatus> nodeStatuses();
     // Puts the matching history rows (site, node, title, price, address, node address) into model from row 0, in
     // the order they were stored. An empty siteName means every site; an empty text means no title filter.
     bool searchTasks(const QString &siteName, const QString &text, QStandardItemModel *model);
@@ -54,6 +59,7 @@ private:
     bool inTransaction(const std::function<bool()> &body);
     // Tells the store's health how a write went (rc: the failure's SQLite code, 0 for the connection's last); ok.
     bool noteWrite(bool ok, int rc = 0);
+    bool insertTasks(const QList<TaskData> &tasks);
 
     QString m_folder; // the data folder; empty for a private temporary database
 };

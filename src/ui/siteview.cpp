@@ -1,5 +1,6 @@
 #include "ui/siteview.h"
 
+#include "store/settings.h"
 #include "store/userdb.h"
 #include "ui/kit/safeurl.h"
 #include "ui/kit/timagebutton.h"
@@ -59,6 +60,14 @@ void SiteView::setNodes(const QString &siteName, const QStringList &nodeNames)
     }
     qDeleteAll(nodeBoxes);
     nodeBoxes.clear();
+    // Followed nodes that are failing or broken get a red mark and the reason as their tool tip.
+    const int failingAfter = positiveSetting(Key::NodeFailingPasses);
+    const int brokenAfter = positiveSetting(Key::NodeBrokenPasses);
+    QHash<QString, QString> trouble;
+    for (const NodeStatus &status : db.nodeStatuses()) {
+        if (status.site_name == siteName)
+            trouble.insert(status.note_name, status.describe(failingAfter, brokenAfter));
+    }
     int x = 10;
     int y = 135;
     for (const QString &name : nodeNames) {
@@ -70,6 +79,11 @@ void SiteView::setNodes(const QString &siteName, const QStringList &nodeNames)
             y += 21;
         }
         box->setChecked(db.isAttention(siteName, name));
+        const QString reason = trouble.value(name);
+        if (box->isChecked() && !reason.isEmpty()) {
+            box->setStyleSheet(QStringLiteral("QCheckBox { color: #d32f2f; }"));
+            box->setToolTip(reason);
+        }
         nodeBoxes.append(box);
     }
     complete = true;

@@ -6,7 +6,6 @@
 #include "store/userdb.h"
 #include "support/sandbox.h"
 #include "support/testhttpserver.h"
-#include "ui/historywindow.h"
 #include "ui/mainwindow.h"
 #include "ui/taskwindow.h"
 #include "update/updatethread.h"
@@ -67,6 +66,7 @@ private slots:
     void quitStopsScanBeforeUpdate();
     void quitsOnlyWhenThePackageWasOpened();
     void storageProblemsAreToldOnce();
+    void troubledNodesAreShown();
     void closingTheAttentionWindowRestartsScanning();
     void modalWindowsRunOnce();
 
@@ -209,6 +209,27 @@ void TestKestrow::storageProblemsAreToldOnce()
     QCOMPARE(told.size(), 1);
 }
 
+void TestKestrow::troubledNodesAreShown()
+{
+    m_kestrow->start();
+    QSystemTrayIcon *icon = m_kestrow->tray()->icon();
+    QSignalSpy told(m_kestrow->tray(), &Tray::messageShown);
+    const QString plainTip = icon->toolTip();
+    const QImage plainIcon = iconImage(icon->icon());
+    NodeStatus status{u"站"_s, u"节点"_s, 3, 0, 0, 1796544000, u"HTTP 503"_s};
+    // A tool-tip line and a warning mark while any node is troubled; one balloon when a node becomes so.
+    m_kestrow->onNodeHealth({status});
+    QCOMPARE(icon->toolTip(), plainTip + u"\n1 个关注节点异常"_s);
+    QVERIFY(iconImage(icon->icon()) != plainIcon);
+    m_kestrow->onNodeTroubleBegan(status);
+    QCOMPARE(told.size(), 1);
+    QVERIFY(told[0][1].toString().contains(u"连续3次获取失败"_s) && told[0][1].toString().contains(u"HTTP 503"_s));
+    // Both clear by themselves once the engine reports no troubled node.
+    m_kestrow->onNodeHealth({});
+    QCOMPARE(icon->toolTip(), plainTip);
+    QCOMPARE(iconImage(icon->icon()), plainIcon);
+}
+
 void TestKestrow::closingTheAttentionWindowRestartsScanning()
 {
     m_kestrow->start();
@@ -229,12 +250,6 @@ void TestKestrow::closingTheAttentionWindowRestartsScanning()
     QTRY_VERIFY(!window);
     QCOMPARE(started.size(), 1);
     QVERIFY(!m_kestrow->isScanning());
-    // The history window comes and goes the same way.
-    m_kestrow->onOpenHistoryWindow();
-    QPointer<HistoryWindow> history = m_kestrow->historyWindowShown();
-    QVERIFY(history);
-    history->close();
-    QTRY_VERIFY(!m_kestrow->historyWindowShown());
 }
 
 void TestKestrow::modalWindowsRunOnce()

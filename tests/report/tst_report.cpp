@@ -60,13 +60,8 @@ void TestReport::crcCheckVectors()
     QByteArray ascending(32, '\0');
     for (int i = 0; i < 32; ++i)
         ascending[i] = char(i);
-    QByteArray descending = ascending;
-    std::reverse(descending.begin(), descending.end());
-    const QList<QPair<QByteArray, quint32>> vectors = {{QByteArray(32, '\0'), 0x8A9136AAu},
-                                                       {QByteArray(32, '\xFF'), 0x62A8AB43u},
-                                                       {ascending, 0x46DD794Eu},
-                                                       {descending, 0x113FDB5Cu},
-                                                       {"123456789", 0xE3069283u}};
+    const QList<QPair<QByteArray, quint32>> vectors = {
+        {QByteArray(32, '\0'), 0x8A9136AAu}, {ascending, 0x46DD794Eu}, {"123456789", 0xE3069283u}};
     for (const auto &[bytes, crc] : vectors) {
         QCOMPARE(Crc32c::withTables(bytes.constData(), size_t(bytes.size())), crc);
         if (Crc32c::hasInstruction())
@@ -165,8 +160,6 @@ void TestReport::windowsNames_data()
     QTest::newRow("7 Ultimate SP1 x64")
         << v(6, 1, 7601, "Service Pack 1", true, 0, 9, 1)
         << u"Microsoft Windows 7 Ultimate Edition Service Pack 1 (build 7601), 64-bit"_s;
-    QTest::newRow("Vista x86, no service pack")
-        << v(6, 0, 6000, "", true, 0, 0, 3) << u"Microsoft Windows Vista Home Premium Edition (build 6000), 32-bit"_s;
     QTest::newRow("2008 R2 on Itanium") << v(6, 1, 7600, "", false, 0, 6, 15)
                                         << u"Microsoft Windows Server 2008 R2 Enterprise Edition for Itanium-based "
                                            "Systems (build 7600)"_s;
@@ -177,14 +170,8 @@ void TestReport::windowsNames_data()
         << v(6, 2, 9200, "", true, 0, 9, 5) << u"Microsoft Windows 8  (build 9200), 64-bit"_s;
     QTest::newRow("XP on x64 has no bitness") << v(5, 1, 2600, "Service Pack 3", true, 0, 9, 0)
                                               << u"Microsoft Windows XP Professional Service Pack 3 (build 2600)"_s;
-    QTest::newRow("XP Home") << v(5, 1, 2600, "", true, 0x200, 0, 0)
-                             << u"Microsoft Windows XP Home Edition (build 2600)"_s;
-    QTest::newRow("XP x64") << v(5, 2, 3790, "", true, 0, 9, 0)
-                            << u"Microsoft Windows XP Professional x64 Edition  (build 3790)"_s;
     QTest::newRow("2003 x64 datacenter") << v(5, 2, 3790, "", false, 0x80, 9, 0)
                                          << u"Microsoft Windows Server 2003 Datacenter x64 Edition (build 3790)"_s;
-    QTest::newRow("2003 web") << v(5, 2, 3790, "", false, 0x400, 0, 0)
-                              << u"Microsoft Windows Server 2003 Web Edition (build 3790)"_s;
     QTest::newRow("storage server") << v(5, 2, 3790, "", false, 0x2000, 0, 0)
                                     << u"Microsoft Windows Storage Server 2003 Standard Edition (build 3790)"_s;
     QTest::newRow("2000 advanced") << v(5, 0, 2195, "Service Pack 4", false, 0x2, 0, 0)
@@ -205,9 +192,8 @@ void TestReport::linuxAndMemoryTexts()
              u"Debian GNU/Linux 12 (bookworm) (build 6.1.0-13-amd64), 64-bit"_s);
     QCOMPARE(describeLinux(QByteArray(), u"6.1"_s, false), u"Linux (build 6.1), 32-bit"_s);
     const quint64 mib = quint64(1) << 20;
-    const QList<QPair<quint64, QString>> memory = {{8192 * mib, u"8GB"_s},    {1024 * mib, u"1GB"_s},
-                                                   {1000 * mib, u"1000MB"_s}, {1021 * mib, u"1GB"_s},
-                                                   {3963 * mib, u"3.9GB"_s},  {512 * mib, u"512MB"_s}};
+    const QList<QPair<quint64, QString>> memory = {
+        {8192 * mib, u"8GB"_s}, {1000 * mib, u"1000MB"_s}, {1021 * mib, u"1GB"_s}, {3963 * mib, u"3.9GB"_s}};
     for (const auto &[bytes, text] : memory)
         QCOMPARE(describeProcessorAndMemory(QString(), 4, bytes), text);
     QCOMPARE(describeProcessorAndMemory(u" Intel(R) Core(TM) i7 "_s, 4, 8192 * mib), u"Intel(R) Core(TM) i7 X4, 8GB"_s);

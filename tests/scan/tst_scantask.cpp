@@ -1,3 +1,5 @@
+#include "scan/nodehealth.h"
+#include "scan/pagerequest.h"
 #include "scan/scantask.h"
 #include "scan/taskthread.h"
 #include "store/settings.h"
@@ -28,6 +30,8 @@ struct Scan
     CatalogBuilder catalog;
     TaskThread thread;
     QList<QList<TaskData>> batches;
+    QList<NodeStatus> troubled; // as the last nodeHealth() said
+    QStringList troubleBegan;   // node names, in order
     QObject receiver;
     QMetaObject::Connection connection;
 
@@ -42,10 +46,25 @@ struct Scan
             followed.append({u"站"_s, node});
         }
         UserDb().setAttention(followed);
+        listen();
+        QObject::connect(&thread, &TaskThread::nodeHealth, &receiver,
+                         [this](const QList<NodeStatus> &nodes) { troubled = nodes; });
+        QObject::connect(&thread, &TaskThread::nodeTroubleBegan, &receiver,
+                         [this](const NodeStatus &status) { troubleBegan << status.note_name; });
+    }
+    int requestsFor(const QString &node) const
+    {
+        int count = 0;
+        for (const TestHttpServer::Request &request : server.requests())
+            count += request.path == '/' + node.toUtf8();
+        return count;
+    }
+    ~Scan() { stop(); }
+    void listen()
+    {
         connection = QObject::connect(&thread, &TaskThread::newTask, &receiver,
                                       [this](const QList<TaskData> &tasks) { batches.append(tasks); });
     }
-    ~Scan() { stop(); }
     void start() { thread.start(QThread::LowPriority); }
     // What pausing does: stop listening first, then stop the thread and wait for it.
     void stop()
@@ -119,7 +138,11 @@ class TestScanTask : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { registerTaskListType(); }
+    void initTestCase()
+    {
+        registerTaskListType();
+        registerNodeStatusTypes();
+    }
     void firstPass_data();
     void firstPass();
     void requestAndTaskFields();
@@ -127,6 +150,12 @@ private slots:
     void missingNodeStopsTheRun();
     void laterPassesAnnounceOnlyNewTasks();
     void zeroIntervalFallsBack();
+    void healthAndBackOff_data();
+    void healthAndBackOff();
+    void retryAfterValues();
+    void nodeHealthEndToEnd();
+    void retryAfterHoldsTheHost_data();
+    void retryAfterHoldsTheHost();
 };
 
 void TestScanTask::firstPass_data()
@@ -234,6 +263,142 @@ void TestScanTask::zeroIntervalFallsBack()
     QTest::qWait(1000);
     QCOMPARE(scan.server.requests().size(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(scan.server.requests().size(), 2, 10000);
+}
+
+void TestScanTask::healthAndBackOff_data()
+{
+    QTest::addColumn<QString>("outcomes"); // per fetched pass: F failed, E answered without rows, R rows
+    QTest::addColumn<qint64>("intervalMs");
+    QTest::addColumn<QString>("passes"); // per pass: x fetched, - left out
+    QTest::addColumn<QString>("health"); // at the end: ok, failing, broken
+    QTest::addColumn<int>("troubleBegan");
+    // Three failures make a node failing; from then on each failure doubles the passes between tries.
+    QTest::newRow("keeps failing") << u"FFFFFF"_s << qint64(180000) << u"xxx-x---x-------x"_s << u"failing"_s << 1;
+    QTest::newRow("recovers and resets") << u"FFFRFFF"_s << qint64(180000) << u"xxx-xxxx"_s << u"failing"_s << 2;
+    // The longest back-off is 30 minutes: at 10 minutes a pass, every third pass.
+    QTest::newRow("longest back-off") << u"FFFFFF"_s << qint64(600000) << u"xxx-x--x--x"_s << u"failing"_s << 1;
+    QTest::newRow("broken after six empty answers") << u"EEEEEE"_s << qint64(180000) << u"xxxxxx"_s << u"broken"_s << 1;
+    QTest::newRow("a failure between empty answers")
+        << u"EEEEFEE"_s << qint64(180000) << u"xxxxxxx"_s << u"broken"_s << 1;
+    QTest::newRow("rows heal a broken node") << u"EEEEEER"_s << qint64(180000) << u"xxxxxxx"_s << u"ok"_s << 1;
+}
+
+void TestScanTask::healthAndBackOff()
+{
+    QFETCH(QString, outcomes);
+    QFETCH(qint64, intervalMs);
+    QFETCH(QString, passes);
+    QFETCH(QString, health);
+    QFETCH(int, troubleBegan);
+    NodeHealth::Limits limits;
+    limits.intervalMs = intervalMs;
+    NodeHealth book({AttentionData{u"站"_s, u"n"_s, u"http://h/"_s, {}}}, {}, limits);
+    QString seen;
+    int began = 0;
+    for (qsizetype next = 0; next < outcomes.size(); book.takeChanged()) {
+        const qint64 now = 1000 * (seen.size() + 1);
+        if (!book.takesPart(0, now)) {
+            seen += u'-';
+            continue;
+        }
+        seen += u'x';
+        const QChar outcome = outcomes[next++];
+        if (outcome == u'F')
+            book.failed(0, u"HTTP 500"_s, now);
+        else
+            book.answered(0, outcome == u'R' ? 3 : 0, now);
+        began += int(book.takeNewTrouble().size());
+    }
+    QCOMPARE(seen, passes);
+    const NodeStatus::Health state = book.status(0).health(limits.failingAfter, limits.brokenAfter);
+    QCOMPARE(state == NodeStatus::Health::Ok        ? u"ok"_s
+             : state == NodeStatus::Health::Failing ? u"failing"_s
+                                                    : u"broken"_s,
+             health);
+    QCOMPARE(began, troubleBegan);
+}
+
+void TestScanTask::retryAfterValues()
+{
+    const qint64 now = QDateTime(QDate(2026, 12, 6), QTime(12, 0), Qt::UTC).toMSecsSinceEpoch();
+    const QList<QPair<QByteArray, qint64>> values = {{"120", now + 120000},
+                                                     {" 0 ", now},
+                                                     {"Sun, 06 Dec 2026 12:30:00 GMT", now + 1800000},
+                                                     {"-5", -1},
+                                                     {"soon", -1},
+                                                     {"Sun, 06 Dec 2026 12:30:00 CET", -1},
+                                                     {"", -1}};
+    for (const auto &[value, expected] : values)
+        QCOMPARE(PageRequest::retryAfter(value, now), expected);
+    // A host may ask for an hour at most.
+    NodeHealth book({AttentionData{u"站"_s, u"n"_s, u"http://H/"_s, {}}}, {}, NodeHealth::Limits());
+    book.holdHost(u"h"_s, now + 24 * 3600000, now);
+    QVERIFY(!book.takesPart(0, now + 3600000 - 1));
+    QVERIFY(book.takesPart(0, now + 3600000));
+}
+
+void TestScanTask::nodeHealthEndToEnd()
+{
+    // A good node beside one answering 500 and one whose markup changed (it answers, but without rows).
+    Response failing = ok({});
+    failing.status = 500;
+    Response changed = ok({});
+    changed.body = "<html><table><tr><td>新的页面</td></tr></table></html>";
+    Scan scan({{u"good"_s, ok({u"G1"_s})}, {u"bad"_s, failing}, {u"changed"_s, changed}});
+    setSetting(Key::ScanInterval, u"10"_s); // 100 ms here
+    scan.start();
+    QTRY_VERIFY_WITH_TIMEOUT(scan.requestsFor(u"good"_s) >= 9, 20000);
+    scan.stop();
+    // The bad node is backed off after its third failure; each becomes troubled once; the good one is announced.
+    const QString pattern = u"xxx-x---x-------x"_s.left(scan.requestsFor(u"good"_s));
+    QCOMPARE(scan.requestsFor(u"bad"_s), int(pattern.count(u'x')));
+    QCOMPARE(scan.troubleBegan, (QStringList{u"bad"_s, u"changed"_s}));
+    QCOMPARE(taskTitles(scan.batches.value(0)), QStringList{u"G1"_s});
+    QCOMPARE(scan.troubled.size(), 2);
+    QCOMPARE(scan.troubled[0].lastError, u"HTTP 500"_s);
+    // The statuses outlive the run: the next one starts out knowing them, and a good answer heals the bad node.
+    scan.server.setResponse(u"/bad"_s, ok({u"B1"_s}));
+    scan.batches.clear();
+    scan.troubleBegan.clear();
+    scan.listen();
+    scan.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!scan.batches.isEmpty(), 10000);
+    QTRY_COMPARE(scan.troubled.size(), 1);
+    QCOMPARE(scan.troubled[0].note_name, u"changed"_s);
+    QVERIFY(scan.troubleBegan.isEmpty());
+    const QStringList stored = rawColumn(scan.sandbox.userDbPath(), u"SELECT note_name || ':' || failures || ':' || "
+                                                                    "empty_passes FROM tb_node_status ORDER BY "
+                                                                    "note_name;"_s);
+    QCOMPARE(stored.value(0), u"bad:0:0"_s);
+    QVERIFY(stored.value(1).startsWith(u"changed:0:"_s));
+}
+
+void TestScanTask::retryAfterHoldsTheHost_data()
+{
+    QTest::addColumn<bool>("httpDate");
+    QTest::newRow("seconds") << false;
+    QTest::newRow("HTTP date") << true;
+}
+
+void TestScanTask::retryAfterHoldsTheHost()
+{
+    QFETCH(bool, httpDate);
+    const QByteArray retryAfter =
+        httpDate ? QLocale::c()
+                       .toString(QDateTime::currentDateTimeUtc().addSecs(3), u"ddd, dd MMM yyyy HH:mm:ss 'GMT'"_s)
+                       .toLatin1()
+                 : QByteArray("2");
+    Response busy = ok({});
+    busy.status = 503;
+    busy.headers = {{"Retry-After", retryAfter}};
+    Scan scan({{u"busy"_s, busy}, {u"other"_s, ok({u"O1"_s})}});
+    setSetting(Key::ScanInterval, u"10"_s);
+    scan.start();
+    QTRY_COMPARE_WITH_TIMEOUT(scan.batches.size(), 1, 10000);
+    // Every node of the host rests until the time asked for, then both are fetched again.
+    QTest::qWait(700);
+    QCOMPARE(scan.server.requests().size(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(scan.requestsFor(u"other"_s) >= 2 && scan.requestsFor(u"busy"_s) >= 2, 10000);
 }
 
 QTEST_MAIN(TestScanTask)

@@ -82,7 +82,7 @@ void TestUserDb::schemaIsMadeOnceAndWhole()
     QVERIFY(rawExec(sandbox.userDbPath(), u"DROP TABLE tb_history_task_text;"_s));
     QVERIFY(UserDb().setConfig(u"k"_s, u"v"_s));
     const QStringList sql = rawColumn(sandbox.userDbPath(), u"SELECT sql FROM sqlite_master;"_s);
-    QCOMPARE(schemaObjects(sandbox.userDbPath()).size(), 8);
+    QCOMPARE(schemaObjects(sandbox.userDbPath()).size(), 9);
     QVERIFY(sql.contains(u"CREATE VIRTUAL TABLE tb_history_task_text USING FTS4(task_name TEXT, tokenize = "
                          "CatTokenizer)"_s));
     // Opening again changes nothing.
@@ -107,6 +107,7 @@ void TestUserDb::unusableFilesFailQuietly()
         QVERIFY(db.attentionList().isEmpty() && db.attentionMap().isEmpty());
         QVERIFY(!db.addTasks({makeTask(u"t"_s)}));
         QVERIFY(!db.hasTask(makeTask(u"t"_s)));
+        QVERIFY(!db.storePass({}, {NodeStatus()}) && db.nodeStatuses().isEmpty());
     }
     QCOMPARE(readFile(sandbox.userDbPath()), garbage);
 }
@@ -244,6 +245,13 @@ void TestUserDb::addTasksAllOrNothing()
     QVERIFY(!db.addTasks({makeTask(u"one"_s), makeTask(u"bad"_s), makeTask(u"three"_s)}));
     QCOMPARE(count(sandbox, u"tb_history_task"_s), u"1"_s);
     QCOMPARE(count(sandbox, u"tb_history_task_text_content"_s), u"1"_s);
+    // A pass's tasks and node statuses go in together or not at all; a status is replaced, never doubled.
+    const NodeStatus status{u"站"_s, u"节点"_s, 1, 2, 3, 4, u"HTTP 503"_s};
+    QVERIFY(refuse(sandbox, u"tb_node_status"_s, u"NEW.failures > 5"_s));
+    QVERIFY(!db.storePass({makeTask(u"four"_s)}, {status, NodeStatus{u"站"_s, u"x"_s, 6, 0, 0, 0, QString()}}));
+    QCOMPARE(count(sandbox, u"tb_history_task"_s), u"1"_s);
+    QVERIFY(db.storePass({makeTask(u"four"_s)}, {status}) && db.storePass({}, {status}));
+    QCOMPARE(db.nodeStatuses(), QList<NodeStatus>{status});
     QVERIFY(db.addTasks({makeTask(u"five"_s)}));
 }
 

@@ -17,7 +17,10 @@ public:
             while (QTcpSocket *socket = m_server.nextPendingConnection()) {
                 socket->setParent(this);
                 QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                QObject::connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                    m_buffers.remove(socket);
+                    socket->deleteLater();
+                });
             }
         });
     }
@@ -117,6 +120,12 @@ QList<TestHttpServer::Request> TestHttpServer::requests() const
 {
     QMutexLocker locker(&m_mutex);
     return m_requests;
+}
+
+void TestHttpServer::clearRequests()
+{
+    QMutexLocker locker(&m_mutex);
+    m_requests.clear();
 }
 
 TestHttpServer::Response TestHttpServer::responseFor(const QByteArray &path) const

@@ -46,6 +46,7 @@ public:
     // Unknown paths answer 404 with an empty body.
     void setResponse(const QString &path, const Response &response);
     QList<Request> requests() const;
+    void clearRequests();
 
 private:
     friend class HttpServerWorker;

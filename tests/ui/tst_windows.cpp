@@ -92,6 +92,9 @@ void TestWindows::cleanup()
 void TestWindows::attentionPagesAndSaving()
 {
     QVERIFY(UserDb().setAttention({{u"甲站"_s, u"节点2"_s}, {u"乙站"_s, u"唯一"_s}}));
+    // A failing followed node is marked with its reason; a broken node nobody follows any more is not.
+    QVERIFY(UserDb().storePass({}, {NodeStatus{u"甲站"_s, u"节点2"_s, 4, 0, 0, 1796544000, u"HTTP 500"_s},
+                                    NodeStatus{u"甲站"_s, u"节点3"_s, 0, 9, 0, 1796544000, QString()}}));
     QVERIFY(openAndClose([this](TTabWidget *tabs) {
         QCOMPARE(tabs->count(), 3);
         QVERIFY(tabs->widget(2)->findChildren<QCheckBox *>().isEmpty());
@@ -99,6 +102,8 @@ void TestWindows::attentionPagesAndSaving()
         const QList<QCheckBox *> boxes = page->findChildren<QCheckBox *>();
         QCOMPARE(boxes.size(), 5);
         QVERIFY(!boxes[0]->isChecked() && boxes[1]->isChecked());
+        QVERIFY(boxes[1]->toolTip().startsWith(u"连续4次获取失败\n最后错误: HTTP 500"_s));
+        QVERIFY(boxes[0]->toolTip().isEmpty() && boxes[2]->toolTip().isEmpty());
         // Catalogue texts are plain text; the logo opens the site.
         QCOMPARE(page->infoLabel->textFormat(), Qt::PlainText);
         page->onClickedLogo();

@@ -1,0 +1,35 @@
+#include "core/nodestatus.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+
+QString NodeStatus::describe(int failingAfter, int brokenAfter) const
+{
+    const auto tr = [](const char *text) { return QCoreApplication::translate("NodeStatus", text); };
+    const auto when = [](qint64 seconds) {
+        return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    };
+    QStringList lines;
+    switch (health(failingAfter, brokenAfter)) {
+    case Health::Failing:
+        lines << tr("连续%1次获取失败").arg(failures);
+        break;
+    case Health::Broken:
+        lines << tr("连续%1次未找到任务, 页面或标记可能已改变").arg(emptyPasses);
+        break;
+    case Health::Ok:
+        return QString();
+    }
+    if (!lastError.isEmpty())
+        lines << tr("最后错误: ") + lastError;
+    if (since > 0)
+        lines << tr("开始于: ") + when(since);
+    lines << (lastGood > 0 ? tr("上次正常: ") + when(lastGood) : tr("从未正常"));
+    return lines.join(QLatin1Char('\n'));
+}
+
+void registerNodeStatusTypes()
+{
+    qRegisterMetaType<NodeStatus>("NodeStatus");
+    qRegisterMetaType<QList<NodeStatus>>("QList<NodeStatus>");
+}

@@ -1,0 +1,126 @@
+#include "scan/nodehealth.h"
+
+#include <QUrl>
+
+namespace {
+
+constexpr qint64 longestHoldMs = 60 * 60 * 1000;
+
+QString key(const QString &site, const QString &node)
+{
+    return site + QLatin1Char('\n') + node;
+}
+
+} // namespace
+
+NodeHealth::NodeHealth(const QList<AttentionData> &nodes, const QList<NodeStatus> &stored, const Limits &limits)
+    : m_limits(limits)
+{
+    QHash<QString, NodeStatus> byName;
+    for (const NodeStatus &status : stored)
+        byName.insert(key(status.site_name, status.note_name), status);
+    for (const AttentionData &node : nodes) {
+        Node entry;
+        entry.status = byName.value(key(node.site_name, node.note_name));
+        entry.status.site_name = node.site_name;
+        entry.status.note_name = node.note_name;
+        entry.host = QUrl(node.node_url).host().toLower();
+        entry.troubledBefore = inTrouble(entry.status);
+        m_nodes.append(entry);
+    }
+}
+
+bool NodeHealth::takesPart(int node, qint64 nowMs)
+{
+    Node &entry = m_nodes[node];
+    const auto held = m_heldUntil.constFind(entry.host);
+    if (held != m_heldUntil.constEnd() && *held > nowMs)
+        return false;
+    if (entry.skip > 0) {
+        --entry.skip;
+        return false;
+    }
+    return true;
+}
+
+void NodeHealth::failed(int node, const QString &error, qint64 nowMs)
+{
+    Node &entry = m_nodes[node];
+    ++entry.status.failures;
+    entry.status.lastError = error;
+    // Every failure past the threshold doubles the passes between tries, up to the longest back-off.
+    const int over = entry.status.failures - m_limits.failingAfter;
+    if (over >= 0) {
+        const qint64 longest = qMax<qint64>(1, m_limits.longestBackOffMs / qMax<qint64>(1, m_limits.intervalMs));
+        entry.skip = int(qMin<qint64>(qint64(1) << qMin(over + 1, 30), longest)) - 1;
+    }
+    noteChange(entry, nowMs);
+}
+
+void NodeHealth::answered(int node, int rows, qint64 nowMs)
+{
+    Node &entry = m_nodes[node];
+    entry.status.failures = 0;
+    entry.skip = 0;
+    if (rows > 0) {
+        entry.status.emptyPasses = 0;
+        entry.status.lastGood = nowMs / 1000;
+        entry.status.lastError.clear();
+    } else {
+        ++entry.status.emptyPasses;
+    }
+    noteChange(entry, nowMs);
+}
+
+void NodeHealth::holdHost(const QString &host, qint64 untilMs, qint64 nowMs)
+{
+    m_heldUntil.insert(host.toLower(), qMin(untilMs, nowMs + longestHoldMs));
+}
+
+void NodeHealth::noteChange(Node &entry, qint64 nowMs)
+{
+    const bool bad = entry.status.failures > 0 || entry.status.emptyPasses > 0;
+    if (!bad)
+        entry.status.since = 0;
+    else if (entry.status.since == 0)
+        entry.status.since = nowMs / 1000;
+    entry.changed = true;
+}
+
+bool NodeHealth::inTrouble(const NodeStatus &status) const
+{
+    return status.health(m_limits.failingAfter, m_limits.brokenAfter) != NodeStatus::Health::Ok;
+}
+
+QList<NodeStatus> NodeHealth::takeChanged()
+{
+    QList<NodeStatus> changed;
+    for (Node &entry : m_nodes) {
+        if (entry.changed)
+            changed.append(entry.status);
+        entry.changed = false;
+    }
+    return changed;
+}
+
+QList<NodeStatus> NodeHealth::takeNewTrouble()
+{
+    QList<NodeStatus> fresh;
+    for (Node &entry : m_nodes) {
+        const bool now = inTrouble(entry.status);
+        if (now && !entry.troubledBefore)
+            fresh.append(entry.status);
+        entry.troubledBefore = now;
+    }
+    return fresh;
+}
+
+QList<NodeStatus> NodeHealth::troubled() const
+{
+    QList<NodeStatus> list;
+    for (const Node &entry : m_nodes) {
+        if (inTrouble(entry.status))
+            list.append(entry.status);
+    }
+    return list;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/attentiondata.h"
+#include "core/nodestatus.h"
+
+#include <QHash>
+#include <QList>
+
+// The health of the followed nodes from pass to pass: what each pass's fetch came to, which nodes are backed off
+// because they keep failing, and which hosts asked (429/503 with Retry-After) to be left alone for a while.
+class NodeHealth
+{
+public:
+    struct Limits
+    {
+        int failingAfter = 3;       // failed passes in a row that make a node failing
+        int brokenAfter = 6;        // answered passes in a row without rows that make it broken
+        qint64 intervalMs = 180000; // time between passes, for the longest back-off
+        qint64 longestBackOffMs = 30 * 60 * 1000;
+    };
+
+    // Starts from the stored statuses of the followed nodes (nodes without one start healthy).
+    NodeHealth(const QList<AttentionData> &nodes, const QList<NodeStatus> &stored, const Limits &limits);
+
+    // Whether node (an index into the followed nodes) is fetched in the pass starting at nowMs; a node skipped by
+    // its back-off counts down one pass.
+    bool takesPart(int node, qint64 nowMs);
+    void failed(int node, const QString &error, qint64 nowMs);
+    void answered(int node, int rows, qint64 nowMs);
+    // Leaves every node of host alone until untilMs (at most an hour from nowMs).
+    void holdHost(const QString &host, qint64 untilMs, qint64 nowMs);
+
+    // After a pass: the statuses it changed (to be stored), and the nodes it made failing or broken.
+    QList<NodeStatus> takeChanged();
+    QList<NodeStatus> takeNewTrouble();
+    // The nodes that are failing or broken now.
+    QList<NodeStatus> troubled() const;
+    const NodeStatus &status(int node) const { return m_nodes[node].status; }
+
+private:
+    struct Node
+    {
+        NodeStatus status;
+        QString host;
+        int skip = 0; // passes still to be left out
+        bool changed = false;
+        bool troubledBefore = false;
+    };
+    bool inTrouble(const NodeStatus &status) const;
+    void noteChange(Node &node, qint64 nowMs);
+
+    QList<Node> m_nodes;
+    QHash<QString, qint64> m_heldUntil;
+    Limits m_limits;
+};
