@@ -3,6 +3,8 @@
 #include "platform/platform.h"
 #include "sites/catalogschema.h"
 
+#include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 #include <QStringMatcher>
 
@@ -69,7 +71,7 @@ QString decodeLarge(const QByteArray &bytes, QStringDecoder &decoder)
 
 } // namespace
 
-QString decodePage(const QByteArray &bytes)
+QString pageCharset(const QByteArray &bytes)
 {
     static const QByteArray charset("charset=");
     const qsizetype p = bytes.indexOf(charset);
@@ -80,6 +82,12 @@ QString decodePage(const QByteArray &bytes)
             ++q;
         utf8 = bytes.mid(q, 5).toUpper() == "UTF-8";
     }
+    return utf8 ? QStringLiteral("UTF-8") : QStringLiteral("GBK");
+}
+
+QString decodePage(const QByteArray &bytes)
+{
+    const bool utf8 = pageCharset(bytes) == QLatin1String("UTF-8");
     if (bytes.size() < largePageBytes)
         return utf8 ? QString::fromUtf8(bytes) : QStringDecoder("GBK")(bytes);
     // Default flags: a leading byte order mark is dropped, as QString::fromUtf8 drops it.
@@ -184,4 +192,69 @@ int parsePage(const QString &text, const AttentionData &node, const std::functio
         taskList.append(task);
     }
     return titled;
+}
+
+QStringList diagnosePage(const QString &text, const AttentionData &node)
+{
+    const QStringList &m = node.rules;
+    const auto quoted = [](const QString &marker) { return QLatin1Char('"') + marker + QLatin1Char('"'); };
+    if (m.size() != markerCount)
+        return {QStringLiteral("the node has %1 markers instead of %2").arg(m.size()).arg(markerCount)};
+    if (m[RowEnd].isEmpty())
+        return {QStringLiteral("row_end is empty, so no row can end")};
+    QList<TaskData> tasks;
+    const int titled = parsePage(text, node, nullptr, tasks);
+    QStringList lines;
+    // Where the cut stood, marker by marker, as parsePage goes: only when it found nothing.
+    const qsizetype tableStart = m[TableBegin].isEmpty() ? 0 : text.indexOf(m[TableBegin]);
+    if (tableStart < 0)
+        lines << QStringLiteral("table_begin %1 is not on the page, so the whole page is searched")
+                     .arg(quoted(m[TableBegin]));
+    const qsizetype start = qMax<qsizetype>(0, tableStart);
+    qsizetype end = m[TableEnd].isEmpty() ? -1 : text.indexOf(m[TableEnd], start);
+    end = end < 0 ? text.size() : end;
+    const qsizetype firstRow = text.indexOf(m[RowBegin], start);
+    const qsizetype firstRowEnd = firstRow < 0 ? -1 : text.indexOf(m[RowEnd], firstRow);
+    if (titled > 0)
+        lines.clear();
+    else if (firstRow < 0 || firstRow >= end)
+        lines << QStringLiteral("row_begin %1 is not found after the table's start (character %2, the table ends at "
+                                "character %3)")
+                     .arg(quoted(m[RowBegin]))
+                     .arg(start)
+                     .arg(end);
+    else if (firstRowEnd < 0 || firstRowEnd > end)
+        lines << QStringLiteral("a row begins at character %1 but row_end %2 does not follow it within the table")
+                     .arg(firstRow)
+                     .arg(quoted(m[RowEnd]));
+    else
+        lines << QStringLiteral("rows are found, but none holds a title between title_begin %1 and title_end %2")
+                     .arg(quoted(m[TitleBegin]), quoted(m[TitleEnd]));
+    static const QRegularExpression entity(QStringLiteral("&#?[A-Za-z0-9]+;"));
+    QSet<QString> told;
+    for (const TaskData &task : std::as_const(tasks)) {
+        const QRegularExpressionMatch left = entity.match(task.task_name);
+        if (left.hasMatch() && !told.contains(left.captured())) {
+            told.insert(left.captured());
+            lines << QStringLiteral("warning: the entity %1 stays as it is in titles (\"%2\")")
+                         .arg(left.captured(), task.task_name);
+        }
+    }
+    // Addresses are completed from the host's root: one relative to the page's folder points elsewhere.
+    if (!m[UrlBegin].isEmpty() && !m[UrlEnd].isEmpty()) {
+        AttentionData raw = node;
+        raw.node_url.clear(); // leaves addresses as the page writes them
+        QList<TaskData> rawTasks;
+        parsePage(text, raw, nullptr, rawTasks);
+        for (const TaskData &task : std::as_const(rawTasks)) {
+            if (!task.task_url.isEmpty() && !task.task_url.contains(QStringLiteral("://")) &&
+                !task.task_url.startsWith(QLatin1Char('/'))) {
+                lines << QStringLiteral("warning: the address \"%1\" is neither absolute nor root-relative; Kestrow "
+                                        "completes it from the host root: %2")
+                             .arg(task.task_url, completeUrl(task.task_url, node.node_url));
+                break;
+            }
+        }
+    }
+    return lines;
 }

@@ -13,6 +13,8 @@
 
 // The page's text: UTF-8 when its first "charset=" names UTF-8 (or when it names nothing), GBK otherwise.
 QString decodePage(const QByteArray &bytes);
+// The encoding decodePage reads bytes in: "UTF-8" or "GBK".
+QString pageCharset(const QByteArray &bytes);
 
 // The most rows one page is cut into: a hostile page of tiny rows must not flood the history and the popup.
 constexpr int maxRowsPerPage = 2000;
@@ -22,6 +24,11 @@ constexpr int maxRowsPerPage = 2000;
 // not read. Returns how many rows had a title, known or not.
 int parsePage(const QString &page, const AttentionData &node, const std::function<bool(const TaskData &)> &isKnown,
               QList<TaskData> &taskList);
+
+// For catalogue authors: why node's markers cut page into no task (one line, empty when they cut some), followed by
+// warnings about what the tasks they do cut will look like (addresses completed from the host root, entities left
+// in titles).
+QStringList diagnosePage(const QString &page, const AttentionData &node);
 
 // url made absolute against the scheme and host of nodeUrl; a relative url always counts from the host's root.
 QString completeUrl(const QString &url, const QString &nodeUrl);

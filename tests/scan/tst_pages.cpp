@@ -52,6 +52,8 @@ private slots:
     void addresses_data();
     void addresses();
     void historyCheckPerRow();
+    void diagnosis_data();
+    void diagnosis();
 };
 
 void TestPages::charsetChoice_data()
@@ -227,6 +229,46 @@ void TestPages::historyCheckPerRow()
     parsePage(page, AttentionData{u"站"_s, u"设计"_s, nodeUrl, listMarkers}, isKnown, tasks);
     QCOMPARE(asked, (QStringList{u"a"_s, u"b"_s, u"c"_s}));
     QCOMPARE(taskTitles(tasks), (QStringList{QString(), u"a"_s, u"c"_s}));
+}
+
+void TestPages::diagnosis_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QStringList>("markers");
+    QTest::addColumn<QStringList>("lines"); // each expected to start the line at its place
+    const QString good = u"<ul><li><a href=\"/t/1\"><b>t</b></a></li></ul>"_s;
+    QTest::newRow("cuts rows") << good << listMarkers << QStringList();
+    QTest::newRow("no table begin") << u"<ol><tr><b>t</b></tr></ol>"_s << listMarkers
+                                    << QStringList{u"table_begin \"<ul>\" is not on the page"_s,
+                                                   u"row_begin \"<li>\" is not found after the table's start "
+                                                   "(character 0, the table ends at character 26)"_s};
+    QTest::newRow("no row begin") << u"<p>x</p><ul><tr><b>t</b></tr></ul>"_s << listMarkers
+                                  << QStringList{u"row_begin \"<li>\" is not found after the table's start "
+                                                 "(character 8"_s};
+    QTest::newRow("row begin after the table")
+        << u"<ul></ul><li><b>t</b></li>"_s << listMarkers << QStringList{u"row_begin \"<li>\" is not found"_s};
+    QTest::newRow("no row end") << u"<ul><li><b>t</b></ul>"_s << listMarkers
+                                << QStringList{u"a row begins at character 4 but row_end \"</li>\""_s};
+    QTest::newRow("no title") << u"<ul><li><i>t</i></li></ul>"_s << listMarkers
+                              << QStringList{u"rows are found, but none holds a title"_s};
+    QTest::newRow("empty row end") << good << markersWith({{RowEnd, QString()}}) << QStringList{u"row_end is empty"_s};
+    QTest::newRow("folder-relative address")
+        << u"<ul><li><a href=\"t/1\"><b>t</b></a></li></ul>"_s << listMarkers
+        << QStringList{u"warning: the address \"t/1\" is neither absolute nor root-relative; Kestrow completes it "
+                       "from the host root: http://h.example:81/t/1"_s};
+    QTest::newRow("entity left") << u"<ul><li><b>&yen;5 &amp; &yen;6</b></li></ul>"_s << listMarkers
+                                 << QStringList{u"warning: the entity &yen; stays"_s};
+}
+
+void TestPages::diagnosis()
+{
+    QFETCH(QString, page);
+    QFETCH(QStringList, markers);
+    QFETCH(QStringList, lines);
+    const QStringList said = diagnosePage(page, AttentionData{u"站"_s, u"设计"_s, nodeUrl, markers});
+    QCOMPARE(said.size(), lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        QVERIFY2(said[i].startsWith(lines[i]), qPrintable(said[i]));
 }
 
 QTEST_GUILESS_MAIN(TestPages)

@@ -180,17 +180,22 @@ void TestTools::tryCutsANodePage()
     const QString saved = m_dir.filePath(u"saved.html"_s);
     QVERIFY(writeFile(saved, list.body));
     QCOMPARE(catalogTool({u"try"_s, path, u"蜂巢"_s, u"Logo设计"_s, u"--page"_s, saved}).out, run.out);
-    // A redirection yields nothing and is not followed; an unknown site or node is refused without a request.
+    QVERIFY(run.err.contains("HTTP status 200, ") && run.err.contains("bytes, read as UTF-8"));
+    // A redirection yields nothing and is not followed, and the author reads why; an error status fails.
     const Run redirected = catalogTool({u"try"_s, path, u"蜂巢"_s, u"moved"_s});
     QCOMPARE(redirected.exitCode, 0);
     QVERIFY(redirected.out.isEmpty() && redirected.err.contains("redirections are not followed"));
+    QVERIFY(redirected.err.contains("row_begin \"<li>\" is not found"));
+    QVERIFY(catalog.node(u"蜂巢"_s, u"down"_s, server.url(u"/down"_s), listMarkers));
+    QCOMPARE(catalogTool({u"try"_s, path, u"蜂巢"_s, u"down"_s}).exitCode, 1);
+    // An unknown site or node is refused without a request.
     const Run unknown = catalogTool({u"try"_s, path, u"蜂巢"_s, u"无此节点"_s});
     QCOMPARE(unknown.exitCode, 2);
     QVERIFY(QString::fromUtf8(unknown.err).contains(u"no node \"无此节点\" on site \"蜂巢\""_s));
     QCOMPARE(catalogTool({u"try"_s, path, u"无"_s, u"Logo设计"_s}).exitCode, 2);
     QVERIFY(catalog.node(u"蜂巢"_s, u"local"_s, u"file:///etc/passwd"_s, listMarkers));
     QCOMPARE(catalogTool({u"try"_s, path, u"蜂巢"_s, u"local"_s}).exitCode, 2);
-    QCOMPARE(server.requests().size(), 2);
+    QCOMPARE(server.requests().size(), 3);
 }
 
 QTEST_MAIN(TestTools)

@@ -16,7 +16,8 @@ const char usage[] = "usage:\n"
                      "  kestrow-catalog check IN.dll                 list what Kestrow would skip or never find\n"
                      "  kestrow-catalog try IN.dll SITE NODE [--page FILE]\n"
                      "                                               cut the node's page (fetched, or FILE) into\n"
-                     "                                               tasks, one JSON object a line\n";
+                     "                                               tasks, one JSON object a line; says why\n"
+                     "                                               nothing was cut; exits 1 if the fetch failed\n";
 
 int complain(const QString &message)
 {
@@ -67,16 +68,18 @@ int tryNode(const QStringList &args)
     QString pageFile;
     if (args.size() == 6 && args[4] == QStringLiteral("--page"))
         pageFile = args[5];
-    QList<TaskData> tasks;
-    QString note;
+    TryNode::Outcome outcome;
     QString error;
-    if (!TryNode::run(args[1], args[2], args[3], pageFile, tasks, &note, &error))
+    if (!TryNode::run(args[1], args[2], args[3], pageFile, outcome, &error))
         return complain(error);
-    if (!note.isEmpty())
-        std::fprintf(stderr, "kestrow-catalog: %s\n", qUtf8Printable(note));
-    for (const TaskData &task : tasks)
+    // What the author reads goes to standard error; standard output keeps one task a line.
+    for (const QString &line : QStringList{outcome.summary, outcome.note} + outcome.diagnosis) {
+        if (!line.isEmpty())
+            std::fprintf(stderr, "kestrow-catalog: %s\n", qUtf8Printable(line));
+    }
+    for (const TaskData &task : std::as_const(outcome.tasks))
         std::printf("%s\n", TryNode::jsonLine(task).constData());
-    return 0;
+    return outcome.fetchFailed ? 1 : 0;
 }
 
 } // namespace

@@ -25,7 +25,7 @@ bool fail(QString *error, const QString &message)
 }
 
 // The body of url as the engine would read it: same request, no redirections, the same size cap and wait.
-bool fetch(const QString &url, QByteArray &body, QString *note, QString *error)
+bool fetch(const QString &url, QByteArray &body, Outcome &outcome, QString *error)
 {
     if (!PageRequest::isFetchable(url))
         return fail(error, QStringLiteral("%1 is not an http or https address; Kestrow never fetches it").arg(url));
@@ -50,12 +50,18 @@ bool fetch(const QString &url, QByteArray &body, QString *note, QString *error)
     if (finished) {
         body = reply->readAll();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (reply->error() != QNetworkReply::NoError && note)
-            *note = QStringLiteral("%1: %2 (HTTP status %3); its body is cut all the same, as Kestrow does")
-                        .arg(url, reply->errorString())
-                        .arg(status);
-        else if (status >= 300 && note)
-            *note = QStringLiteral("%1: HTTP status %2; redirections are not followed").arg(url).arg(status);
+        outcome.summary = QStringLiteral("HTTP status %1, ").arg(status);
+        outcome.fetchFailed = status >= 400 || (status == 0 && reply->error() != QNetworkReply::NoError);
+        if (reply->error() != QNetworkReply::NoError && status < 300)
+            outcome.note = QStringLiteral("%1: %2 (HTTP status %3); its body is cut all the same, as Kestrow does")
+                               .arg(url, reply->errorString())
+                               .arg(status);
+        else if (status >= 300)
+            outcome.note = QStringLiteral("%1: HTTP status %2; %3")
+                               .arg(url)
+                               .arg(status)
+                               .arg(status < 400 ? QStringLiteral("redirections are not followed")
+                                                 : QStringLiteral("Kestrow counts this as a failed fetch"));
     }
     delete reply;
     if (tooLarge)
@@ -72,7 +78,7 @@ bool fetch(const QString &url, QByteArray &body, QString *note, QString *error)
 } // namespace
 
 bool run(const QString &catalogPath, const QString &site, const QString &node, const QString &pageFile,
-         QList<TaskData> &tasks, QString *note, QString *error)
+         Outcome &outcome, QString *error)
 {
     if (!QFile::exists(catalogPath))
         return fail(error, QStringLiteral("%1 does not exist").arg(catalogPath));
@@ -90,11 +96,14 @@ bool run(const QString &catalogPath, const QString &site, const QString &node, c
             return fail(error, QStringLiteral("%1 is larger than %2 bytes and would be skipped")
                                    .arg(pageFile)
                                    .arg(PageRequest::maxPageBytes));
-    } else if (!fetch(rule.node_url, body, note, error)) {
+    } else if (!fetch(rule.node_url, body, outcome, error)) {
         return false;
     }
+    outcome.summary += QStringLiteral("%1 bytes, read as %2").arg(body.size()).arg(pageCharset(body));
     const AttentionData followed{site, node, rule.node_url, rule.rules};
-    parsePage(decodePage(body), followed, nullptr, tasks);
+    const QString text = decodePage(body);
+    parsePage(text, followed, nullptr, outcome.tasks);
+    outcome.diagnosis = diagnosePage(text, followed);
     return true;
 }
 
