@@ -25,6 +25,10 @@ QByteArray html(const QString &s)
     return s.toUtf8();
 }
 
+// A list that answers twice and then only "503 Service Unavailable", so that the demo shows a failing node.
+const char failingList[] = "/spark/overseas";
+constexpr int failingListAnswers = 2;
+
 } // namespace
 
 DemoSite::DemoSite(QObject *parent) : QObject(parent)
@@ -37,7 +41,8 @@ DemoSite::DemoSite(QObject *parent) : QObject(parent)
     } lists[] = {{"/eagle/design.html", "eagle", "平面设计"}, {"/eagle/web.html", "eagle", "网站开发"},
                  {"/eagle/copy.html", "eagle", "文案写作"},   {"/hive/list/logo", "hive", "Logo设计"},
                  {"/hive/list/code", "hive", "程序开发"},     {"/spark/app", "spark", "移动应用"},
-                 {"/spark/translate", "spark", "翻译"},       {"/spark/video", "spark", "视频制作"}};
+                 {"/spark/translate", "spark", "翻译"},       {"/spark/video", "spark", "视频制作"},
+                 {failingList, "spark", "海外任务"}};
     for (const auto &list : lists) {
         List entry{text(list.site), text(list.title), {}};
         for (int i = 0; i < 5; ++i)
@@ -190,9 +195,13 @@ void DemoSite::answer(QTcpSocket *socket)
     const QString path = QString::fromUtf8(request.value(1));
     QByteArray type;
     int status = 200;
-    const QByteArray body = page(path, &type, &status);
-    socket->write("HTTP/1.1 " + QByteArray::number(status) + (status == 200 ? " OK" : " Not Found") +
-                  "\r\nContent-Type: " + type + "\r\nContent-Length: " + QByteArray::number(body.size()) +
-                  "\r\nConnection: close\r\n\r\n" + body);
+    QByteArray body = page(path, &type, &status);
+    if (path == QLatin1String(failingList) && ++m_failingListRequests > failingListAnswers) {
+        status = 503;
+        body = "<html><body>服务暂时不可用</body></html>\n";
+    }
+    const QByteArray reason = status == 200 ? " OK" : status == 503 ? " Service Unavailable" : " Not Found";
+    socket->write("HTTP/1.1 " + QByteArray::number(status) + reason + "\r\nContent-Type: " + type +
+                  "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
     socket->disconnectFromHost();
 }

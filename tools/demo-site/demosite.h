@@ -7,7 +7,8 @@
 #include <QTimer>
 
 // The demo task sites of examples/demo: three sites in three page styles (UTF-8 list, GBK table, rows without
-// a begin marker), eight task lists, and task pages to open. New tasks appear every few seconds or minutes.
+// a begin marker), nine task lists (one of them starts failing after two answers), and task pages to open. New
+// tasks appear every few seconds or minutes.
 class DemoSite : public QObject
 {
     Q_OBJECT
@@ -52,4 +53,5 @@ private:
     QHash<QString, List> m_lists; // by path
     QHash<int, QString> m_titles; // task pages
     int m_nextId = 1001;
+    int m_failingListRequests = 0;
 };
