@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     qt6-httpserver-dev qt6-websockets-dev libgl-dev libsqlite3-dev libssl-dev libbenchmark-dev
-    xvfb xauth fonts-wqy-microhei python3
+    xvfb xauth fonts-wqy-microhei python3 dbus-daemon dbus-session-bus-common
 )
 
 missing=()

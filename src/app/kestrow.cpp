@@ -1,14 +1,19 @@
 #include "app/kestrow.h"
 
 #include "app/applog.h"
+#include "app/desktopnotifier.h"
 #include "app/tray.h"
+#include "core/alertrules.h"
 #include "core/appversion.h"
+#include "core/clock.h"
 #include "core/paths.h"
+#include "platform/platform.h"
 #include "report/reports.h"
 #include "scan/taskthread.h"
 #include "store/settings.h"
 #include "store/storehealth.h"
 #include "ui/aboutwindow.h"
+#include "ui/alertwindow.h"
 #include "ui/configwindow.h"
 #include "ui/historywindow.h"
 #include "ui/mainwindow.h"
@@ -19,12 +24,15 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QTimer>
 #include <QUrl>
 
-Kestrow::Kestrow(QObject *parent) : QObject(parent)
+Kestrow::Kestrow(QObject *parent) : QObject(parent), quietTimer(new QTimer(this)), notifier(new DesktopNotifier(this))
 {
     registerTaskListType();
     registerNodeStatusTypes();
+    quietTimer->setSingleShot(true);
+    connect(quietTimer, &QTimer::timeout, this, &Kestrow::onQuietEnd);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Kestrow::onAboutToQuit);
 }
 
@@ -60,6 +68,7 @@ void Kestrow::start()
         connect(trayIcon, &Tray::openMainWindow, this, &Kestrow::onOpenMainWindow);
         connect(trayIcon, &Tray::openHistoryWindow, this, &Kestrow::onOpenHistoryWindow);
         connect(trayIcon, &Tray::openConfigWindow, this, &Kestrow::onOpenConfigWindow);
+        connect(trayIcon, &Tray::openAlertWindow, this, &Kestrow::onOpenAlertWindow);
         connect(trayIcon, &Tray::openAboutWindow, this, &Kestrow::onOpenAboutWindow);
         connect(trayIcon, &Tray::quit, this, &Kestrow::onQuit);
         connect(trayIcon, &Tray::menuHidden, this, &Kestrow::onTrayMenuHide);
@@ -168,6 +177,18 @@ void Kestrow::onOpenHistoryWindow()
     historyWindow->show();
 }
 
+// The filters and quiet hours as the user set them in the alert window.
+static AlertRules alertRules()
+{
+    AlertRules rules;
+    rules.require = AlertRules::words(setting(Key::AlertRequire));
+    rules.exclude = AlertRules::words(setting(Key::AlertExclude));
+    rules.minPrice = setting(Key::AlertMinPrice).toDouble();
+    rules.quietStart = QTime::fromString(setting(Key::QuietStart), QStringLiteral("HH:mm"));
+    rules.quietEnd = QTime::fromString(setting(Key::QuietEnd), QStringLiteral("HH:mm"));
+    return rules;
+}
+
 // Runs a modal window unless one of its kind already runs; window points at it while it does.
 template <typename Window> static void runModal(Window *&window)
 {
@@ -182,6 +203,11 @@ template <typename Window> static void runModal(Window *&window)
 void Kestrow::onOpenConfigWindow()
 {
     runModal(configWindow);
+}
+
+void Kestrow::onOpenAlertWindow()
+{
+    runModal(alertWindow);
 }
 
 void Kestrow::onOpenAboutWindow()
@@ -206,19 +232,51 @@ void Kestrow::onHistoryWindowDelete()
 
 void Kestrow::onNewTask(const QList<TaskData> &task_list)
 {
-    if (task_list.isEmpty())
+    // Every task is in the history already; the filters decide which are announced, quiet hours when.
+    const AlertRules rules = alertRules();
+    QList<TaskData> wanted;
+    for (const TaskData &task : task_list) {
+        if (rules.wants(task))
+            wanted.append(task);
+    }
+    if (wanted.isEmpty())
         return;
+    quietTasks += wanted;
+    // The popup keeps the latest thousand anyway.
+    if (quietTasks.size() > 1000)
+        quietTasks.remove(0, quietTasks.size() - 1000);
+    onQuietEnd();
+}
+
+void Kestrow::onQuietEnd()
+{
+    if (quietTasks.isEmpty())
+        return;
+    // Held through quiet hours, and while a full-screen window (a film, a presentation) is active.
+    const qint64 quietMs = alertRules().msToQuietEnd(Clock::now().time());
+    if (quietMs > 0 || Platform::activeWindowIsFullScreen()) {
+        quietTimer->start(quietMs > 0 ? int(quietMs) + 1000 : 30000);
+        return;
+    }
+    announce(std::exchange(quietTasks, {}));
+}
+
+void Kestrow::announce(const QList<TaskData> &task_list)
+{
     for (const TaskData &task : task_list)
         qCDebug(lcApp).noquote() << "new task:" << task.site_name << "|" << task.note_name << "|" << task.task_name
                                  << "|" << task.task_price << "|" << task.task_url;
+    if (setting(Key::EnableSound) == QLatin1String("true"))
+        TaskWindow::playSound(0);
+    // The desktop's notifications when the user chose them and a service runs; the corner popup otherwise.
+    if (setting(Key::NotifyVia) == QLatin1String("desktop") && notifier->notify(task_list))
+        return;
     if (!taskWindow) {
         taskWindow = new TaskWindow;
         connect(taskWindow, &TaskWindow::destructor, this, &Kestrow::onTaskWindowDelete);
     }
     taskWindow->pushTasks(task_list);
     taskWindow->show();
-    if (setting(Key::EnableSound) == QLatin1String("true"))
-        TaskWindow::playSound(0);
 }
 
 void Kestrow::onNodeHealth(const QList<NodeStatus> &troubled)

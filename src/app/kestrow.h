@@ -6,7 +6,11 @@
 #include <QList>
 #include <QObject>
 
+class QTimer;
+
 class AboutWindow;
+class AlertWindow;
+class DesktopNotifier;
 class ConfigWindow;
 class HistoryWindow;
 class MainWindow;
@@ -45,6 +49,9 @@ public slots:
     void onOpenMainWindow();
     void onOpenHistoryWindow();
     void onOpenConfigWindow();
+    void onOpenAlertWindow();
+    // Announces what was held back, unless it is still quiet time or a full-screen window is active.
+    void onQuietEnd();
     void onOpenAboutWindow();
     void onQuit();
     void onAboutToQuit();
@@ -63,11 +70,16 @@ private:
     void stopScan();
     void stopUpdate();
     void showWelcome();
+    void announce(const QList<TaskData> &tasks);
 
     MainWindow *mainWindow = nullptr;
     HistoryWindow *historyWindow = nullptr;
     ConfigWindow *configWindow = nullptr;
     AboutWindow *aboutWindow = nullptr;
+    AlertWindow *alertWindow = nullptr;
+    QList<TaskData> quietTasks; // found while quiet or full screen, announced when that ends
+    QTimer *quietTimer;
+    DesktopNotifier *notifier;
     TaskWindow *taskWindow = nullptr;
     TaskThread *taskThread = nullptr;
     UpdateThread *updateThread = nullptr;

@@ -35,6 +35,7 @@ signals:
     void openMainWindow();
     void openHistoryWindow();
     void openConfigWindow();
+    void openAlertWindow();
     void openAboutWindow();
     void quit();
     void menuHidden();

@@ -19,6 +19,12 @@ inline constexpr SettingKey UseVersion{"use_version", ""};          // the versi
 inline constexpr SettingKey Uid{"uid", ""};                         // the user id the vendor server gave
 inline constexpr SettingKey RunDate{"run_date", ""};                // local date of the last daily run report
 inline constexpr SettingKey NodeFailingPasses{"node_failing_passes", "3"}; // failed passes before a node is failing
-inline constexpr SettingKey NodeBrokenPasses{"node_broken_passes", "6"};   // empty answers before a node is broken
+inline constexpr SettingKey AlertRequire{"alert_require", ""};             // words a title must hold one of
+inline constexpr SettingKey AlertExclude{"alert_exclude", ""};     // words that keep a task from being announced
+inline constexpr SettingKey AlertMinPrice{"alert_min_price", "0"}; // the smallest budget announced; 0: any
+inline constexpr SettingKey QuietStart{"quiet_start", ""};         // "HH:mm"; equal to the end or empty: never quiet
+inline constexpr SettingKey QuietEnd{"quiet_end", ""};
+inline constexpr SettingKey NotifyVia{"notify_via", "popup"}; // "popup", or "desktop" for the notification service
+inline constexpr SettingKey NodeBrokenPasses{"node_broken_passes", "6"}; // empty answers before a node is broken
 
 } // namespace Key

@@ -47,4 +47,8 @@ private:
 // another live process holds it. A holder that died never blocks a later claim.
 bool claimSingleInstance(const QString &key);
 
+// Whether the desktop's active window is full screen (X11: its _NET_WM_STATE holds _NET_WM_STATE_FULLSCREEN).
+// False wherever that cannot be known, so that nothing is held back for ever.
+bool activeWindowIsFullScreen();
+
 } // namespace Platform

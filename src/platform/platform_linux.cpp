@@ -9,13 +9,18 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include <pthread.h>
 #include <sched.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -196,3 +201,51 @@ bool claimSingleInstance(const QString &key)
 }
 
 } // namespace Platform
+
+namespace {
+
+xcb_atom_t atom(xcb_connection_t *connection, const char *name)
+{
+    xcb_intern_atom_reply_t *reply =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, uint16_t(strlen(name)), name), nullptr);
+    const xcb_atom_t value = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return value;
+}
+
+// The values of a 32-bit property of window; empty when it has none.
+std::vector<uint32_t> property(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t name, xcb_atom_t type)
+{
+    std::vector<uint32_t> values;
+    xcb_get_property_reply_t *reply =
+        xcb_get_property_reply(connection, xcb_get_property(connection, 0, window, name, type, 0, 64), nullptr);
+    if (reply && reply->format == 32) {
+        const auto *data = static_cast<const uint32_t *>(xcb_get_property_value(reply));
+        values.assign(data, data + xcb_get_property_value_length(reply) / 4);
+    }
+    free(reply);
+    return values;
+}
+
+} // namespace
+
+bool Platform::activeWindowIsFullScreen()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    bool fullScreen = false;
+    if (!xcb_connection_has_error(connection)) {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+        const std::vector<uint32_t> active =
+            property(connection, root, atom(connection, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+        if (!active.empty() && active[0] != XCB_WINDOW_NONE) {
+            const xcb_atom_t fullScreenState = atom(connection, "_NET_WM_STATE_FULLSCREEN");
+            const std::vector<uint32_t> states =
+                property(connection, active[0], atom(connection, "_NET_WM_STATE"), XCB_ATOM_ATOM);
+            fullScreen = std::find(states.begin(), states.end(), fullScreenState) != states.end();
+        }
+    }
+    xcb_disconnect(connection);
+    return fullScreen;
+}

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -114,12 +115,12 @@ void ScanTask::scan()
 
     // Pages still outstanding are abandoned for this pass; they failed unless the pass was cut short by a stop.
     const bool interrupted = wait.isActive();
-    for (auto late = replies.cbegin(); late != replies.cend(); ++late) {
+    const QHash<QNetworkReply *, int> late = std::exchange(replies, {});
+    for (auto reply = late.cbegin(); reply != late.cend(); ++reply) {
         if (!interrupted)
-            nodeFailed(late.value(), QStringLiteral("no answer within %1 s").arg(Clock::timing().passWaitMs / 1000.0));
-        delete late.key();
+            nodeFailed(reply.value(), QStringLiteral("no answer within %1 s").arg(Clock::timing().passWaitMs / 1000.0));
+        delete reply.key();
     }
-    replies.clear();
 
     const QList<NodeStatus> changed = health->takeChanged();
     if (!task_list.isEmpty()) {

@@ -3,6 +3,9 @@
 #include "core/paths.h"
 #include "platform/platform.h"
 #include "store/settings.h"
+#include "ui/alertwindow.h"
+#include "ui/kit/placed.h"
+#include "ui/kit/tlinkbutton.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,13 +20,6 @@ namespace {
 
 // The interval entries and the "scan_interval" values they stand for.
 const char *const intervalValues[] = {"30", "60", "180"};
-
-template <typename Widget> Widget *placed(Widget *widget, const char *name, int x, int y, int w, int h)
-{
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(x, y, w, h);
-    return widget;
-}
 
 } // namespace
 
@@ -71,6 +67,14 @@ ConfigWindow::ConfigWindow(QWidget *parent) : TDialog(parent)
 
     closePushButton = placed(new QPushButton(tr("关闭"), this), "closePushButton", 95, 170, 60, 21);
     connect(closePushButton, &QPushButton::clicked, this, &ConfigWindow::onClose);
+
+    // Below the specified controls, in the free corner: the alert settings.
+    auto *alertLink = placed(new TLinkButton(this), "alertLink", 175, 172, 70, 18);
+    alertLink->setText(tr("提醒设置..."));
+    connect(alertLink, &TLinkButton::clicked, this, [this] {
+        AlertWindow alerts(this);
+        alerts.exec();
+    });
 }
 
 ConfigWindow::~ConfigWindow()

@@ -12,11 +12,15 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QStyleHints>
 #include <QTest>
 
@@ -51,6 +55,23 @@ int visibleWindows(const char *className)
     return count;
 }
 
+// The desktop's notification service as far as Kestrow uses it, on the test's private session bus.
+class FakeNotifications : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QStringList received; // summary | body | actions
+public slots:
+    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &actions, const QVariantMap &, int)
+    {
+        received << summary + u'|' + body + u'|' + actions.join(u',');
+        return 7;
+    }
+};
+
 } // namespace
 
 class TestKestrow : public QObject
@@ -58,6 +79,8 @@ class TestKestrow : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
     void trayClicks();
@@ -67,14 +90,33 @@ private slots:
     void quitsOnlyWhenThePackageWasOpened();
     void storageProblemsAreToldOnce();
     void troubledNodesAreShown();
+    void filtersAndQuietHours();
+    void desktopNotifications();
     void closingTheAttentionWindowRestartsScanning();
     void modalWindowsRunOnce();
 
 private:
+    QProcess m_bus;
+    QString m_busAddress;
     std::unique_ptr<Sandbox> m_sandbox;
     std::unique_ptr<TestHttpServer> m_server;
     std::unique_ptr<Kestrow> m_kestrow;
 };
+
+void TestKestrow::initTestCase()
+{
+    // A session bus of our own, before anything connects to one.
+    m_bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address"_s});
+    QVERIFY(m_bus.waitForReadyRead(10000));
+    m_busAddress = QString::fromLatin1(m_bus.readLine().trimmed());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", m_busAddress.toLatin1());
+}
+
+void TestKestrow::cleanupTestCase()
+{
+    m_bus.kill();
+    m_bus.waitForFinished();
+}
 
 void TestKestrow::init()
 {
@@ -228,6 +270,67 @@ void TestKestrow::troubledNodesAreShown()
     m_kestrow->onNodeHealth({});
     QCOMPARE(icon->toolTip(), plainTip);
     QCOMPARE(iconImage(icon->icon()), plainIcon);
+}
+
+void TestKestrow::filtersAndQuietHours()
+{
+    // A filtered-out task is stored in the history all the same, but not announced.
+    setSetting(Key::AlertExclude, u"广告"_s);
+    TestHttpServer::Response list;
+    list.body = listPage({u"Logo 设计"_s, u"广告推广"_s});
+    m_server->setResponse(u"/list"_s, list);
+    m_kestrow->start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_kestrow->popup(), 10000);
+    QCOMPARE(m_kestrow->popup()->findChild<QLabel *>(u"pageLabel"_s)->text(), u"1 / 1"_s);
+    QStandardItemModel history(0, 6);
+    QVERIFY(UserDb().searchTasks(QString(), u"广告"_s, &history));
+    QCOMPARE(history.rowCount(), 1);
+    m_kestrow->popup()->close();
+    QTRY_VERIFY(!m_kestrow->popup());
+    // Found in quiet hours: no popup until they end, then one batch.
+    setSetting(Key::QuietStart, u"22:00"_s);
+    setSetting(Key::QuietEnd, u"08:00"_s);
+    Clock::setOverride(QDateTime(QDate(2026, 12, 6), QTime(23, 0)));
+    m_kestrow->onNewTask({makeTask(u"一"_s)});
+    m_kestrow->onNewTask({makeTask(u"二"_s), makeTask(u"广告"_s)});
+    QVERIFY(!m_kestrow->popup());
+    m_kestrow->onQuietEnd(); // still quiet: nothing yet
+    QVERIFY(!m_kestrow->popup());
+    Clock::setOverride(QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
+    m_kestrow->onQuietEnd();
+    QVERIFY(m_kestrow->popup());
+    QCOMPARE(m_kestrow->popup()->findChild<QLabel *>(u"pageLabel"_s)->text(), u"1 / 2"_s);
+}
+
+void TestKestrow::desktopNotifications()
+{
+    setSetting(Key::NotifyVia, u"desktop"_s);
+    // Without a notification service the popup announces the batch.
+    m_kestrow->onNewTask({makeTask(u"一"_s)});
+    QVERIFY(m_kestrow->popup());
+    m_kestrow->popup()->close();
+    QTRY_VERIFY(!m_kestrow->popup());
+    // With one: a notification per batch, titles as text; its default action opens the first task.
+    QDBusConnection service = QDBusConnection::connectToBus(m_busAddress, u"fake"_s);
+    FakeNotifications fake;
+    QVERIFY(service.registerService(u"org.freedesktop.Notifications"_s));
+    QVERIFY(service.registerObject(u"/org/freedesktop/Notifications"_s, &fake, QDBusConnection::ExportAllSlots));
+    UrlCatcher opener;
+    QList<TaskData> batch;
+    for (const char *title : {"<b>一</b>", "二", "三", "四"})
+        batch << makeTask(QString::fromUtf8(title));
+    m_kestrow->onNewTask(batch);
+    QTRY_COMPARE(fake.received.size(), 1);
+    QCOMPARE(fake.received[0],
+             u"4 个新任务|&lt;b&gt;一&lt;/b&gt; (100元)\n二 (100元)\n三 (100元)\n…共 4 个新任务|default,打开"_s);
+    QVERIFY(!m_kestrow->popup());
+    QTest::qWait(100); // the reply with the notification's id
+    service.send(QDBusMessage::createSignal(u"/org/freedesktop/Notifications"_s, u"org.freedesktop.Notifications"_s,
+                                            u"ActionInvoked"_s)
+                 << uint(7) << u"default"_s);
+    QTRY_COMPARE(opener.opened, QList<QUrl>{QUrl(batch[0].task_url)});
+    service.unregisterService(u"org.freedesktop.Notifications"_s);
+    QDBusConnection::disconnectFromBus(u"fake"_s);
 }
 
 void TestKestrow::closingTheAttentionWindowRestartsScanning()

@@ -1,3 +1,4 @@
+#include "core/alertrules.h"
 #include "core/enginethread.h"
 #include "core/paths.h"
 #include "support/sandbox.h"
@@ -40,6 +41,9 @@ private slots:
     void dataDirectoryIsMadeOnFirstUse();
     void unusableDataDirectory();
     void engineWaitEndsWithAFailedRun();
+    void alertFilters_data();
+    void alertFilters();
+    void quietHours();
 };
 
 void TestCore::dataDirectoryIsMadeOnFirstUse()
@@ -77,6 +81,91 @@ void TestCore::engineWaitEndsWithAFailedRun()
     QCOMPARE(run.engine(), nullptr);
     QVERIFY2(!watchdog, "the wait ended only on the watchdog");
     QVERIFY(run.wait(5000));
+}
+
+void TestCore::alertFilters_data()
+{
+    QTest::addColumn<QString>("require");
+    QTest::addColumn<QString>("exclude");
+    QTest::addColumn<double>("minPrice");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("price");
+    QTest::addColumn<bool>("announced");
+    const QString huge = QString(10000, u'字');
+    QTest::newRow("no rules") << ""
+                              << "" << 0.0 << "任何任务"
+                              << "" << true;
+    QTest::newRow("any required word, any case") << "logo，网站"
+                                                 << "" << 0.0 << "企业LOGO设计"
+                                                 << "" << true;
+    QTest::newRow("chinese substring") << "网站"
+                                       << "" << 0.0 << "企业网站建设"
+                                       << "" << true;
+    QTest::newRow("no required word") << "logo 网站"
+                                      << "" << 0.0 << "文案写作"
+                                      << "" << false;
+    QTest::newRow("blank words are none") << " ,， ; "
+                                          << "  " << 0.0 << "文案写作"
+                                          << "" << true;
+    QTest::newRow("a 10,000-character word") << huge << "" << 0.0 << "文案写作"
+                                             << "" << false;
+    QTest::newRow("excluded wins") << "logo"
+                                   << "急,刷单" << 0.0 << "急! Logo 设计"
+                                   << "" << false;
+    QTest::newRow("over the minimum") << ""
+                                      << "" << 1000.0 << "t"
+                                      << "1,000元" << true;
+    QTest::newRow("under the minimum") << ""
+                                       << "" << 1000.0 << "t"
+                                       << "¥999" << false;
+    QTest::newRow("grouped by spaces") << ""
+                                       << "" << 1000.0 << "t"
+                                       << "1 000 元" << true;
+    QTest::newRow("ten thousands") << ""
+                                   << "" << 10000.0 << "t"
+                                   << "1.5万" << true;
+    QTest::newRow("first number counts") << ""
+                                         << "" << 1000.0 << "t"
+                                         << "500-2000元" << false;
+    QTest::newRow("no number passes") << ""
+                                      << "" << 1000.0 << "t"
+                                      << "面议" << true;
+}
+
+void TestCore::alertFilters()
+{
+    QFETCH(QString, require);
+    QFETCH(QString, exclude);
+    QFETCH(double, minPrice);
+    QFETCH(QString, title);
+    QFETCH(QString, price);
+    QFETCH(bool, announced);
+    AlertRules rules;
+    rules.require = AlertRules::words(require);
+    rules.exclude = AlertRules::words(exclude);
+    rules.minPrice = minPrice;
+    QCOMPARE(rules.wants(makeTask(title, price)), announced);
+}
+
+void TestCore::quietHours()
+{
+    // Start, end, now → milliseconds to the end of quiet time (0: not quiet); the quiet time may cross midnight.
+    const QList<std::tuple<QTime, QTime, QTime, qint64>> cases = {
+        {QTime(22, 0), QTime(8, 0), QTime(23, 0), 9 * 3600000},
+        {QTime(22, 0), QTime(8, 0), QTime(7, 59, 59), 1000},
+        {QTime(22, 0), QTime(8, 0), QTime(8, 0), 0},
+        {QTime(22, 0), QTime(8, 0), QTime(21, 59), 0},
+        {QTime(12, 0), QTime(13, 30), QTime(12, 0), 90 * 60000},
+        {QTime(12, 0), QTime(13, 30), QTime(14, 0), 0},
+        {QTime(9, 0), QTime(9, 0), QTime(9, 0), 0}, // equal: never quiet
+        {QTime(), QTime(8, 0), QTime(7, 0), 0},
+    };
+    for (const auto &[start, end, now, ms] : cases) {
+        AlertRules rules;
+        rules.quietStart = start;
+        rules.quietEnd = end;
+        QCOMPARE(rules.msToQuietEnd(now), ms);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCore)

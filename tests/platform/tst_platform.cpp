@@ -8,10 +8,14 @@
 #include <QThread>
 
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <thread>
+#include <vector>
 
 #include <sched.h>
+#include <xcb/xcb.h>
 
 using namespace Qt::StringLiterals;
 
@@ -31,6 +35,7 @@ private slots:
     void autostartEntry_data();
     void autostartEntry();
     void normalSchedulingRaisesAnIdleThread();
+    void fullScreenActiveWindow();
 };
 
 void TestPlatform::singleInstance()
@@ -104,6 +109,50 @@ void TestPlatform::normalSchedulingRaisesAnIdleThread()
     QCOMPARE(idle, SCHED_IDLE);
     QCOMPARE(raised, SCHED_OTHER);
     QCOMPARE(after, SCHED_IDLE);
+}
+
+void TestPlatform::fullScreenActiveWindow()
+{
+    // An X server of our own, where the test plays the window manager's part by setting the properties itself.
+    QProcess server;
+    server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"320x240x24"_s});
+    QVERIFY(server.waitForReadyRead(20000));
+    const QByteArray display = ':' + server.readLine().trimmed();
+    const QByteArray oldDisplay = qgetenv("DISPLAY");
+    qunsetenv("DISPLAY");
+    QVERIFY(!Platform::activeWindowIsFullScreen());
+    qputenv("DISPLAY", display);
+    xcb_connection_t *c = xcb_connect(display.constData(), nullptr);
+    QVERIFY(!xcb_connection_has_error(c));
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const auto atom = [c](const char *name) {
+        xcb_intern_atom_reply_t *reply =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
+        const xcb_atom_t value = reply->atom;
+        free(reply);
+        return value;
+    };
+    const xcb_window_t window = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 100, 100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual, 0, nullptr);
+    const xcb_atom_t fullScreen = atom("_NET_WM_STATE_FULLSCREEN");
+    const xcb_atom_t above = atom("_NET_WM_STATE_ABOVE");
+    const auto set = [&](xcb_window_t on, const char *name, xcb_atom_t type, const std::vector<uint32_t> &values) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, on, atom(name), type, 32, uint32_t(values.size()), values.data());
+        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // a round trip: the change is made
+    };
+    QVERIFY(!Platform::activeWindowIsFullScreen()); // no active window
+    set(screen->root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {window});
+    set(window, "_NET_WM_STATE", XCB_ATOM_ATOM, {above});
+    QVERIFY(!Platform::activeWindowIsFullScreen());
+    set(window, "_NET_WM_STATE", XCB_ATOM_ATOM, {above, fullScreen});
+    QVERIFY(Platform::activeWindowIsFullScreen());
+    xcb_disconnect(c);
+    server.kill();
+    server.waitForFinished();
+    qputenv("DISPLAY", oldDisplay);
+    if (oldDisplay.isNull())
+        qunsetenv("DISPLAY");
 }
 
 int main(int argc, char **argv)

@@ -3,6 +3,7 @@
 #include "store/userdb.h"
 #include "support/sandbox.h"
 #include "ui/aboutwindow.h"
+#include "ui/alertwindow.h"
 #include "ui/configwindow.h"
 #include "ui/historywindow.h"
 #include "ui/kit/ttabwidget.h"
@@ -23,6 +24,7 @@
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
+#include <QTimeEdit>
 
 #include <functional>
 #include <memory>
@@ -63,6 +65,7 @@ private slots:
     void historyFilters();
     void settingsRoundTrip();
     void aboutMessage();
+    void alertSettings();
 
 private:
     std::unique_ptr<Sandbox> m_sandbox;
@@ -245,6 +248,31 @@ void TestWindows::aboutMessage()
     QVERIFY(writeFile(dataFilePath(u"aboutmsg"_s), "第一行\n<b>second</b> line\n"));
     AboutWindow window;
     QCOMPARE(window.findChild<QPlainTextEdit *>(u"messageEdit"_s)->toPlainText(), u"第一行\n<b>second</b> line\n"_s);
+}
+
+void TestWindows::alertSettings()
+{
+    setSetting(Key::AlertRequire, u"logo 网站"_s);
+    setSetting(Key::QuietStart, u"23:00"_s);
+    setSetting(Key::QuietEnd, u"07:30"_s);
+    // Words are stored one space apart; quiet hours switched off store none; Esc stores nothing.
+    for (const bool escape : {true, false}) {
+        AlertWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.findChild<QLineEdit *>(u"requireEdit"_s)->text(), u"logo 网站"_s);
+        QCOMPARE(window.findChild<QTimeEdit *>(u"quietEndEdit"_s)->time(), QTime(7, 30));
+        window.findChild<QLineEdit *>(u"excludeEdit"_s)->setText(u" 急，刷单 "_s);
+        window.findChild<QSpinBox *>(u"minPriceSpin"_s)->setValue(500);
+        window.findChild<QCheckBox *>(u"quietCheck"_s)->setChecked(false);
+        if (escape)
+            QTest::keyClick(&window, Qt::Key_Escape);
+        else
+            window.onClose();
+        const QStringList stored{setting(Key::AlertExclude), setting(Key::AlertMinPrice), setting(Key::QuietStart)};
+        QCOMPARE(stored, escape ? (QStringList{QString(), u"0"_s, u"23:00"_s})
+                                : (QStringList{u"急 刷单"_s, u"500"_s, QString()}));
+    }
 }
 
 QTEST_MAIN(TestWindows)

@@ -1,0 +1,69 @@
+#include "app/desktopnotifier.h"
+
+#include "sites/taskopenurl.h"
+#include "ui/kit/safeurl.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QVariantMap>
+
+namespace {
+
+const QString service = QStringLiteral("org.freedesktop.Notifications");
+const QString path = QStringLiteral("/org/freedesktop/Notifications");
+constexpr int shownTitles = 3;
+
+} // namespace
+
+DesktopNotifier::DesktopNotifier(QObject *parent) : QObject(parent)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.connect(service, path, service, QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString)));
+    bus.connect(service, path, service, QStringLiteral("NotificationClosed"), this, SLOT(onClosed(uint, uint)));
+}
+
+bool DesktopNotifier::notify(const QList<TaskData> &tasks)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (tasks.isEmpty() || !bus.isConnected() || !bus.interface()->isServiceRegistered(service))
+        return false;
+    QStringList lines;
+    for (qsizetype i = 0; i < qMin<qsizetype>(tasks.size(), shownTitles); ++i) {
+        // The body may hold markup: titles from the web must read as text.
+        lines << tasks[i].task_name.toHtmlEscaped() +
+                     (tasks[i].task_price.isEmpty() ? QString()
+                                                    : QStringLiteral(" (%1)").arg(tasks[i].task_price.toHtmlEscaped()));
+    }
+    if (tasks.size() > shownTitles)
+        lines << tr("…共 %1 个新任务").arg(tasks.size());
+    const QString summary = tasks.size() == 1 ? tasks[0].site_name + QStringLiteral(" - ") + tasks[0].note_name
+                                              : tr("%1 个新任务").arg(tasks.size());
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, service, QStringLiteral("Notify"));
+    call << QStringLiteral("Kestrow") << uint(0) << QStringLiteral("io.github.kestrow.Kestrow") << summary
+         << lines.join(QLatin1Char('\n')) << QStringList{QStringLiteral("default"), tr("打开")} << QVariantMap()
+         << int(-1);
+    // Asynchronous: a slow notification service must not hold up the program.
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+    const TaskData first = tasks.first();
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, first](QDBusPendingCallWatcher *call) {
+        const QDBusPendingReply<uint> reply = *call;
+        if (reply.isValid())
+            shown.insert(reply.value(), first);
+        call->deleteLater();
+    });
+    return true;
+}
+
+void DesktopNotifier::onActionInvoked(uint id, const QString &action)
+{
+    const auto found = shown.constFind(id);
+    if (found != shown.constEnd() && action == QLatin1String("default"))
+        openWebAddress(taskOpenUrl(*found));
+}
+
+void DesktopNotifier::onClosed(uint id, uint)
+{
+    shown.remove(id);
+}
