@@ -10,6 +10,8 @@
 #include "platform/platform.h"
 #include "report/reports.h"
 #include "scan/taskthread.h"
+#include "sites/sitedb.h"
+#include "sites/usersites.h"
 #include "store/settings.h"
 #include "store/storehealth.h"
 #include "ui/aboutwindow.h"
@@ -54,6 +56,16 @@ bool Kestrow::isScanning() const
     return taskThread && taskThread->isRunning();
 }
 
+void Kestrow::loadUserSites()
+{
+    const UserSites::Outcome sites = UserSites::prepare(appFilePath(QStringLiteral("sdb.dll")));
+    SiteDb::useCatalog(sites.catalog);
+    for (const QString &skipped : sites.skipped)
+        qCWarning(lcApp).noquote() << "user site file skipped:" << skipped;
+    if (!sites.skipped.isEmpty())
+        trayIcon->showMessage(tr("自定义站点未载入"), sites.skipped.join(QLatin1Char('\n')));
+}
+
 void Kestrow::start()
 {
     if (!updateThread) {
@@ -77,6 +89,7 @@ void Kestrow::start()
                 Qt::QueuedConnection);
         onStoreProblem(StoreHealth::instance()->problem());
     }
+    loadUserSites();
     startScan();
     if (UpdateTask *engine = updateThread->task()) {
         updateConnections = {

@@ -70,6 +70,8 @@ private:
     void stopScan();
     void stopUpdate();
     void showWelcome();
+    // Brings the user's own sites in beside the program's catalogue, telling of the files left out.
+    void loadUserSites();
     void announce(const QList<TaskData> &tasks);
 
     MainWindow *mainWindow = nullptr;

@@ -8,14 +8,6 @@
 
 namespace PageRequest {
 
-bool isFetchable(const QString &url)
-{
-    const QUrl address(url);
-    const QString scheme = address.scheme().toLower();
-    return address.isValid() && !address.host().isEmpty() &&
-           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-}
-
 QNetworkRequest make(const QString &url)
 {
     QNetworkRequest request{QUrl(url)};

@@ -12,9 +12,6 @@ namespace PageRequest {
 // A page body larger than this is abandoned as soon as it passes the size.
 constexpr qint64 maxPageBytes = 16 * 1024 * 1024;
 
-// Whether url may be fetched at all: only http and https addresses are, whatever a catalogue says (a file: address
-// would read local files into the history).
-bool isFetchable(const QString &url);
 // A GET for url with the fixed request headers, never following redirections.
 QNetworkRequest make(const QString &url);
 // Keeps the reply from buffering more than one byte past the limit.

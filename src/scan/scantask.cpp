@@ -1,6 +1,7 @@
 #include "scan/scantask.h"
 
 #include "core/clock.h"
+#include "core/webaddress.h"
 #include "scan/nodehealth.h"
 #include "scan/pagerequest.h"
 #include "scan/pages.h"
@@ -89,7 +90,7 @@ void ScanTask::scan()
         const AttentionData &node = nodes[i];
         if (!health->takesPart(i, passStart))
             continue;
-        if (!PageRequest::isFetchable(node.node_url)) {
+        if (!isWebAddress(node.node_url)) {
             nodeFailed(i, QStringLiteral("not an http or https address: ") + node.node_url);
             continue;
         }

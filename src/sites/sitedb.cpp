@@ -1,5 +1,7 @@
 #include "sites/sitedb.h"
 
+#include <QMutex>
+
 #include "core/paths.h"
 #include "sites/catalogcodec.h"
 #include "sites/catalogschema.h"
@@ -45,9 +47,28 @@ QString decodedColumn(const Query &query, int column)
 
 } // namespace
 
+namespace {
+
+QMutex catalogMutex;
+QString catalogOverride;
+
+} // namespace
+
+void SiteDb::useCatalog(const QString &path)
+{
+    QMutexLocker locker(&catalogMutex);
+    catalogOverride = path;
+}
+
+QString SiteDb::catalogInUse()
+{
+    QMutexLocker locker(&catalogMutex);
+    return catalogOverride.isEmpty() ? appFilePath(QStringLiteral("sdb.dll")) : catalogOverride;
+}
+
 SiteDb::SiteDb()
 {
-    openReadOnly(appFilePath(QStringLiteral("sdb.dll")));
+    openReadOnly(catalogInUse());
 }
 
 SiteDb::SiteDb(const QString &path)

@@ -50,7 +50,7 @@ void MainWindow::loadSites()
     unreadSites = db.siteNames();
     for (const SiteData &site : std::as_const(sites)) {
         auto *view = new SiteView(this);
-        view->setLogo(site.logo);
+        view->setLogo(site.logo.isNull() ? SiteView::placeholderLogo(site.site_name) : site.logo);
         view->siteUrl = site.site_url;
         view->registerLink->setUrl(site.site_register_url);
         view->infoLabel->setText(QStringLiteral("    ") + site.site_info);

@@ -40,6 +40,27 @@ SiteView::SiteView(QWidget *parent) : QWidget(parent)
     registerLink->setGeometry(halfFloor(230 - textWidth), 100, textWidth, 25);
 }
 
+QPixmap SiteView::placeholderLogo(const QString &siteName)
+{
+    QPixmap logo(180, 48);
+    logo.fill(Qt::transparent);
+    QPainter painter(&logo);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x3a, 0x7b, 0xd5));
+    painter.drawEllipse(QRectF(4, 4, 40, 40));
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(22);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QRectF(4, 4, 40, 40), Qt::AlignCenter, siteName.left(1));
+    painter.setPen(QColor(0x3a, 0x7b, 0xd5));
+    painter.drawText(QRectF(52, 0, 128, 48), Qt::AlignVCenter | Qt::AlignLeft,
+                     QFontMetrics(font).elidedText(siteName, Qt::ElideRight, 128));
+    return logo;
+}
+
 void SiteView::setLogo(const QPixmap &logo)
 {
     delete logoButton;

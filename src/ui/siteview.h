@@ -19,6 +19,8 @@ public:
     explicit SiteView(QWidget *parent);
 
     void setLogo(const QPixmap &logo);
+    // A plain logo for a site whose catalogue has none: its first character in a circle, then its name.
+    static QPixmap placeholderLogo(const QString &siteName);
     // Creates the node boxes, ticking the followed ones; without a user database the page gets no boxes.
     void setNodes(const QString &siteName, const QStringList &nodeNames);
     QStringList selectedNodes() const;

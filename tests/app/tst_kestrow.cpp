@@ -2,6 +2,7 @@
 #include "app/tray.h"
 #include "core/appversion.h"
 #include "scan/taskthread.h"
+#include "sites/usersites.h"
 #include "store/settings.h"
 #include "store/userdb.h"
 #include "support/sandbox.h"
@@ -92,6 +93,7 @@ private slots:
     void troubledNodesAreShown();
     void filtersAndQuietHours();
     void desktopNotifications();
+    void userSiteIsScanned();
     void closingTheAttentionWindowRestartsScanning();
     void modalWindowsRunOnce();
 
@@ -331,6 +333,25 @@ void TestKestrow::desktopNotifications()
     QTRY_COMPARE(opener.opened, QList<QUrl>{QUrl(batch[0].task_url)});
     service.unregisterService(u"org.freedesktop.Notifications"_s);
     QDBusConnection::disconnectFromBus(u"fake"_s);
+}
+
+void TestKestrow::userSiteIsScanned()
+{
+    // A site of the user's own is scanned and announced like any other; a broken file beside it keeps nothing from
+    // loading.
+    TestHttpServer::Response list;
+    list.body = listPage({u"自有任务"_s});
+    m_server->setResponse(u"/mine"_s, list);
+    const QString json = u"{\"sites\": [{\"name\": \"我的站\", \"nodes\": [{\"name\": \"n\", \"url\": \"%1\", "
+                         "\"markers\": {\"table\": [\"<ul>\", \"</ul>\"], \"row\": [\"<li>\", \"</li>\"], "
+                         "\"title\": [\"<b>\", \"</b>\"]}}]}]}"_s.arg(m_server->url(u"/mine"_s));
+    QVERIFY(writeFile(UserSites::folder() + u"/mine.json"_s, json.toUtf8()));
+    QVERIFY(writeFile(UserSites::folder() + u"/bad.json"_s, "{"));
+    QVERIFY(UserDb().setAttention({{u"我的站"_s, u"n"_s}}));
+    m_kestrow = std::make_unique<Kestrow>();
+    m_kestrow->start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_kestrow->popup(), 10000);
+    QCOMPARE(m_kestrow->popup()->windowTitle(), u"我的站 - n"_s);
 }
 
 void TestKestrow::closingTheAttentionWindowRestartsScanning()

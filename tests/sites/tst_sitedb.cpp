@@ -2,6 +2,7 @@
 #include "sites/catalogschema.h"
 #include "sites/sitedb.h"
 #include "sites/taskopenurl.h"
+#include "sites/usersites.h"
 #include "store/query.h"
 #include "support/sandbox.h"
 
@@ -48,6 +49,7 @@ private slots:
     void unreadableCatalogues();
     void hostileCatalogue();
     void taskOpenUrlLoadsOnce();
+    void userSites();
 
 private:
     QTemporaryDir m_dir;
@@ -218,6 +220,49 @@ void TestSiteDb::taskOpenUrlLoadsOnce()
     QVERIFY(catalog.raw(u"DELETE FROM tb_site;"_s));
     task.site_name = u"B"_s;
     QCOMPARE(taskOpenUrl(task), u"go?u=http://127.0.0.1/t/1&f=k"_s);
+}
+
+void TestSiteDb::userSites()
+{
+    Sandbox sandbox;
+    CatalogBuilder program;
+    QVERIFY(program.node(u"程序站"_s, u"n"_s, u"http://p/"_s, listMarkers));
+    const auto site = [](const QString &name, const QString &marker = u"<li>"_s) {
+        return u"{\"name\": \"%1\", \"nodes\": [{\"name\": \"n\", \"url\": \"http://u/\", \"markers\": "
+               "{\"row\": [\"%2\", \"</li>\"], \"title\": [\"<b>\", \"</b>\"]}}]}"_s.arg(name, marker);
+    };
+    // Files in name order: good ones load after the program's sites, the others are left out with the reason.
+    const QList<std::pair<QString, QString>> files = {
+        {u"1-mine.json"_s, u"{\"sites\": [%1, %2]}"_s.arg(site(u"我的站"_s), site(u"第二"_s))},
+        {u"2-broken.json"_s, u"{\"sites\": ["_s},
+        {u"3-no-url.json"_s, u"{\"sites\": [{\"name\": \"x\", \"nodes\": [{\"name\": \"n\"}]}]}"_s},
+        {u"4-huge.json"_s, u"{\"sites\": [%1]}"_s.arg(site(u"大"_s, QString(100000, u'x')))},
+        {u"5-program.json"_s, u"{\"sites\": [%1]}"_s.arg(site(u"程序站"_s))},
+        {u"6-again.json"_s, u"{\"sites\": [%1]}"_s.arg(site(u"我的站"_s))},
+        {u"7-later.json"_s, u"{\"sites\": [%1]}"_s.arg(site(u"后来"_s))},
+        {u"readme.txt"_s, u"not a site file"_s}};
+    for (const auto &[name, text] : files)
+        QVERIFY(writeFile(UserSites::folder() + u'/' + name, text.toUtf8()));
+    UserSites::Outcome outcome = UserSites::prepare(Sandbox::catalogPath());
+    QStringList reasons;
+    for (const QString &line : std::as_const(outcome.skipped))
+        reasons << line.section(u' ', 0, 1);
+    QCOMPARE(reasons, (QStringList{u"2-broken.json: malformed"_s, u"3-no-url.json: site"_s, u"4-huge.json: site"_s,
+                                   u"5-program.json: a"_s, u"6-again.json: a"_s}));
+    QCOMPARE(SiteDb(outcome.catalog).siteNames(), (QStringList{u"程序站"_s, u"我的站"_s, u"第二"_s, u"后来"_s}));
+    NodeRule rule;
+    QVERIFY(SiteDb(outcome.catalog).nodeRule(u"第二"_s, u"n"_s, rule) && rule.node_url == u"http://u/"_s);
+    // The cache is rebuilt only when a file changed, and the reasons are told again.
+    const QDateTime built = QFileInfo(outcome.catalog).lastModified();
+    QTest::qWait(20);
+    QCOMPARE(UserSites::prepare(Sandbox::catalogPath()).skipped.size(), 5);
+    QCOMPARE(QFileInfo(outcome.catalog).lastModified(), built);
+    QVERIFY(QFile::remove(UserSites::folder() + u"/7-later.json"_s));
+    outcome = UserSites::prepare(Sandbox::catalogPath());
+    QCOMPARE(SiteDb(outcome.catalog).siteNames().size(), 3);
+    // Without user files the program's catalogue is read as it is.
+    QVERIFY(QDir(UserSites::folder()).removeRecursively());
+    QCOMPARE(UserSites::prepare(Sandbox::catalogPath()).catalog, Sandbox::catalogPath());
 }
 
 QTEST_MAIN(TestSiteDb)

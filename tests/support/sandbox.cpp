@@ -2,6 +2,7 @@
 
 #include "core/paths.h"
 #include "sites/catalogschema.h"
+#include "sites/sitedb.h"
 #include "store/settings.h"
 
 #include <QDebug>
@@ -53,6 +54,7 @@ Sandbox::Sandbox(bool withSettings) : m_oldData(qgetenv("XDG_DATA_HOME")), m_old
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(u"data"_s)));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(u"config"_s)));
     QFile::remove(catalogPath());
+    SiteDb::useCatalog(QString());
     Clock::setTiming(testTiming);
     resetSettingsStore();
     if (withSettings)
@@ -65,6 +67,7 @@ Sandbox::~Sandbox()
     Clock::clearOverride();
     Clock::setTiming(testTiming);
     QFile::remove(catalogPath());
+    SiteDb::useCatalog(QString());
     restore("XDG_DATA_HOME", m_oldData);
     restore("XDG_CONFIG_HOME", m_oldConfig);
 }

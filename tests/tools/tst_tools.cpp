@@ -1,4 +1,4 @@
-#include "catalogfile.h"
+#include "sites/catalogfile.h"
 #include "sites/sitedb.h"
 #include "support/sandbox.h"
 #include "support/testhttpserver.h"

@@ -1,8 +1,10 @@
 // kestrow-catalog: the site catalogue authors' tool.
-#include "catalogfile.h"
+#include "sites/catalogfile.h"
+#include "sites/usersites.h"
 #include "trynode.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -14,6 +16,7 @@ const char usage[] = "usage:\n"
                      "  kestrow-catalog build CATALOG.json OUT.dll   write a catalogue from its JSON form\n"
                      "  kestrow-catalog dump IN.dll                  print a catalogue's JSON form\n"
                      "  kestrow-catalog check IN.dll                 list what Kestrow would skip or never find\n"
+                     "  kestrow-catalog add SITES.json               check a site file and add it to your own sites\n"
                      "  kestrow-catalog try IN.dll SITE NODE [--page FILE]\n"
                      "                                               cut the node's page (fetched, or FILE) into\n"
                      "                                               tasks, one JSON object a line; says why\n"
@@ -82,6 +85,23 @@ int tryNode(const QStringList &args)
     return outcome.fetchFailed ? 1 : 0;
 }
 
+// Checks a site file as Kestrow will, then copies it among the user's own sites.
+int add(const QString &path)
+{
+    QStringList names;
+    QString error;
+    if (!UserSites::validate(path, {}, &names, &error))
+        return complain(QStringLiteral("%1: %2").arg(path, error));
+    const QString target = UserSites::folder() + QLatin1Char('/') + QFileInfo(path).fileName();
+    QFile::remove(target + QStringLiteral(".new"));
+    if (!QDir().mkpath(UserSites::folder()) || !QFile::copy(path, target + QStringLiteral(".new")) ||
+        (QFile::exists(target) && !QFile::remove(target)) || !QFile::rename(target + QStringLiteral(".new"), target))
+        return complain(QStringLiteral("cannot write %1").arg(target));
+    std::printf("%s: %s; Kestrow reads it at its next start\n", qUtf8Printable(target),
+                qUtf8Printable(names.join(u", ")));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -95,6 +115,8 @@ int main(int argc, char **argv)
         return dump(args[1]);
     if (command == QStringLiteral("check") && args.size() == 2)
         return check(args[1]);
+    if (command == QStringLiteral("add") && args.size() == 2)
+        return add(args[1]);
     if (command == QStringLiteral("try") &&
         (args.size() == 4 || (args.size() == 6 && args[4] == QStringLiteral("--page"))))
         return tryNode(args);

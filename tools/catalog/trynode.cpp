@@ -1,6 +1,7 @@
 #include "trynode.h"
 
 #include "core/clock.h"
+#include "core/webaddress.h"
 #include "scan/pagerequest.h"
 #include "scan/pages.h"
 #include "sites/sitedb.h"
@@ -27,7 +28,7 @@ bool fail(QString *error, const QString &message)
 // The body of url as the engine would read it: same request, no redirections, the same size cap and wait.
 bool fetch(const QString &url, QByteArray &body, Outcome &outcome, QString *error)
 {
-    if (!PageRequest::isFetchable(url))
+    if (!isWebAddress(url))
         return fail(error, QStringLiteral("%1 is not an http or https address; Kestrow never fetches it").arg(url));
     QNetworkAccessManager manager;
     QNetworkReply *reply = manager.get(PageRequest::make(url));

@@ -3,9 +3,9 @@
 //   kestrow-demo-site --follow CATALOG.dll [SECONDS]       follow every node of the catalogue in the user database
 //                                                          of this user (XDG_DATA_HOME), scanning every SECONDS
 //                                                          (default 30)
-#include "catalogfile.h"
 #include "core/settingkeys.h"
 #include "demosite.h"
+#include "sites/catalogfile.h"
 #include "store/userdb.h"
 
 #include <QCoreApplication>

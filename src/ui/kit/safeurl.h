@@ -1,10 +1,7 @@
 #pragma once
 
-#include <QString>
+#include "core/webaddress.h"
 
-// Hands an address to the desktop's URL opener, but only an http or https one: addresses come from
+// Hands an address to the desktop's URL opener, but only a web address (isWebAddress): addresses come from
 // catalogues and web pages. Returns whether it was handed over.
 bool openWebAddress(const QString &address);
-
-// Whether openWebAddress would hand address over.
-bool isWebAddress(const QString &address);

@@ -1,6 +1,6 @@
-#include "catalogfile.h"
+#include "sites/catalogfile.h"
 
-#include "scan/pagerequest.h"
+#include "core/webaddress.h"
 #include "sites/catalogcodec.h"
 #include "sites/catalogschema.h"
 #include "sites/sitedb.h"
@@ -389,7 +389,7 @@ bool check(const QString &path, QStringList &problems, QString *error)
             if (!problem.isEmpty())
                 problems << QStringLiteral("%1: %2 %3").arg(where, name, problem);
         }
-        if (!PageRequest::isFetchable(CatalogCodec::decodeText(nodes.value(5).toByteArray())))
+        if (!isWebAddress(CatalogCodec::decodeText(nodes.value(5).toByteArray())))
             problems << where + QStringLiteral(": node_url is not an http or https address, so it is never fetched");
         if (CatalogCodec::decodeText(nodes.value(6 + RowEnd).toByteArray()).isEmpty())
             problems << where + QStringLiteral(": row_end is empty, so the node never yields a task");
