@@ -13,7 +13,8 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
 # ThreadSanitizer writes its findings to files that tsan-triage.py judges once the suite has run.
 tsan_logs="$build/tsan-logs"
-export TSAN_OPTIONS="log_path=$tsan_logs/tsan:exitcode=0:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
+# Children a test forks exec another program at once; the sanitizer would otherwise kill them for starting threads.
+export TSAN_OPTIONS="log_path=$tsan_logs/tsan:exitcode=0:die_after_fork=0:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:${LSAN_OPTIONS:-}"
 cd "$build"
 tsan=false

@@ -55,6 +55,8 @@ QPixmap SiteView::placeholderLogo(const QString &siteName)
     painter.setFont(font);
     painter.setPen(Qt::white);
     painter.drawText(QRectF(4, 4, 40, 40), Qt::AlignCenter, siteName.left(1));
+    font.setPixelSize(17);
+    painter.setFont(font);
     painter.setPen(QColor(0x3a, 0x7b, 0xd5));
     painter.drawText(QRectF(52, 0, 128, 48), Qt::AlignVCenter | Qt::AlignLeft,
                      QFontMetrics(font).elidedText(siteName, Qt::ElideRight, 128));

@@ -54,7 +54,6 @@ struct Scan
     }
     int requestsFor(const QString &node) const
     {
-        // A const copy: iterating a mutable one would detach it while the server thread appends.
         const QList<TestHttpServer::Request> requests = server.requests();
         int count = 0;
         for (const TestHttpServer::Request &request : requests)

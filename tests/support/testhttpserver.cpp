@@ -119,7 +119,8 @@ void TestHttpServer::setResponse(const QString &path, const Response &response)
 QList<TestHttpServer::Request> TestHttpServer::requests() const
 {
     QMutexLocker locker(&m_mutex);
-    return m_requests;
+    // A list of its own: one shared with the server thread could be moved from there while the test reads it.
+    return QList<Request>(m_requests.cbegin(), m_requests.cend());
 }
 
 void TestHttpServer::clearRequests()
