@@ -1,8 +1,10 @@
 #include "sites/catalogfile.h"
 #include "sites/sitedb.h"
+#include "sites/usersites.h"
 #include "support/sandbox.h"
 #include "support/testhttpserver.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -44,6 +46,7 @@ private slots:
     void refusedBuildWritesNothing();
     void checkListsWhatIsSkipped();
     void tryCutsANodePage();
+    void addCopiesACheckedSiteFile();
 
 private:
     QTemporaryDir m_dir;
@@ -158,6 +161,18 @@ void TestTools::checkListsWhatIsSkipped()
         QCOMPARE(catalogTool({command, m_dir.filePath(u"missing.dll"_s)}).exitCode, 2);
     }
     QVERIFY(!QFile::exists(m_dir.filePath(u"missing.dll"_s)));
+}
+
+void TestTools::addCopiesACheckedSiteFile()
+{
+    Sandbox sandbox;
+    const QString good = m_dir.filePath(u"mine.json"_s);
+    QVERIFY(writeFile(good, R"({"sites": [{"name": "我的站"}]})"));
+    const QString bad = m_dir.filePath(u"bad.json"_s);
+    QVERIFY(writeFile(bad, R"({"sites": [{"url": "x"}]})"));
+    QCOMPARE(catalogTool({u"add"_s, bad}).exitCode, 2);
+    QCOMPARE(catalogTool({u"add"_s, good}).exitCode, 0);
+    QCOMPARE(QDir(UserSites::folder()).entryList(QDir::Files), QStringList{u"mine.json"_s});
 }
 
 void TestTools::tryCutsANodePage()
