@@ -46,11 +46,12 @@ bool DesktopNotifier::notify(const QList<TaskData> &tasks)
          << int(-1);
     // Asynchronous: a slow notification service must not hold up the program.
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
-    const TaskData first = tasks.first();
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, first](QDBusPendingCallWatcher *call) {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, tasks](QDBusPendingCallWatcher *call) {
         const QDBusPendingReply<uint> reply = *call;
         if (reply.isValid())
-            shown.insert(reply.value(), first);
+            shown.insert(reply.value(), tasks.first());
+        else
+            emit refused(tasks);
         call->deleteLater();
     });
     return true;

@@ -18,6 +18,10 @@ public:
     // Sends the notification; false when no notification service runs (the caller then shows the popup).
     bool notify(const QList<TaskData> &tasks);
 
+signals:
+    // The service refused a batch notify() had sent: it must be shown another way.
+    void refused(const QList<TaskData> &tasks);
+
 private slots:
     void onActionInvoked(uint id, const QString &action);
     void onClosed(uint id, uint reason);

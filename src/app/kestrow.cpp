@@ -34,6 +34,7 @@ Kestrow::Kestrow(QObject *parent) : QObject(parent), quietTimer(new QTimer(this)
     registerTaskListType();
     registerNodeStatusTypes();
     quietTimer->setSingleShot(true);
+    connect(notifier, &DesktopNotifier::refused, this, &Kestrow::showPopup);
     connect(quietTimer, &QTimer::timeout, this, &Kestrow::onQuietEnd);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Kestrow::onAboutToQuit);
 }
@@ -284,6 +285,11 @@ void Kestrow::announce(const QList<TaskData> &task_list)
     // The desktop's notifications when the user chose them and a service runs; the corner popup otherwise.
     if (setting(Key::NotifyVia) == QLatin1String("desktop") && notifier->notify(task_list))
         return;
+    showPopup(task_list);
+}
+
+void Kestrow::showPopup(const QList<TaskData> &task_list)
+{
     if (!taskWindow) {
         taskWindow = new TaskWindow;
         connect(taskWindow, &TaskWindow::destructor, this, &Kestrow::onTaskWindowDelete);

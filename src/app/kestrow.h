@@ -73,6 +73,7 @@ private:
     // Brings the user's own sites in beside the program's catalogue, telling of the files left out.
     void loadUserSites();
     void announce(const QList<TaskData> &tasks);
+    void showPopup(const QList<TaskData> &tasks);
 
     MainWindow *mainWindow = nullptr;
     HistoryWindow *historyWindow = nullptr;

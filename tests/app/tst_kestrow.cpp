@@ -14,6 +14,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QFileInfo>
 #include <QLabel>
@@ -57,18 +58,21 @@ int visibleWindows(const char *className)
 }
 
 // The desktop's notification service as far as Kestrow uses it, on the test's private session bus.
-class FakeNotifications : public QObject
+class FakeNotifications : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 
 public:
     QStringList received; // summary | body | actions
+    bool refuse = false;
 public slots:
     uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body,
                 const QStringList &actions, const QVariantMap &, int)
     {
         received << summary + u'|' + body + u'|' + actions.join(u',');
+        if (refuse)
+            sendErrorReply(QDBusError::Failed, u"refused"_s);
         return 7;
     }
 };
@@ -331,6 +335,10 @@ void TestKestrow::desktopNotifications()
                                             u"ActionInvoked"_s)
                  << uint(7) << u"default"_s);
     QTRY_COMPARE(opener.opened, QList<QUrl>{QUrl(batch[0].task_url)});
+    // A service that refuses the notification: the popup shows the batch instead.
+    fake.refuse = true;
+    m_kestrow->onNewTask({makeTask(u"五"_s)});
+    QTRY_VERIFY(m_kestrow->popup());
     service.unregisterService(u"org.freedesktop.Notifications"_s);
     QDBusConnection::disconnectFromBus(u"fake"_s);
 }
