@@ -42,25 +42,30 @@ bool UserDb::addTasks(const QList<TaskData> &tasks)
 bool UserDb::storePass(const QList<TaskData> &tasks, const QList<NodeStatus> &statuses)
 {
     std::unique_lock locker(userDbLock);
-    return inTransaction([&] {
-        if (!insertTasks(tasks))
-            return false;
-        Query row(*this, QStringLiteral("INSERT OR REPLACE INTO tb_node_status(site_name, note_name, failures, "
-                                        "empty_passes, last_good, since, last_error) VALUES(?, ?, ?, ?, ?, ?, ?);"));
-        for (const NodeStatus &status : statuses) {
-            row.reset();
-            row.bind(status.site_name);
-            row.bind(status.note_name);
-            row.bind(status.failures);
-            row.bind(status.emptyPasses);
-            row.bind(status.lastGood);
-            row.bind(status.since);
-            row.bind(status.lastError);
-            if (!row.exec())
+    // Node statuses alone mostly rewrite rows in place, which a nearly full disk still allows: only storing tasks
+    // tells that a storage problem is over, or the user would hear of it again at every pass.
+    return inTransaction(
+        [&] {
+            if (!insertTasks(tasks))
                 return false;
-        }
-        return true;
-    });
+            Query row(*this,
+                      QStringLiteral("INSERT OR REPLACE INTO tb_node_status(site_name, note_name, failures, "
+                                     "empty_passes, last_good, since, last_error) VALUES(?, ?, ?, ?, ?, ?, ?);"));
+            for (const NodeStatus &status : statuses) {
+                row.reset();
+                row.bind(status.site_name);
+                row.bind(status.note_name);
+                row.bind(status.failures);
+                row.bind(status.emptyPasses);
+                row.bind(status.lastGood);
+                row.bind(status.since);
+                row.bind(status.lastError);
+                if (!row.exec())
+                    return false;
+            }
+            return true;
+        },
+        !tasks.isEmpty());
 }
 
 QList<NodeStatus> UserDb::nodeStatuses()

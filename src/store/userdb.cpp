@@ -46,12 +46,12 @@ const QString identityIndex = QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tb_
 
 } // namespace
 
-bool UserDb::inTransaction(const std::function<bool()> &body)
+bool UserDb::inTransaction(const std::function<bool()> &body, bool showsRecovery)
 {
     execute(QStringLiteral("BEGIN TRANSACTION;"));
     // A failed COMMIT (a full disk) is no success either: roll back so the earlier content stays.
     if (body() && execute(QStringLiteral("COMMIT TRANSACTION;")))
-        return noteWrite(true);
+        return showsRecovery ? noteWrite(true) : true;
     const int rc = handle() ? sqlite3_errcode(handle()) : SQLITE_CANTOPEN;
     execute(QStringLiteral("ROLLBACK TRANSACTION;"));
     return noteWrite(false, rc);

@@ -55,8 +55,9 @@ public:
 private:
     void openAndPrepare(const QString &path);
     qint64 pragmaValue(const QString &name);
-    // Runs body inside BEGIN/COMMIT; rolls back and returns false when body or the commit fails.
-    bool inTransaction(const std::function<bool()> &body);
+    // Runs body inside BEGIN/COMMIT; rolls back and returns false when body or the commit fails. A write that
+    // cannot show that storing works again (it only rewrites rows in place) passes showsRecovery false.
+    bool inTransaction(const std::function<bool()> &body, bool showsRecovery = true);
     // Tells the store's health how a write went (rc: the failure's SQLite code, 0 for the connection's last); ok.
     bool noteWrite(bool ok, int rc = 0);
     bool insertTasks(const QList<TaskData> &tasks);

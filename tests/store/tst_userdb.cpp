@@ -134,6 +134,9 @@ void TestUserDb::fullDiskIsReportedAndHeals()
     // (A file over its size limit is a write error to SQLite; a full disk would read "磁盘已满".)
     QCOMPARE(StoreHealth::instance()->problem(), u"无法写入: "_s + QFileInfo(sandbox.userDbPath()).absolutePath());
     QVERIFY(!db.hasTask(batch.first()) && db.hasTask(makeTask(u"first"_s)));
+    // A pass that only rewrites node statuses does not tell that storing works again; storing tasks does.
+    QVERIFY(db.storePass({}, {NodeStatus{u"站"_s, u"节点"_s, 0, 1, 0, 0, QString()}}));
+    QVERIFY(!StoreHealth::instance()->problem().isEmpty());
     QVERIFY(db.addTasks(batch));
     QCOMPARE(StoreHealth::instance()->problem(), QString());
     QCOMPARE(rawColumn(sandbox.userDbPath(), u"PRAGMA integrity_check;"_s), QStringList{u"ok"_s});
