@@ -17,18 +17,20 @@ constexpr int shownTitles = 3;
 
 } // namespace
 
-DesktopNotifier::DesktopNotifier(QObject *parent) : QObject(parent)
-{
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.connect(service, path, service, QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString)));
-    bus.connect(service, path, service, QStringLiteral("NotificationClosed"), this, SLOT(onClosed(uint, uint)));
-}
+DesktopNotifier::DesktopNotifier(QObject *parent) : QObject(parent) {}
 
 bool DesktopNotifier::notify(const QList<TaskData> &tasks)
 {
+    // The session bus is reached only once the user chose its notifications: a start without them needs none.
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (tasks.isEmpty() || !bus.isConnected() || !bus.interface()->isServiceRegistered(service))
         return false;
+    if (!listening) {
+        bus.connect(service, path, service, QStringLiteral("ActionInvoked"), this,
+                    SLOT(onActionInvoked(uint, QString)));
+        bus.connect(service, path, service, QStringLiteral("NotificationClosed"), this, SLOT(onClosed(uint, uint)));
+        listening = true;
+    }
     QStringList lines;
     for (qsizetype i = 0; i < qMin<qsizetype>(tasks.size(), shownTitles); ++i) {
         // The body may hold markup: titles from the web must read as text.

@@ -28,4 +28,5 @@ private slots:
 
 private:
     QHash<uint, TaskData> shown; // notification id → the task its default action opens
+    bool listening = false;
 };

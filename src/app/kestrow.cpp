@@ -57,6 +57,18 @@ bool Kestrow::isScanning() const
     return taskThread && taskThread->isRunning();
 }
 
+// The filters and quiet hours as the user set them in the alert window.
+static AlertRules alertRules()
+{
+    AlertRules rules;
+    rules.require = AlertRules::words(setting(Key::AlertRequire));
+    rules.exclude = AlertRules::words(setting(Key::AlertExclude));
+    rules.minPrice = setting(Key::AlertMinPrice).toDouble();
+    rules.quietStart = QTime::fromString(setting(Key::QuietStart), QStringLiteral("HH:mm"));
+    rules.quietEnd = QTime::fromString(setting(Key::QuietEnd), QStringLiteral("HH:mm"));
+    return rules;
+}
+
 void Kestrow::loadUserSites()
 {
     const UserSites::Outcome sites = UserSites::prepare(appFilePath(QStringLiteral("sdb.dll")));
@@ -91,6 +103,9 @@ void Kestrow::start()
         onStoreProblem(StoreHealth::instance()->problem());
     }
     loadUserSites();
+    // Read now into the settings cache: read first when a batch comes, they would wait for the scan thread to store it.
+    alertRules();
+    setting(Key::NotifyVia);
     startScan();
     if (UpdateTask *engine = updateThread->task()) {
         updateConnections = {
@@ -189,18 +204,6 @@ void Kestrow::onOpenHistoryWindow()
         connect(historyWindow, &HistoryWindow::destructor, this, &Kestrow::onHistoryWindowDelete);
     }
     historyWindow->show();
-}
-
-// The filters and quiet hours as the user set them in the alert window.
-static AlertRules alertRules()
-{
-    AlertRules rules;
-    rules.require = AlertRules::words(setting(Key::AlertRequire));
-    rules.exclude = AlertRules::words(setting(Key::AlertExclude));
-    rules.minPrice = setting(Key::AlertMinPrice).toDouble();
-    rules.quietStart = QTime::fromString(setting(Key::QuietStart), QStringLiteral("HH:mm"));
-    rules.quietEnd = QTime::fromString(setting(Key::QuietEnd), QStringLiteral("HH:mm"));
-    return rules;
 }
 
 // Runs a modal window unless one of its kind already runs; window points at it while it does.
