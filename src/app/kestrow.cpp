@@ -259,9 +259,9 @@ void Kestrow::onNewTask(const QList<TaskData> &task_list)
     if (wanted.isEmpty())
         return;
     quietTasks += wanted;
-    // The popup keeps the latest thousand anyway.
-    if (quietTasks.size() > 1000)
-        quietTasks.remove(0, quietTasks.size() - 1000);
+    // The popup keeps only the latest ones anyway.
+    if (quietTasks.size() > TaskWindow::maxTasks)
+        quietTasks.remove(0, quietTasks.size() - TaskWindow::maxTasks);
     onQuietEnd();
 }
 
