@@ -38,9 +38,7 @@ private:
         const QList<QByteArray> lines = buffer.left(end).split('\n');
         buffer.clear();
         TestHttpServer::Request request;
-        const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
-        request.method = first.value(0);
-        request.path = first.value(1);
+        request.path = lines.value(0).trimmed().split(' ').value(1);
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const QByteArray line = lines[i].trimmed();
             const qsizetype colon = line.indexOf(':');
@@ -121,12 +119,6 @@ QList<TestHttpServer::Request> TestHttpServer::requests() const
     QMutexLocker locker(&m_mutex);
     // A list of its own: one shared with the server thread could be moved from there while the test reads it.
     return QList<Request>(m_requests.cbegin(), m_requests.cend());
-}
-
-void TestHttpServer::clearRequests()
-{
-    QMutexLocker locker(&m_mutex);
-    m_requests.clear();
 }
 
 TestHttpServer::Response TestHttpServer::responseFor(const QByteArray &path) const

@@ -31,7 +31,6 @@ public:
 
     struct Request
     {
-        QByteArray method;
         QByteArray path;
         QList<Header> headers; // in the order they came
     };
@@ -46,7 +45,6 @@ public:
     // Unknown paths answer 404 with an empty body.
     void setResponse(const QString &path, const Response &response);
     QList<Request> requests() const;
-    void clearRequests();
 
 private:
     friend class HttpServerWorker;
