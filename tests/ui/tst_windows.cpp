@@ -58,222 +58,217 @@ class TestWindows : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void attentionPagesAndSaving();
-    void attentionSaveKeepsWhatItCouldNotShow();
-    void historyFilters();
-    void settingsRoundTrip();
-    void aboutMessage();
-    void alertSettings();
+    void init()
+    {
+        m_sandbox = std::make_unique<Sandbox>();
+        m_catalog = std::make_unique<CatalogBuilder>();
+        // Site 甲站 with five nodes (and an address to open), 乙站 with one, 丙站 with none.
+        QVERIFY(m_catalog->site(u"甲站"_s, {u"http://a.example/"_s, u"<b>介绍</b>"_s}));
+        for (int n = 1; n <= 5; ++n)
+            QVERIFY(m_catalog->node(u"甲站"_s, u"节点%1"_s.arg(n), u"http://a/"_s, listMarkers));
+        QVERIFY(m_catalog->node(u"乙站"_s, u"唯一"_s, u"http://b/"_s, listMarkers));
+        QVERIFY(m_catalog->site(u"丙站"_s));
+        m_urls.opened.clear();
+    }
+
+    void cleanup()
+    {
+        m_catalog.reset();
+        m_sandbox.reset();
+    }
+
+    void attentionPagesAndSaving()
+    {
+        QVERIFY(UserDb().setAttention({{u"甲站"_s, u"节点2"_s}, {u"乙站"_s, u"唯一"_s}}));
+        // A failing followed node is marked with its reason; a broken node nobody follows any more is not.
+        QVERIFY(UserDb().storePass({}, {NodeStatus{u"甲站"_s, u"节点2"_s, 4, 0, 0, 1796544000, u"HTTP 500"_s},
+                                        NodeStatus{u"甲站"_s, u"节点3"_s, 0, 9, 0, 1796544000, QString()}}));
+        QVERIFY(openAndClose([this](TTabWidget *tabs) {
+            QCOMPARE(tabs->count(), 3);
+            QVERIFY(tabs->widget(2)->findChildren<QCheckBox *>().isEmpty());
+            auto *page = qobject_cast<SiteView *>(tabs->widget(0));
+            const QList<QCheckBox *> boxes = page->findChildren<QCheckBox *>();
+            QCOMPARE(boxes.size(), 5);
+            QVERIFY(!boxes[0]->isChecked() && boxes[1]->isChecked());
+            QVERIFY(boxes[1]->toolTip().startsWith(u"连续4次获取失败\n最后错误: HTTP 500"_s));
+            QVERIFY(boxes[0]->toolTip().isEmpty() && boxes[2]->toolTip().isEmpty());
+            // Catalogue texts are plain text; the logo opens the site.
+            QCOMPARE(page->infoLabel->textFormat(), Qt::PlainText);
+            page->onClickedLogo();
+            QCOMPARE(m_urls.opened, QList<QUrl>{QUrl(u"http://a.example/"_s)});
+            boxes[1]->setChecked(false);
+            boxes[0]->setChecked(true);
+        }));
+        QCOMPARE(followed(), (QSet<QString>{u"甲站/节点1"_s, u"乙站/唯一"_s}));
+    }
+
+    void attentionSaveKeepsWhatItCouldNotShow()
+    {
+        QVERIFY(UserDb().setAttention({{u"甲站"_s, u"节点3"_s}, {u"乙站"_s, u"唯一"_s}}));
+        const QSet<QString> before = followed();
+        const auto pages = [](int expected) {
+            return [expected](TTabWidget *tabs) { QCOMPARE(tabs->count(), expected); };
+        };
+        // No catalogue, then one without sites: no pages, and closing must not erase the followed list.
+        QFile::rename(Sandbox::catalogPath(), Sandbox::catalogPath() + u".away"_s);
+        QVERIFY(openAndClose(pages(0)));
+        {
+            CatalogBuilder empty;
+        }
+        QVERIFY(openAndClose(pages(0)));
+        QCOMPARE(followed(), before);
+        // A site whose node list cannot be read (a node name over the catalogue's 1 MiB) gets no page but keeps its
+        // nodes.
+        QFile::remove(Sandbox::catalogPath());
+        QFile::rename(Sandbox::catalogPath() + u".away"_s, Sandbox::catalogPath());
+        QVERIFY(m_catalog->raw(u"INSERT INTO tb_node(site_name, node_name) VALUES(%1, zeroblob(2000000));"_s.arg(
+            CatalogBuilder::blob(u"乙站"_s))));
+        QVERIFY(openAndClose(pages(2)));
+        QCOMPARE(followed(), before);
+        // The user database is unreadable while the pages are built, fine again at the save: pages without boxes keep
+        // their sites' stored nodes.
+        QTemporaryDir broken;
+        QVERIFY(writeFile(broken.path() + u"/Kestrow/udb.dll"_s, QByteArray(4096, 'x')));
+        const QByteArray goodHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(broken.path()));
+        QVERIFY(openAndClose([&goodHome](TTabWidget *tabs) {
+            qputenv("XDG_DATA_HOME", goodHome);
+            QVERIFY(tabs->widget(0)->findChildren<QCheckBox *>().isEmpty());
+        }));
+        QCOMPARE(followed(), before);
+    }
+
+    void historyFilters()
+    {
+        QVERIFY(UserDb().addTasks({makeTask(u"Logo 设计"_s, u"300元"_s, u"甲站"_s),
+                                   makeTask(u"网站开发"_s, QString(), u"乙站"_s),
+                                   makeTask(u"LOGO 改版"_s, u"100元"_s, u"甲站"_s)}));
+        HistoryWindow window;
+        window.show();
+        auto *table = window.findChild<QTableView *>();
+        auto *model = qobject_cast<QStandardItemModel *>(table->model());
+        const auto titles = [model] {
+            QStringList result;
+            for (int r = 0; r < model->rowCount(); ++r)
+                result << model->item(r, 2)->text();
+            return result;
+        };
+        // All tasks, oldest first, with the address columns hidden and "无" for a missing price.
+        QCOMPARE(titles(), (QStringList{u"Logo 设计"_s, u"网站开发"_s, u"LOGO 改版"_s}));
+        QVERIFY(table->isColumnHidden(4) && table->isColumnHidden(5) && !table->isColumnHidden(3));
+        QCOMPARE(model->item(1, 3)->text(), u"无"_s);
+        auto *combo = window.findChild<QComboBox *>(u"siteCombo"_s);
+        QCOMPARE(combo->count(), 4);
+        combo->setCurrentIndex(2);
+        QCOMPARE(titles(), QStringList{u"网站开发"_s});
+        combo->setCurrentIndex(0);
+        // User edits refresh; a 21st character is refused; a broken search shows only the headers.
+        auto *search = window.findChild<QLineEdit *>(u"searchEdit"_s);
+        QTest::keyClicks(search, u"abcdefghijklmnopqrstuvwxyz"_s);
+        QCOMPARE(search->text().size(), 20);
+        search->clear();
+        QTest::keyClicks(search, u"\""_s);
+        QCOMPARE(model->rowCount(), 0);
+        QCOMPARE(model->columnCount(), 6);
+        search->clear();
+        QTest::keyClicks(search, u"logo"_s);
+        QCOMPARE(titles(), (QStringList{u"Logo 设计"_s, u"LOGO 改版"_s}));
+        // A double click opens the row as shown, after sorting.
+        table->sortByColumn(3, Qt::AscendingOrder);
+        QCOMPARE(table->model()->index(0, 2).data().toString(), u"LOGO 改版"_s);
+        QVERIFY(QMetaObject::invokeMethod(&window, "onTableDoubleClicked",
+                                          Q_ARG(QModelIndex, table->model()->index(0, 1))));
+        QCOMPARE(m_urls.opened, QList<QUrl>{QUrl(u"http://127.0.0.1/t/LOGO 改版"_s)});
+    }
+
+    void settingsRoundTrip()
+    {
+        const auto stored = [] {
+            return QStringList{setting(Key::EnableSound), setting(Key::ScanInterval), setting(Key::HistoryDays),
+                               setting(Key::CurrentFont)};
+        };
+        // Stored sound, interval, days and font → what closing the window stores: values it cannot show become the
+        // nearest it can, and a font outside its Chinese list (Debian's "Sans Serif") is kept.
+        const QList<QPair<QStringList, QStringList>> rounds = {
+            {{u"false"_s, u"60"_s, u"7"_s, u"Sans Serif"_s}, {u"false"_s, u"60"_s, u"7"_s, u"Sans Serif"_s}},
+            {{u"true"_s, u"45"_s, u"50"_s, u"Sans Serif"_s}, {u"true"_s, u"30"_s, u"30"_s, u"Sans Serif"_s}}};
+        const QFont original = QApplication::font();
+        for (const auto &[before, after] : rounds) {
+            setSetting(Key::EnableSound, before[0]);
+            setSetting(Key::ScanInterval, before[1]);
+            setSetting(Key::HistoryDays, before[2]);
+            QFont font = original;
+            font.setFamily(before[3]);
+            QApplication::setFont(font);
+            ConfigWindow window;
+            window.close();
+            QCOMPARE(stored(), after);
+            QCOMPARE(QApplication::font().family(), after[3]);
+        }
+        QApplication::setFont(original);
+        // What the user changes is stored; Esc leaves without saving.
+        for (const bool escape : {true, false}) {
+            ConfigWindow window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.findChild<QCheckBox *>(u"soundCheck"_s)->setChecked(false);
+            window.findChild<QComboBox *>(u"intervalCombo"_s)->setCurrentIndex(2);
+            window.findChild<QSpinBox *>(u"retentionSpin"_s)->setValue(12);
+            window.findChild<QCheckBox *>(u"autostartCheck"_s)->setChecked(true);
+            if (escape)
+                QTest::keyClick(&window, Qt::Key_Escape);
+            else
+                window.onClose();
+            const QStringList expected = escape ? rounds[1].second : QStringList{u"false"_s, u"180"_s, u"12"_s};
+            QCOMPARE(stored().mid(0, 3), expected.mid(0, 3));
+            QCOMPARE(ConfigWindow::isAutostart(), !escape);
+        }
+        ConfigWindow::setAutostart(false);
+    }
+
+    void aboutMessage()
+    {
+        {
+            AboutWindow window;
+            QCOMPARE(window.findChild<QPlainTextEdit *>(u"messageEdit"_s)->toPlainText(), QString());
+            QVERIFY(window.findChild<QLabel *>(u"versionLabel"_s)->text().startsWith(u"Kestrow v2.0.0"_s));
+        }
+        QVERIFY(writeFile(dataFilePath(u"aboutmsg"_s), "第一行\n<b>second</b> line\n"));
+        AboutWindow window;
+        QCOMPARE(window.findChild<QPlainTextEdit *>(u"messageEdit"_s)->toPlainText(),
+                 u"第一行\n<b>second</b> line\n"_s);
+    }
+
+    void alertSettings()
+    {
+        setSetting(Key::AlertRequire, u"logo 网站"_s);
+        setSetting(Key::QuietStart, u"23:00"_s);
+        setSetting(Key::QuietEnd, u"07:30"_s);
+        // Words are stored one space apart; quiet hours switched off store none; Esc stores nothing.
+        for (const bool escape : {true, false}) {
+            AlertWindow window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QCOMPARE(window.findChild<QLineEdit *>(u"requireEdit"_s)->text(), u"logo 网站"_s);
+            QCOMPARE(window.findChild<QTimeEdit *>(u"quietEndEdit"_s)->time(), QTime(7, 30));
+            window.findChild<QLineEdit *>(u"excludeEdit"_s)->setText(u" 急，刷单 "_s);
+            window.findChild<QSpinBox *>(u"minPriceSpin"_s)->setValue(500);
+            window.findChild<QCheckBox *>(u"quietCheck"_s)->setChecked(false);
+            if (escape)
+                QTest::keyClick(&window, Qt::Key_Escape);
+            else
+                window.onClose();
+            const QStringList stored{setting(Key::AlertExclude), setting(Key::AlertMinPrice), setting(Key::QuietStart)};
+            QCOMPARE(stored, escape ? (QStringList{QString(), u"0"_s, u"23:00"_s})
+                                    : (QStringList{u"急 刷单"_s, u"500"_s, QString()}));
+        }
+    }
 
 private:
     std::unique_ptr<Sandbox> m_sandbox;
     std::unique_ptr<CatalogBuilder> m_catalog;
     UrlCatcher m_urls;
 };
-
-void TestWindows::init()
-{
-    m_sandbox = std::make_unique<Sandbox>();
-    m_catalog = std::make_unique<CatalogBuilder>();
-    // Site 甲站 with five nodes (and an address to open), 乙站 with one, 丙站 with none.
-    QVERIFY(m_catalog->site(u"甲站"_s, {u"http://a.example/"_s, u"<b>介绍</b>"_s}));
-    for (int n = 1; n <= 5; ++n)
-        QVERIFY(m_catalog->node(u"甲站"_s, u"节点%1"_s.arg(n), u"http://a/"_s, listMarkers));
-    QVERIFY(m_catalog->node(u"乙站"_s, u"唯一"_s, u"http://b/"_s, listMarkers));
-    QVERIFY(m_catalog->site(u"丙站"_s));
-    m_urls.opened.clear();
-}
-
-void TestWindows::cleanup()
-{
-    m_catalog.reset();
-    m_sandbox.reset();
-}
-
-void TestWindows::attentionPagesAndSaving()
-{
-    QVERIFY(UserDb().setAttention({{u"甲站"_s, u"节点2"_s}, {u"乙站"_s, u"唯一"_s}}));
-    // A failing followed node is marked with its reason; a broken node nobody follows any more is not.
-    QVERIFY(UserDb().storePass({}, {NodeStatus{u"甲站"_s, u"节点2"_s, 4, 0, 0, 1796544000, u"HTTP 500"_s},
-                                    NodeStatus{u"甲站"_s, u"节点3"_s, 0, 9, 0, 1796544000, QString()}}));
-    QVERIFY(openAndClose([this](TTabWidget *tabs) {
-        QCOMPARE(tabs->count(), 3);
-        QVERIFY(tabs->widget(2)->findChildren<QCheckBox *>().isEmpty());
-        auto *page = qobject_cast<SiteView *>(tabs->widget(0));
-        const QList<QCheckBox *> boxes = page->findChildren<QCheckBox *>();
-        QCOMPARE(boxes.size(), 5);
-        QVERIFY(!boxes[0]->isChecked() && boxes[1]->isChecked());
-        QVERIFY(boxes[1]->toolTip().startsWith(u"连续4次获取失败\n最后错误: HTTP 500"_s));
-        QVERIFY(boxes[0]->toolTip().isEmpty() && boxes[2]->toolTip().isEmpty());
-        // Catalogue texts are plain text; the logo opens the site.
-        QCOMPARE(page->infoLabel->textFormat(), Qt::PlainText);
-        page->onClickedLogo();
-        QCOMPARE(m_urls.opened, QList<QUrl>{QUrl(u"http://a.example/"_s)});
-        boxes[1]->setChecked(false);
-        boxes[0]->setChecked(true);
-    }));
-    QCOMPARE(followed(), (QSet<QString>{u"甲站/节点1"_s, u"乙站/唯一"_s}));
-}
-
-void TestWindows::attentionSaveKeepsWhatItCouldNotShow()
-{
-    QVERIFY(UserDb().setAttention({{u"甲站"_s, u"节点3"_s}, {u"乙站"_s, u"唯一"_s}}));
-    const QSet<QString> before = followed();
-    const auto pages = [](int expected) { return [expected](TTabWidget *tabs) { QCOMPARE(tabs->count(), expected); }; };
-    // No catalogue, then one without sites: no pages, and closing must not erase the followed list.
-    QFile::rename(Sandbox::catalogPath(), Sandbox::catalogPath() + u".away"_s);
-    QVERIFY(openAndClose(pages(0)));
-    {
-        CatalogBuilder empty;
-    }
-    QVERIFY(openAndClose(pages(0)));
-    QCOMPARE(followed(), before);
-    // A site whose node list cannot be read (a node name over the catalogue's 1 MiB) gets no page but keeps its nodes.
-    QFile::remove(Sandbox::catalogPath());
-    QFile::rename(Sandbox::catalogPath() + u".away"_s, Sandbox::catalogPath());
-    QVERIFY(m_catalog->raw(u"INSERT INTO tb_node(site_name, node_name) VALUES(%1, zeroblob(2000000));"_s.arg(
-        CatalogBuilder::blob(u"乙站"_s))));
-    QVERIFY(openAndClose(pages(2)));
-    QCOMPARE(followed(), before);
-    // The user database is unreadable while the pages are built, fine again at the save: pages without boxes keep
-    // their sites' stored nodes.
-    QTemporaryDir broken;
-    QVERIFY(writeFile(broken.path() + u"/Kestrow/udb.dll"_s, QByteArray(4096, 'x')));
-    const QByteArray goodHome = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(broken.path()));
-    QVERIFY(openAndClose([&goodHome](TTabWidget *tabs) {
-        qputenv("XDG_DATA_HOME", goodHome);
-        QVERIFY(tabs->widget(0)->findChildren<QCheckBox *>().isEmpty());
-    }));
-    QCOMPARE(followed(), before);
-}
-
-void TestWindows::historyFilters()
-{
-    QVERIFY(UserDb().addTasks({makeTask(u"Logo 设计"_s, u"300元"_s, u"甲站"_s),
-                               makeTask(u"网站开发"_s, QString(), u"乙站"_s),
-                               makeTask(u"LOGO 改版"_s, u"100元"_s, u"甲站"_s)}));
-    HistoryWindow window;
-    window.show();
-    auto *table = window.findChild<QTableView *>();
-    auto *model = qobject_cast<QStandardItemModel *>(table->model());
-    const auto titles = [model] {
-        QStringList result;
-        for (int r = 0; r < model->rowCount(); ++r)
-            result << model->item(r, 2)->text();
-        return result;
-    };
-    // All tasks, oldest first, with the address columns hidden and "无" for a missing price.
-    QCOMPARE(titles(), (QStringList{u"Logo 设计"_s, u"网站开发"_s, u"LOGO 改版"_s}));
-    QVERIFY(table->isColumnHidden(4) && table->isColumnHidden(5) && !table->isColumnHidden(3));
-    QCOMPARE(model->item(1, 3)->text(), u"无"_s);
-    auto *combo = window.findChild<QComboBox *>(u"siteCombo"_s);
-    QCOMPARE(combo->count(), 4);
-    combo->setCurrentIndex(2);
-    QCOMPARE(titles(), QStringList{u"网站开发"_s});
-    combo->setCurrentIndex(0);
-    // User edits refresh; a 21st character is refused; a broken search shows only the headers.
-    auto *search = window.findChild<QLineEdit *>(u"searchEdit"_s);
-    QTest::keyClicks(search, u"abcdefghijklmnopqrstuvwxyz"_s);
-    QCOMPARE(search->text().size(), 20);
-    search->clear();
-    QTest::keyClicks(search, u"\""_s);
-    QCOMPARE(model->rowCount(), 0);
-    QCOMPARE(model->columnCount(), 6);
-    search->clear();
-    QTest::keyClicks(search, u"logo"_s);
-    QCOMPARE(titles(), (QStringList{u"Logo 设计"_s, u"LOGO 改版"_s}));
-    // A double click opens the row as shown, after sorting.
-    table->sortByColumn(3, Qt::AscendingOrder);
-    QCOMPARE(table->model()->index(0, 2).data().toString(), u"LOGO 改版"_s);
-    QVERIFY(
-        QMetaObject::invokeMethod(&window, "onTableDoubleClicked", Q_ARG(QModelIndex, table->model()->index(0, 1))));
-    QCOMPARE(m_urls.opened, QList<QUrl>{QUrl(u"http://127.0.0.1/t/LOGO 改版"_s)});
-}
-
-void TestWindows::settingsRoundTrip()
-{
-    const auto stored = [] {
-        return QStringList{setting(Key::EnableSound), setting(Key::ScanInterval), setting(Key::HistoryDays),
-                           setting(Key::CurrentFont)};
-    };
-    // Stored sound, interval, days and font → what closing the window stores: values it cannot show become the
-    // nearest it can, and a font outside its Chinese list (Debian's "Sans Serif") is kept.
-    const QList<QPair<QStringList, QStringList>> rounds = {
-        {{u"false"_s, u"60"_s, u"7"_s, u"Sans Serif"_s}, {u"false"_s, u"60"_s, u"7"_s, u"Sans Serif"_s}},
-        {{u"true"_s, u"45"_s, u"50"_s, u"Sans Serif"_s}, {u"true"_s, u"30"_s, u"30"_s, u"Sans Serif"_s}}};
-    const QFont original = QApplication::font();
-    for (const auto &[before, after] : rounds) {
-        setSetting(Key::EnableSound, before[0]);
-        setSetting(Key::ScanInterval, before[1]);
-        setSetting(Key::HistoryDays, before[2]);
-        QFont font = original;
-        font.setFamily(before[3]);
-        QApplication::setFont(font);
-        ConfigWindow window;
-        window.close();
-        QCOMPARE(stored(), after);
-        QCOMPARE(QApplication::font().family(), after[3]);
-    }
-    QApplication::setFont(original);
-    // What the user changes is stored; Esc leaves without saving.
-    for (const bool escape : {true, false}) {
-        ConfigWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.findChild<QCheckBox *>(u"soundCheck"_s)->setChecked(false);
-        window.findChild<QComboBox *>(u"intervalCombo"_s)->setCurrentIndex(2);
-        window.findChild<QSpinBox *>(u"retentionSpin"_s)->setValue(12);
-        window.findChild<QCheckBox *>(u"autostartCheck"_s)->setChecked(true);
-        if (escape)
-            QTest::keyClick(&window, Qt::Key_Escape);
-        else
-            window.onClose();
-        const QStringList expected = escape ? rounds[1].second : QStringList{u"false"_s, u"180"_s, u"12"_s};
-        QCOMPARE(stored().mid(0, 3), expected.mid(0, 3));
-        QCOMPARE(ConfigWindow::isAutostart(), !escape);
-    }
-    ConfigWindow::setAutostart(false);
-}
-
-void TestWindows::aboutMessage()
-{
-    {
-        AboutWindow window;
-        QCOMPARE(window.findChild<QPlainTextEdit *>(u"messageEdit"_s)->toPlainText(), QString());
-        QVERIFY(window.findChild<QLabel *>(u"versionLabel"_s)->text().startsWith(u"Kestrow v2.0.0"_s));
-    }
-    QVERIFY(writeFile(dataFilePath(u"aboutmsg"_s), "第一行\n<b>second</b> line\n"));
-    AboutWindow window;
-    QCOMPARE(window.findChild<QPlainTextEdit *>(u"messageEdit"_s)->toPlainText(), u"第一行\n<b>second</b> line\n"_s);
-}
-
-void TestWindows::alertSettings()
-{
-    setSetting(Key::AlertRequire, u"logo 网站"_s);
-    setSetting(Key::QuietStart, u"23:00"_s);
-    setSetting(Key::QuietEnd, u"07:30"_s);
-    // Words are stored one space apart; quiet hours switched off store none; Esc stores nothing.
-    for (const bool escape : {true, false}) {
-        AlertWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.findChild<QLineEdit *>(u"requireEdit"_s)->text(), u"logo 网站"_s);
-        QCOMPARE(window.findChild<QTimeEdit *>(u"quietEndEdit"_s)->time(), QTime(7, 30));
-        window.findChild<QLineEdit *>(u"excludeEdit"_s)->setText(u" 急，刷单 "_s);
-        window.findChild<QSpinBox *>(u"minPriceSpin"_s)->setValue(500);
-        window.findChild<QCheckBox *>(u"quietCheck"_s)->setChecked(false);
-        if (escape)
-            QTest::keyClick(&window, Qt::Key_Escape);
-        else
-            window.onClose();
-        const QStringList stored{setting(Key::AlertExclude), setting(Key::AlertMinPrice), setting(Key::QuietStart)};
-        QCOMPARE(stored, escape ? (QStringList{QString(), u"0"_s, u"23:00"_s})
-                                : (QStringList{u"急 刷单"_s, u"500"_s, QString()}));
-    }
-}
 
 QTEST_MAIN(TestWindows)
 #include "tst_windows.moc"
