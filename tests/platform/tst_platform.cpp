@@ -31,129 +31,124 @@ class TestPlatform : public QObject
     Q_OBJECT
 
 private slots:
-    void singleInstance();
-    void autostartEntry_data();
-    void autostartEntry();
-    void normalSchedulingRaisesAnIdleThread();
-    void fullScreenActiveWindow();
-};
+    void singleInstance()
+    {
+        // Another process holds the instance...
+        QProcess holder;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(holderVariable), u"1"_s);
+        holder.setProcessEnvironment(env);
+        holder.start(QCoreApplication::applicationFilePath(), QStringList());
+        QVERIFY(holder.waitForReadyRead(30000));
+        QCOMPARE(holder.readLine().trimmed(), QByteArray("holding"));
+        QVERIFY(!Platform::claimSingleInstance(instanceKey));
+        // ...then dies without cleaning up: that must not block the next start.
+        ::kill(pid_t(holder.processId()), SIGKILL);
+        QVERIFY(holder.waitForFinished(30000));
+        QVERIFY(Platform::claimSingleInstance(instanceKey));
+        QVERIFY(!Platform::claimSingleInstance(instanceKey));
+        QVERIFY(Platform::claimSingleInstance(u"other-key"_s));
+    }
 
-void TestPlatform::singleInstance()
-{
-    // Another process holds the instance...
-    QProcess holder;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(holderVariable), u"1"_s);
-    holder.setProcessEnvironment(env);
-    holder.start(QCoreApplication::applicationFilePath(), QStringList());
-    QVERIFY(holder.waitForReadyRead(30000));
-    QCOMPARE(holder.readLine().trimmed(), QByteArray("holding"));
-    QVERIFY(!Platform::claimSingleInstance(instanceKey));
-    // ...then dies without cleaning up: that must not block the next start.
-    ::kill(pid_t(holder.processId()), SIGKILL);
-    QVERIFY(holder.waitForFinished(30000));
-    QVERIFY(Platform::claimSingleInstance(instanceKey));
-    QVERIFY(!Platform::claimSingleInstance(instanceKey));
-    QVERIFY(Platform::claimSingleInstance(u"other-key"_s));
-}
+    void autostartEntry_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("execLine");
+        // Inside the quotes `"`, '`', '$' and '\' take a backslash, '%' is doubled; then the string rule doubles every
+        // backslash again.
+        QTest::newRow("plain") << u"/opt/kestrow/kestrow"_s << u"Exec=\"/opt/kestrow/kestrow\""_s;
+        QTest::newRow("space") << u"/home/a b/kestrow"_s << u"Exec=\"/home/a b/kestrow\""_s;
+        QTest::newRow("quote and dollar") << u"/x/\"q\"$HOME/k"_s << u"Exec=\"/x/\\\\\"q\\\\\"\\\\$HOME/k\""_s;
+        QTest::newRow("percent") << u"/x/100%u/k"_s << u"Exec=\"/x/100%%u/k\""_s;
+        QTest::newRow("backslash") << u"/x/a\\b/k"_s << u"Exec=\"/x/a\\\\\\\\b/k\""_s;
+        QTest::newRow("backtick") << u"/x/`id`/k"_s << u"Exec=\"/x/\\\\`id\\\\`/k\""_s;
+    }
 
-void TestPlatform::autostartEntry_data()
-{
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QString>("execLine");
-    // Inside the quotes `"`, '`', '$' and '\' take a backslash, '%' is doubled; then the string rule doubles every
-    // backslash again.
-    QTest::newRow("plain") << u"/opt/kestrow/kestrow"_s << u"Exec=\"/opt/kestrow/kestrow\""_s;
-    QTest::newRow("space") << u"/home/a b/kestrow"_s << u"Exec=\"/home/a b/kestrow\""_s;
-    QTest::newRow("quote and dollar") << u"/x/\"q\"$HOME/k"_s << u"Exec=\"/x/\\\\\"q\\\\\"\\\\$HOME/k\""_s;
-    QTest::newRow("percent") << u"/x/100%u/k"_s << u"Exec=\"/x/100%%u/k\""_s;
-    QTest::newRow("backslash") << u"/x/a\\b/k"_s << u"Exec=\"/x/a\\\\\\\\b/k\""_s;
-    QTest::newRow("backtick") << u"/x/`id`/k"_s << u"Exec=\"/x/\\\\`id\\\\`/k\""_s;
-}
+    void autostartEntry()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, execLine);
+        QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        QVERIFY(!Platform::isAutostart(program));
+        QVERIFY(Platform::setAutostart(true, program));
+        QFile entry(config.filePath(u"autostart/Kestrow.desktop"_s));
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(entry.readAll()).split(u'\n');
+        QVERIFY2(lines.contains(execLine), qPrintable(lines.join(u'\n')));
+        QVERIFY(Platform::isAutostart(program));
+        QVERIFY(!Platform::isAutostart(u"/opt/other/kestrow"_s));
+        QVERIFY(Platform::setAutostart(false, program));
+        QVERIFY(!entry.exists());
+        QVERIFY(!Platform::isAutostart(program));
+    }
 
-void TestPlatform::autostartEntry()
-{
-    QFETCH(QString, program);
-    QFETCH(QString, execLine);
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QVERIFY(!Platform::isAutostart(program));
-    QVERIFY(Platform::setAutostart(true, program));
-    QFile entry(config.filePath(u"autostart/Kestrow.desktop"_s));
-    QVERIFY(entry.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(entry.readAll()).split(u'\n');
-    QVERIFY2(lines.contains(execLine), qPrintable(lines.join(u'\n')));
-    QVERIFY(Platform::isAutostart(program));
-    QVERIFY(!Platform::isAutostart(u"/opt/other/kestrow"_s));
-    QVERIFY(Platform::setAutostart(false, program));
-    QVERIFY(!entry.exists());
-    QVERIFY(!Platform::isAutostart(program));
-}
+    void normalSchedulingRaisesAnIdleThread()
+    {
+        int idle = -1, raised = -1, after = -1;
+        bool lowered = false;
+        std::thread worker([&] {
+            lowered = Platform::lowerCurrentThread();
+            idle = sched_getscheduler(0);
+            {
+                Platform::NormalScheduling normal;
+                raised = sched_getscheduler(0);
+            }
+            after = sched_getscheduler(0);
+        });
+        worker.join();
+        if (!lowered)
+            QSKIP("this account may not leave the idle class, so threads are never put into it");
+        QCOMPARE(idle, SCHED_IDLE);
+        QCOMPARE(raised, SCHED_OTHER);
+        QCOMPARE(after, SCHED_IDLE);
+    }
 
-void TestPlatform::normalSchedulingRaisesAnIdleThread()
-{
-    int idle = -1, raised = -1, after = -1;
-    bool lowered = false;
-    std::thread worker([&] {
-        lowered = Platform::lowerCurrentThread();
-        idle = sched_getscheduler(0);
-        {
-            Platform::NormalScheduling normal;
-            raised = sched_getscheduler(0);
-        }
-        after = sched_getscheduler(0);
-    });
-    worker.join();
-    if (!lowered)
-        QSKIP("this account may not leave the idle class, so threads are never put into it");
-    QCOMPARE(idle, SCHED_IDLE);
-    QCOMPARE(raised, SCHED_OTHER);
-    QCOMPARE(after, SCHED_IDLE);
-}
-
-void TestPlatform::fullScreenActiveWindow()
-{
-    // An X server of our own, where the test plays the window manager's part by setting the properties itself.
-    QProcess server;
-    server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"320x240x24"_s});
-    QVERIFY(server.waitForReadyRead(20000));
-    const QByteArray display = ':' + server.readLine().trimmed();
-    const QByteArray oldDisplay = qgetenv("DISPLAY");
-    qunsetenv("DISPLAY");
-    QVERIFY(!Platform::activeWindowIsFullScreen());
-    qputenv("DISPLAY", display);
-    xcb_connection_t *c = xcb_connect(display.constData(), nullptr);
-    QVERIFY(!xcb_connection_has_error(c));
-    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    const auto atom = [c](const char *name) {
-        xcb_intern_atom_reply_t *reply =
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
-        const xcb_atom_t value = reply->atom;
-        free(reply);
-        return value;
-    };
-    const xcb_window_t window = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 100, 100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      screen->root_visual, 0, nullptr);
-    const xcb_atom_t fullScreen = atom("_NET_WM_STATE_FULLSCREEN");
-    const xcb_atom_t above = atom("_NET_WM_STATE_ABOVE");
-    const auto set = [&](xcb_window_t on, const char *name, xcb_atom_t type, const std::vector<uint32_t> &values) {
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, on, atom(name), type, 32, uint32_t(values.size()), values.data());
-        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // a round trip: the change is made
-    };
-    QVERIFY(!Platform::activeWindowIsFullScreen()); // no active window
-    set(screen->root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {window});
-    set(window, "_NET_WM_STATE", XCB_ATOM_ATOM, {above});
-    QVERIFY(!Platform::activeWindowIsFullScreen());
-    set(window, "_NET_WM_STATE", XCB_ATOM_ATOM, {above, fullScreen});
-    QVERIFY(Platform::activeWindowIsFullScreen());
-    xcb_disconnect(c);
-    server.kill();
-    server.waitForFinished();
-    qputenv("DISPLAY", oldDisplay);
-    if (oldDisplay.isNull())
+    void fullScreenActiveWindow()
+    {
+        // An X server of our own, where the test plays the window manager's part by setting the properties itself.
+        QProcess server;
+        server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"320x240x24"_s});
+        QVERIFY(server.waitForReadyRead(20000));
+        const QByteArray display = ':' + server.readLine().trimmed();
+        const QByteArray oldDisplay = qgetenv("DISPLAY");
         qunsetenv("DISPLAY");
-}
+        QVERIFY(!Platform::activeWindowIsFullScreen());
+        qputenv("DISPLAY", display);
+        xcb_connection_t *c = xcb_connect(display.constData(), nullptr);
+        QVERIFY(!xcb_connection_has_error(c));
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        const auto atom = [c](const char *name) {
+            xcb_intern_atom_reply_t *reply =
+                xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
+            const xcb_atom_t value = reply->atom;
+            free(reply);
+            return value;
+        };
+        const xcb_window_t window = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 100, 100, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        const xcb_atom_t fullScreen = atom("_NET_WM_STATE_FULLSCREEN");
+        const xcb_atom_t above = atom("_NET_WM_STATE_ABOVE");
+        const auto set = [&](xcb_window_t on, const char *name, xcb_atom_t type, const std::vector<uint32_t> &values) {
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, on, atom(name), type, 32, uint32_t(values.size()),
+                                values.data());
+            free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // a round trip: the change is made
+        };
+        QVERIFY(!Platform::activeWindowIsFullScreen()); // no active window
+        set(screen->root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {window});
+        set(window, "_NET_WM_STATE", XCB_ATOM_ATOM, {above});
+        QVERIFY(!Platform::activeWindowIsFullScreen());
+        set(window, "_NET_WM_STATE", XCB_ATOM_ATOM, {above, fullScreen});
+        QVERIFY(Platform::activeWindowIsFullScreen());
+        xcb_disconnect(c);
+        server.kill();
+        server.waitForFinished();
+        qputenv("DISPLAY", oldDisplay);
+        if (oldDisplay.isNull())
+            qunsetenv("DISPLAY");
+    }
+};
 
 int main(int argc, char **argv)
 {

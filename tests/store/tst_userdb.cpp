@@ -56,296 +56,284 @@ class TestUserDb : public QObject
     Q_OBJECT
 
 private slots:
-    void schemaIsMadeOnceAndWhole();
-    void unusableFilesFailQuietly();
-    void fullDiskIsReportedAndHeals();
-    void killedMidBatchLosesNothing();
-    void configRows();
-    void followedNodesAllOrNothing();
-    void identityLookup();
-    void addTasksAllOrNothing();
-    void searchRules_data();
-    void searchRules();
-    void searchTextIsNeverSql_data();
-    void searchTextIsNeverSql();
-    void purgeByAgeAndCompact();
-};
-
-void TestUserDb::schemaIsMadeOnceAndWhole()
-{
-    Sandbox sandbox(false);
-    // A group whose last statement fails leaves nothing of itself, so a later start makes it whole.
-    QVERIFY(QDir().mkpath(QFileInfo(sandbox.userDbPath()).path()));
-    QVERIFY(rawExec(sandbox.userDbPath(), u"CREATE TABLE tb_history_task_text(x);"_s));
-    QVERIFY(UserDb().isOpen());
-    QVERIFY(!schemaObjects(sandbox.userDbPath()).contains(u"table tb_history_task"_s));
-    QVERIFY(rawExec(sandbox.userDbPath(), u"DROP TABLE tb_history_task_text;"_s));
-    QVERIFY(UserDb().setConfig(u"k"_s, u"v"_s));
-    const QStringList sql = rawColumn(sandbox.userDbPath(), u"SELECT sql FROM sqlite_master;"_s);
-    QCOMPARE(schemaObjects(sandbox.userDbPath()).size(), 9);
-    QVERIFY(sql.contains(u"CREATE VIRTUAL TABLE tb_history_task_text USING FTS4(task_name TEXT, tokenize = "
-                         "CatTokenizer)"_s));
-    // Opening again changes nothing.
-    QCOMPARE(UserDb().config(u"k"_s, QString()), u"v"_s);
-    QCOMPARE(rawColumn(sandbox.userDbPath(), u"SELECT sql FROM sqlite_master;"_s), sql);
-}
-
-void TestUserDb::unusableFilesFailQuietly()
-{
-    Sandbox sandbox(false);
-    const QByteArray garbage = QByteArray("this is not a database").repeated(300);
-    QVERIFY(writeFile(sandbox.userDbPath(), garbage));
-    // A file that is no database, and a path that is a directory; the user hears of both.
-    for (const QString &path : {sandbox.userDbPath(), sandbox.root()}) {
-        UserDb db(path);
-        QVERIFY(!db.isOpen());
-        QVERIFY2(StoreHealth::instance()->problem().endsWith(QFileInfo(path).absolutePath()),
-                 qPrintable(StoreHealth::instance()->problem()));
-        QCOMPARE(db.config(u"k"_s, u"fallback"_s), u"fallback"_s);
-        QVERIFY(!db.setConfig(u"k"_s, u"v"_s));
-        QVERIFY(!db.setAttention({{u"s"_s, u"n"_s}}));
-        QVERIFY(db.attentionList().isEmpty() && db.attentionMap().isEmpty());
-        QVERIFY(!db.addTasks({makeTask(u"t"_s)}));
-        QVERIFY(!db.hasTask(makeTask(u"t"_s)));
-        QVERIFY(!db.storePass({}, {NodeStatus()}) && db.nodeStatuses().isEmpty());
+    void schemaIsMadeOnceAndWhole()
+    {
+        Sandbox sandbox(false);
+        // A group whose last statement fails leaves nothing of itself, so a later start makes it whole.
+        QVERIFY(QDir().mkpath(QFileInfo(sandbox.userDbPath()).path()));
+        QVERIFY(rawExec(sandbox.userDbPath(), u"CREATE TABLE tb_history_task_text(x);"_s));
+        QVERIFY(UserDb().isOpen());
+        QVERIFY(!schemaObjects(sandbox.userDbPath()).contains(u"table tb_history_task"_s));
+        QVERIFY(rawExec(sandbox.userDbPath(), u"DROP TABLE tb_history_task_text;"_s));
+        QVERIFY(UserDb().setConfig(u"k"_s, u"v"_s));
+        const QStringList sql = rawColumn(sandbox.userDbPath(), u"SELECT sql FROM sqlite_master;"_s);
+        QCOMPARE(schemaObjects(sandbox.userDbPath()).size(), 9);
+        QVERIFY(sql.contains(u"CREATE VIRTUAL TABLE tb_history_task_text USING FTS4(task_name TEXT, tokenize = "
+                             "CatTokenizer)"_s));
+        // Opening again changes nothing.
+        QCOMPARE(UserDb().config(u"k"_s, QString()), u"v"_s);
+        QCOMPARE(rawColumn(sandbox.userDbPath(), u"SELECT sql FROM sqlite_master;"_s), sql);
     }
-    QCOMPARE(readFile(sandbox.userDbPath()), garbage);
-}
 
-void TestUserDb::fullDiskIsReportedAndHeals()
-{
-    // The file may not grow (as on a full disk): batches fail whole, the user hears of it, and storing works again
-    // once there is room.
-    Sandbox sandbox(false);
-    UserDb db;
-    QVERIFY(db.addTasks({makeTask(u"first"_s)}));
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit tight = saved;
-    tight.rlim_cur = rlim_t(QFileInfo(sandbox.userDbPath()).size());
-    QVERIFY(setrlimit(RLIMIT_FSIZE, &tight) == 0);
-    QList<TaskData> batch;
-    for (int i = 0; i < 500; ++i)
-        batch << makeTask(u"任务 %1 with a title long enough to need new pages"_s.arg(i));
-    const bool stored = db.addTasks(batch);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    QVERIFY(!stored);
-    // (A file over its size limit is a write error to SQLite; a full disk would read "磁盘已满".)
-    QCOMPARE(StoreHealth::instance()->problem(), u"无法写入: "_s + QFileInfo(sandbox.userDbPath()).absolutePath());
-    QVERIFY(!db.hasTask(batch.first()) && db.hasTask(makeTask(u"first"_s)));
-    // A pass that only rewrites node statuses does not tell that storing works again; storing tasks does.
-    QVERIFY(db.storePass({}, {NodeStatus{u"站"_s, u"节点"_s, 0, 1, 0, 0, QString()}}));
-    QVERIFY(!StoreHealth::instance()->problem().isEmpty());
-    QVERIFY(db.addTasks(batch));
-    QCOMPARE(StoreHealth::instance()->problem(), QString());
-    QCOMPARE(rawColumn(sandbox.userDbPath(), u"PRAGMA integrity_check;"_s), QStringList{u"ok"_s});
-}
-
-void TestUserDb::killedMidBatchLosesNothing()
-{
-    // A process killed while it stores batches leaves a sound file in which every batch is whole or absent.
-    Sandbox sandbox(false);
-    QRandomGenerator random(20261206);
-    for (int round = 0; round < 5; ++round) {
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"KESTROW_TEST_STORE_BATCHES"_s, QString::number(round));
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), QStringList());
-        QVERIFY(child.waitForReadyRead(30000));
-        QTest::qWait(int(random.bounded(20, 200)));
-        ::kill(pid_t(child.processId()), SIGKILL);
-        QVERIFY(child.waitForFinished(30000));
+    void unusableFilesFailQuietly()
+    {
+        Sandbox sandbox(false);
+        const QByteArray garbage = QByteArray("this is not a database").repeated(300);
+        QVERIFY(writeFile(sandbox.userDbPath(), garbage));
+        // A file that is no database, and a path that is a directory; the user hears of both.
+        for (const QString &path : {sandbox.userDbPath(), sandbox.root()}) {
+            UserDb db(path);
+            QVERIFY(!db.isOpen());
+            QVERIFY2(StoreHealth::instance()->problem().endsWith(QFileInfo(path).absolutePath()),
+                     qPrintable(StoreHealth::instance()->problem()));
+            QCOMPARE(db.config(u"k"_s, u"fallback"_s), u"fallback"_s);
+            QVERIFY(!db.setConfig(u"k"_s, u"v"_s));
+            QVERIFY(!db.setAttention({{u"s"_s, u"n"_s}}));
+            QVERIFY(db.attentionList().isEmpty() && db.attentionMap().isEmpty());
+            QVERIFY(!db.addTasks({makeTask(u"t"_s)}));
+            QVERIFY(!db.hasTask(makeTask(u"t"_s)));
+            QVERIFY(!db.storePass({}, {NodeStatus()}) && db.nodeStatuses().isEmpty());
+        }
+        QCOMPARE(readFile(sandbox.userDbPath()), garbage);
     }
-    UserDb db;
-    Query check(db, u"INSERT INTO tb_history_task_text(tb_history_task_text) VALUES('integrity-check');"_s);
-    QVERIFY(check.exec());
-    QCOMPARE(rawColumn(sandbox.userDbPath(), u"PRAGMA integrity_check;"_s), QStringList{u"ok"_s});
-    const QStringList sizes = rawColumn(sandbox.userDbPath(), u"SELECT COUNT(*) FROM tb_history_task GROUP BY "
-                                                              "substr(task_name, 1, instr(task_name, '-'));"_s);
-    QVERIFY(!sizes.isEmpty());
-    QCOMPARE(sizes, QStringList(sizes.size(), u"20"_s));
-}
 
-void TestUserDb::configRows()
-{
-    Sandbox sandbox(false);
-    UserDb db;
-    QCOMPARE(db.config(u"missing"_s, u"dflt"_s), u"dflt"_s);
-    QVERIFY(db.setConfig(u"empty"_s, QString()));
-    QCOMPARE(db.config(u"empty"_s, u"dflt"_s), QString());
-    QVERIFY(db.setConfig(u"k"_s, u"1"_s) && db.setConfig(u"k"_s, u"2"_s));
-    QCOMPARE(db.config(u"k"_s, QString()), u"2"_s);
-    QCOMPARE(count(sandbox, u"tb_config WHERE ckey = 'k'"_s), u"1"_s);
-    // A NULL value reads as empty text; keys and values are plain UTF-8, quotes and all.
-    QVERIFY(rawExec(sandbox.userDbPath(), u"INSERT INTO tb_config VALUES('null', NULL);"_s));
-    QCOMPARE(db.config(u"null"_s, u"dflt"_s), QString());
-    QVERIFY(db.setConfig(u"it's"_s, u"字体 \"x\""_s));
-    QCOMPARE(db.config(u"it's"_s, QString()), u"字体 \"x\""_s);
-}
-
-void TestUserDb::followedNodesAllOrNothing()
-{
-    Sandbox sandbox(false);
-    UserDb db;
-    QVERIFY(db.setAttention({{u"A"_s, u"x"_s}, {u"A"_s, u"y"_s}, {u"猪八戒"_s, u"设计"_s}}));
-    const QHash<QString, QSet<QString>> expected{{u"A"_s, {u"x"_s, u"y"_s}}, {u"猪八戒"_s, {u"设计"_s}}};
-    QCOMPARE(db.attentionMap(), expected);
-    QCOMPARE(db.attentionList().size(), 3);
-    QVERIFY(db.isAttention(u"A"_s, u"y"_s) && !db.isAttention(u"y"_s, u"A"_s));
-    // A failing row leaves the earlier list, and the connection usable.
-    QVERIFY(refuse(sandbox, u"tb_attention"_s, u"NEW.note_name = 'bad'"_s));
-    QVERIFY(!db.setAttention({{u"C"_s, u"1"_s}, {u"C"_s, u"bad"_s}}));
-    QCOMPARE(db.attentionMap(), expected);
-    QVERIFY(db.setAttention({}) && db.attentionList().isEmpty());
-}
-
-void TestUserDb::identityLookup()
-{
-    Sandbox sandbox(false);
-    UserDb db;
-    const TaskData stored = makeTask(u"Logo设计"_s);
-    QVERIFY(!db.hasTask(stored));
-    QVERIFY(db.addTasks({stored}));
-    // Node address and mark do not count; every one of the five fields does, exactly.
-    TaskData other = stored;
-    other.note_url = u"http://elsewhere/"_s;
-    other.attr_mark = 5;
-    QVERIFY(db.hasTask(other) && stored.isSameTask(other));
-    for (QString TaskData::*field : {&TaskData::site_name, &TaskData::note_name, &TaskData::task_name,
-                                     &TaskData::task_price, &TaskData::task_url}) {
-        TaskData changed = stored;
-        changed.*field += u"x"_s;
-        QVERIFY(!db.hasTask(changed) && !stored.isSameTask(changed));
+    void fullDiskIsReportedAndHeals()
+    {
+        // The file may not grow (as on a full disk): batches fail whole, the user hears of it, and storing works again
+        // once there is room.
+        Sandbox sandbox(false);
+        UserDb db;
+        QVERIFY(db.addTasks({makeTask(u"first"_s)}));
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit tight = saved;
+        tight.rlim_cur = rlim_t(QFileInfo(sandbox.userDbPath()).size());
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &tight) == 0);
+        QList<TaskData> batch;
+        for (int i = 0; i < 500; ++i)
+            batch << makeTask(u"任务 %1 with a title long enough to need new pages"_s.arg(i));
+        const bool stored = db.addTasks(batch);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QVERIFY(!stored);
+        // (A file over its size limit is a write error to SQLite; a full disk would read "磁盘已满".)
+        QCOMPARE(StoreHealth::instance()->problem(), u"无法写入: "_s + QFileInfo(sandbox.userDbPath()).absolutePath());
+        QVERIFY(!db.hasTask(batch.first()) && db.hasTask(makeTask(u"first"_s)));
+        // A pass that only rewrites node statuses does not tell that storing works again; storing tasks does.
+        QVERIFY(db.storePass({}, {NodeStatus{u"站"_s, u"节点"_s, 0, 1, 0, 0, QString()}}));
+        QVERIFY(!StoreHealth::instance()->problem().isEmpty());
+        QVERIFY(db.addTasks(batch));
+        QCOMPARE(StoreHealth::instance()->problem(), QString());
+        QCOMPARE(rawColumn(sandbox.userDbPath(), u"PRAGMA integrity_check;"_s), QStringList{u"ok"_s});
     }
-    // The lookup uses the identity index, also in a file made before the index existed.
-    QVERIFY(rawExec(sandbox.userDbPath(), u"DROP INDEX idx_tb_history_task_identity;"_s));
-    UserDb reopened;
-    Query plan(reopened, u"EXPLAIN QUERY PLAN SELECT COUNT(rowid) FROM tb_history_task WHERE task_url = 'a' AND "
-                         "site_name = 'b' AND note_name = 'c' AND task_name = 'd' AND task_price = 'e';"_s);
-    QVERIFY(plan.exec() && plan.next());
-    QVERIFY2(plan.value(3).toString().contains(u"idx_tb_history_task_identity"_s),
-             qPrintable(plan.value(3).toString()));
-}
 
-void TestUserDb::addTasksAllOrNothing()
-{
-    Sandbox sandbox(false);
-    UserDb db;
-    // Times after 2038 keep their full value; titles are indexed lower-cased.
-    const QDateTime when(QDate(2040, 2, 29), QTime(12, 0), Qt::UTC);
-    Clock::setOverride(when.toLocalTime());
-    TaskData first = makeTask(u"Café LOGO"_s, QString());
-    first.attr_mark = 9;
-    QVERIFY(db.addTasks({first}) && db.addTasks({}));
-    Query rows(db, u"SELECT h.task_time || '|' || h.attr_mark || '|' || h.task_price || '|' || h.note_url || '|' || "
+    void killedMidBatchLosesNothing()
+    {
+        // A process killed while it stores batches leaves a sound file in which every batch is whole or absent.
+        Sandbox sandbox(false);
+        QRandomGenerator random(20261206);
+        for (int round = 0; round < 5; ++round) {
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(u"KESTROW_TEST_STORE_BATCHES"_s, QString::number(round));
+            child.setProcessEnvironment(env);
+            child.start(QCoreApplication::applicationFilePath(), QStringList());
+            QVERIFY(child.waitForReadyRead(30000));
+            QTest::qWait(int(random.bounded(20, 200)));
+            ::kill(pid_t(child.processId()), SIGKILL);
+            QVERIFY(child.waitForFinished(30000));
+        }
+        UserDb db;
+        Query check(db, u"INSERT INTO tb_history_task_text(tb_history_task_text) VALUES('integrity-check');"_s);
+        QVERIFY(check.exec());
+        QCOMPARE(rawColumn(sandbox.userDbPath(), u"PRAGMA integrity_check;"_s), QStringList{u"ok"_s});
+        const QStringList sizes = rawColumn(sandbox.userDbPath(), u"SELECT COUNT(*) FROM tb_history_task GROUP BY "
+                                                                  "substr(task_name, 1, instr(task_name, '-'));"_s);
+        QVERIFY(!sizes.isEmpty());
+        QCOMPARE(sizes, QStringList(sizes.size(), u"20"_s));
+    }
+
+    void configRows()
+    {
+        Sandbox sandbox(false);
+        UserDb db;
+        QCOMPARE(db.config(u"missing"_s, u"dflt"_s), u"dflt"_s);
+        QVERIFY(db.setConfig(u"empty"_s, QString()));
+        QCOMPARE(db.config(u"empty"_s, u"dflt"_s), QString());
+        QVERIFY(db.setConfig(u"k"_s, u"1"_s) && db.setConfig(u"k"_s, u"2"_s));
+        QCOMPARE(db.config(u"k"_s, QString()), u"2"_s);
+        QCOMPARE(count(sandbox, u"tb_config WHERE ckey = 'k'"_s), u"1"_s);
+        // A NULL value reads as empty text; keys and values are plain UTF-8, quotes and all.
+        QVERIFY(rawExec(sandbox.userDbPath(), u"INSERT INTO tb_config VALUES('null', NULL);"_s));
+        QCOMPARE(db.config(u"null"_s, u"dflt"_s), QString());
+        QVERIFY(db.setConfig(u"it's"_s, u"字体 \"x\""_s));
+        QCOMPARE(db.config(u"it's"_s, QString()), u"字体 \"x\""_s);
+    }
+
+    void followedNodesAllOrNothing()
+    {
+        Sandbox sandbox(false);
+        UserDb db;
+        QVERIFY(db.setAttention({{u"A"_s, u"x"_s}, {u"A"_s, u"y"_s}, {u"猪八戒"_s, u"设计"_s}}));
+        const QHash<QString, QSet<QString>> expected{{u"A"_s, {u"x"_s, u"y"_s}}, {u"猪八戒"_s, {u"设计"_s}}};
+        QCOMPARE(db.attentionMap(), expected);
+        QCOMPARE(db.attentionList().size(), 3);
+        QVERIFY(db.isAttention(u"A"_s, u"y"_s) && !db.isAttention(u"y"_s, u"A"_s));
+        // A failing row leaves the earlier list, and the connection usable.
+        QVERIFY(refuse(sandbox, u"tb_attention"_s, u"NEW.note_name = 'bad'"_s));
+        QVERIFY(!db.setAttention({{u"C"_s, u"1"_s}, {u"C"_s, u"bad"_s}}));
+        QCOMPARE(db.attentionMap(), expected);
+        QVERIFY(db.setAttention({}) && db.attentionList().isEmpty());
+    }
+
+    void identityLookup()
+    {
+        Sandbox sandbox(false);
+        UserDb db;
+        const TaskData stored = makeTask(u"Logo设计"_s);
+        QVERIFY(!db.hasTask(stored));
+        QVERIFY(db.addTasks({stored}));
+        // Node address and mark do not count; every one of the five fields does, exactly.
+        TaskData other = stored;
+        other.note_url = u"http://elsewhere/"_s;
+        other.attr_mark = 5;
+        QVERIFY(db.hasTask(other) && stored.isSameTask(other));
+        for (QString TaskData::*field : {&TaskData::site_name, &TaskData::note_name, &TaskData::task_name,
+                                         &TaskData::task_price, &TaskData::task_url}) {
+            TaskData changed = stored;
+            changed.*field += u"x"_s;
+            QVERIFY(!db.hasTask(changed) && !stored.isSameTask(changed));
+        }
+        // The lookup uses the identity index, also in a file made before the index existed.
+        QVERIFY(rawExec(sandbox.userDbPath(), u"DROP INDEX idx_tb_history_task_identity;"_s));
+        UserDb reopened;
+        Query plan(reopened, u"EXPLAIN QUERY PLAN SELECT COUNT(rowid) FROM tb_history_task WHERE task_url = 'a' AND "
+                             "site_name = 'b' AND note_name = 'c' AND task_name = 'd' AND task_price = 'e';"_s);
+        QVERIFY(plan.exec() && plan.next());
+        QVERIFY2(plan.value(3).toString().contains(u"idx_tb_history_task_identity"_s),
+                 qPrintable(plan.value(3).toString()));
+    }
+
+    void addTasksAllOrNothing()
+    {
+        Sandbox sandbox(false);
+        UserDb db;
+        // Times after 2038 keep their full value; titles are indexed lower-cased.
+        const QDateTime when(QDate(2040, 2, 29), QTime(12, 0), Qt::UTC);
+        Clock::setOverride(when.toLocalTime());
+        TaskData first = makeTask(u"Café LOGO"_s, QString());
+        first.attr_mark = 9;
+        QVERIFY(db.addTasks({first}) && db.addTasks({}));
+        Query rows(db,
+                   u"SELECT h.task_time || '|' || h.attr_mark || '|' || h.task_price || '|' || h.note_url || '|' || "
                    "t.task_name FROM tb_history_task h JOIN tb_history_task_text t ON t.rowid = h.idxid;"_s);
-    QVERIFY(rows.exec() && rows.next());
-    QCOMPARE(rows.value(0).toString(), u"%1|9||http://127.0.0.1/list|café logo"_s.arg(when.toSecsSinceEpoch()));
-    QVERIFY(!rows.next());
-    QVERIFY(refuse(sandbox, u"tb_history_task"_s, u"NEW.task_name = 'bad'"_s));
-    QVERIFY(!db.addTasks({makeTask(u"one"_s), makeTask(u"bad"_s), makeTask(u"three"_s)}));
-    QCOMPARE(count(sandbox, u"tb_history_task"_s), u"1"_s);
-    QCOMPARE(count(sandbox, u"tb_history_task_text_content"_s), u"1"_s);
-    // A pass's tasks and node statuses go in together or not at all; a status is replaced, never doubled.
-    const NodeStatus status{u"站"_s, u"节点"_s, 1, 2, 3, 4, u"HTTP 503"_s};
-    QVERIFY(refuse(sandbox, u"tb_node_status"_s, u"NEW.failures > 5"_s));
-    QVERIFY(!db.storePass({makeTask(u"four"_s)}, {status, NodeStatus{u"站"_s, u"x"_s, 6, 0, 0, 0, QString()}}));
-    QCOMPARE(count(sandbox, u"tb_history_task"_s), u"1"_s);
-    QVERIFY(db.storePass({makeTask(u"four"_s)}, {status}) && db.storePass({}, {status}));
-    QCOMPARE(db.nodeStatuses(), QList<NodeStatus>{status});
-    QVERIFY(db.addTasks({makeTask(u"five"_s)}));
-}
-
-void TestUserDb::searchRules_data()
-{
-    QTest::addColumn<QString>("site");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("titles");
-    const QStringList all = {u"Logo Design"_s, u"企业网站建设与维护"_s, u"word  two"_s, u"word two"_s, u"LOGO redo"_s};
-    QTest::newRow("everything, oldest first") << QString() << QString() << all;
-    QTest::newRow("case-insensitive") << QString() << u"logo"_s << QStringList{all[0], all[4]};
-    QTest::newRow("across words") << QString() << u"GO DE"_s << QStringList{all[0]};
-    QTest::newRow("chinese substring") << QString() << u"网站建设"_s << QStringList{all[1]};
-    QTest::newRow("spaces count") << QString() << u"word  two"_s << QStringList{all[2]};
-    QTest::newRow("site alone") << u"站B"_s << QString() << QStringList{all[2], all[3]};
-    QTest::newRow("site and text") << u"站A"_s << u"redo"_s << QStringList{all[4]};
-    QTest::newRow("site excludes") << u"站B"_s << u"logo"_s << QStringList();
-    QTest::newRow("unknown site") << u"站C"_s << QString() << QStringList();
-}
-
-void TestUserDb::searchRules()
-{
-    QFETCH(QString, site);
-    QFETCH(QString, text);
-    QFETCH(QStringList, titles);
-    Sandbox sandbox(false);
-    UserDb db;
-    QVERIFY(
-        db.addTasks({makeTask(u"Logo Design"_s, u"1"_s, u"站A"_s),
-                     makeTask(u"企业网站建设与维护"_s, QString(), u"站A"_s), makeTask(u"word  two"_s, u"1"_s, u"站B"_s),
-                     makeTask(u"word two"_s, u"2"_s, u"站B"_s), makeTask(u"LOGO redo"_s, u"1"_s, u"站A"_s)}));
-    QCOMPARE(search(db, site, text), titles);
-}
-
-void TestUserDb::searchTextIsNeverSql_data()
-{
-    QTest::addColumn<QString>("text");
-    for (const char *text : {"\"", "a\"b", "logo\" OR \"word", "*", "-logo", "NEAR", "logo*",
-                             "'; DROP TABLE tb_history_task; --", "(", "a AND", "^", "\\", "%", "\x01"})
-        QTest::newRow(text) << QString::fromUtf8(text);
-}
-
-void TestUserDb::searchTextIsNeverSql()
-{
-    QFETCH(QString, text);
-    Sandbox sandbox(false);
-    UserDb db;
-    QVERIFY(db.addTasks({makeTask(u"Logo Design"_s), makeTask(u"word two"_s)}));
-    QStandardItemModel model(0, 6);
-    // A statement the text breaks fails and leaves the model empty; anything else is an ordinary search.
-    if (!db.searchTasks(QString(), text, &model))
-        QCOMPARE(model.rowCount(), 0);
-    QVERIFY(model.rowCount() <= 2);
-    QCOMPARE(count(sandbox, u"tb_history_task"_s), u"2"_s);
-    QCOMPARE(search(db, QString(), u"logo"_s), QStringList{u"Logo Design"_s});
-}
-
-void TestUserDb::purgeByAgeAndCompact()
-{
-    Sandbox sandbox(false);
-    UserDb db;
-    const QDateTime now(QDate(2026, 12, 6), QTime(10, 0));
-    const QDateTime cutoff = now.addDays(-3);
-    const QList<QPair<QDateTime, QString>> rows = {{cutoff.addSecs(-1), u"older"_s},
-                                                   {cutoff, u"exactly"_s},
-                                                   {cutoff.addSecs(1), u"younger"_s},
-                                                   {now.addDays(-1), u"yesterday"_s}};
-    for (const auto &[when, title] : rows) {
-        Clock::setOverride(when);
-        QVERIFY(db.addTasks({makeTask(title)}));
+        QVERIFY(rows.exec() && rows.next());
+        QCOMPARE(rows.value(0).toString(), u"%1|9||http://127.0.0.1/list|café logo"_s.arg(when.toSecsSinceEpoch()));
+        QVERIFY(!rows.next());
+        QVERIFY(refuse(sandbox, u"tb_history_task"_s, u"NEW.task_name = 'bad'"_s));
+        QVERIFY(!db.addTasks({makeTask(u"one"_s), makeTask(u"bad"_s), makeTask(u"three"_s)}));
+        QCOMPARE(count(sandbox, u"tb_history_task"_s), u"1"_s);
+        QCOMPARE(count(sandbox, u"tb_history_task_text_content"_s), u"1"_s);
+        // A pass's tasks and node statuses go in together or not at all; a status is replaced, never doubled.
+        const NodeStatus status{u"站"_s, u"节点"_s, 1, 2, 3, 4, u"HTTP 503"_s};
+        QVERIFY(refuse(sandbox, u"tb_node_status"_s, u"NEW.failures > 5"_s));
+        QVERIFY(!db.storePass({makeTask(u"four"_s)}, {status, NodeStatus{u"站"_s, u"x"_s, 6, 0, 0, 0, QString()}}));
+        QCOMPARE(count(sandbox, u"tb_history_task"_s), u"1"_s);
+        QVERIFY(db.storePass({makeTask(u"four"_s)}, {status}) && db.storePass({}, {status}));
+        QCOMPARE(db.nodeStatuses(), QList<NodeStatus>{status});
+        QVERIFY(db.addTasks({makeTask(u"five"_s)}));
     }
-    QList<TaskData> filler;
-    for (int i = 0; i < 2000; ++i)
-        filler << makeTask(u"任务 %1 with a fairly long title to fill pages"_s.arg(i));
-    QVERIFY(db.addTasks(filler));
-    QVERIFY(rawExec(sandbox.userDbPath(), u"DELETE FROM tb_history_task WHERE task_name LIKE '任务%';"_s));
-    // A purge that removes nothing does not rewrite the file; one that removes rows compacts it.
-    Clock::setOverride(cutoff);
-    QVERIFY(db.purgeTasks(3));
-    QVERIFY(rawColumn(sandbox.userDbPath(), u"PRAGMA freelist_count;"_s).value(0).toInt() > 0);
-    Clock::setOverride(now);
-    QVERIFY(db.purgeTasks(3));
-    QCOMPARE(search(db, QString(), QString()), (QStringList{u"exactly"_s, u"younger"_s, u"yesterday"_s}));
-    QCOMPARE(search(db, QString(), u"older"_s), QStringList());
-    QCOMPARE(rawColumn(sandbox.userDbPath(), u"PRAGMA freelist_count;"_s), QStringList{u"0"_s});
-    // A retention that is not a positive number keeps the default three days instead of wiping the history.
-    QVERIFY(db.purgeTasks(0) && db.purgeTasks(-5));
-    QCOMPARE(search(db, QString(), QString()).size(), 3);
-    QVERIFY(db.purgeTasks(1));
-    QCOMPARE(search(db, QString(), QString()), QStringList{u"yesterday"_s});
-}
+
+    void searchRules_data()
+    {
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("titles");
+        const QStringList all = {u"Logo Design"_s, u"企业网站建设与维护"_s, u"word  two"_s, u"word two"_s,
+                                 u"LOGO redo"_s};
+        QTest::newRow("everything, oldest first") << QString() << QString() << all;
+        QTest::newRow("case-insensitive") << QString() << u"logo"_s << QStringList{all[0], all[4]};
+        QTest::newRow("across words") << QString() << u"GO DE"_s << QStringList{all[0]};
+        QTest::newRow("chinese substring") << QString() << u"网站建设"_s << QStringList{all[1]};
+        QTest::newRow("spaces count") << QString() << u"word  two"_s << QStringList{all[2]};
+        QTest::newRow("site alone") << u"站B"_s << QString() << QStringList{all[2], all[3]};
+        QTest::newRow("site and text") << u"站A"_s << u"redo"_s << QStringList{all[4]};
+        QTest::newRow("site excludes") << u"站B"_s << u"logo"_s << QStringList();
+        QTest::newRow("unknown site") << u"站C"_s << QString() << QStringList();
+    }
+
+    void searchRules()
+    {
+        QFETCH(QString, site);
+        QFETCH(QString, text);
+        QFETCH(QStringList, titles);
+        Sandbox sandbox(false);
+        UserDb db;
+        QVERIFY(db.addTasks({makeTask(u"Logo Design"_s, u"1"_s, u"站A"_s),
+                             makeTask(u"企业网站建设与维护"_s, QString(), u"站A"_s),
+                             makeTask(u"word  two"_s, u"1"_s, u"站B"_s), makeTask(u"word two"_s, u"2"_s, u"站B"_s),
+                             makeTask(u"LOGO redo"_s, u"1"_s, u"站A"_s)}));
+        QCOMPARE(search(db, site, text), titles);
+    }
+
+    void searchTextIsNeverSql_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char *text : {"\"", "a\"b", "logo\" OR \"word", "*", "-logo", "NEAR", "logo*",
+                                 "'; DROP TABLE tb_history_task; --", "(", "a AND", "^", "\\", "%", "\x01"})
+            QTest::newRow(text) << QString::fromUtf8(text);
+    }
+
+    void searchTextIsNeverSql()
+    {
+        QFETCH(QString, text);
+        Sandbox sandbox(false);
+        UserDb db;
+        QVERIFY(db.addTasks({makeTask(u"Logo Design"_s), makeTask(u"word two"_s)}));
+        QStandardItemModel model(0, 6);
+        // A statement the text breaks fails and leaves the model empty; anything else is an ordinary search.
+        if (!db.searchTasks(QString(), text, &model))
+            QCOMPARE(model.rowCount(), 0);
+        QVERIFY(model.rowCount() <= 2);
+        QCOMPARE(count(sandbox, u"tb_history_task"_s), u"2"_s);
+        QCOMPARE(search(db, QString(), u"logo"_s), QStringList{u"Logo Design"_s});
+    }
+
+    void purgeByAgeAndCompact()
+    {
+        Sandbox sandbox(false);
+        UserDb db;
+        const QDateTime now(QDate(2026, 12, 6), QTime(10, 0));
+        const QDateTime cutoff = now.addDays(-3);
+        const QList<QPair<QDateTime, QString>> rows = {{cutoff.addSecs(-1), u"older"_s},
+                                                       {cutoff, u"exactly"_s},
+                                                       {cutoff.addSecs(1), u"younger"_s},
+                                                       {now.addDays(-1), u"yesterday"_s}};
+        for (const auto &[when, title] : rows) {
+            Clock::setOverride(when);
+            QVERIFY(db.addTasks({makeTask(title)}));
+        }
+        QList<TaskData> filler;
+        for (int i = 0; i < 2000; ++i)
+            filler << makeTask(u"任务 %1 with a fairly long title to fill pages"_s.arg(i));
+        QVERIFY(db.addTasks(filler));
+        QVERIFY(rawExec(sandbox.userDbPath(), u"DELETE FROM tb_history_task WHERE task_name LIKE '任务%';"_s));
+        // A purge that removes nothing does not rewrite the file; one that removes rows compacts it.
+        Clock::setOverride(cutoff);
+        QVERIFY(db.purgeTasks(3));
+        QVERIFY(rawColumn(sandbox.userDbPath(), u"PRAGMA freelist_count;"_s).value(0).toInt() > 0);
+        Clock::setOverride(now);
+        QVERIFY(db.purgeTasks(3));
+        QCOMPARE(search(db, QString(), QString()), (QStringList{u"exactly"_s, u"younger"_s, u"yesterday"_s}));
+        QCOMPARE(search(db, QString(), u"older"_s), QStringList());
+        QCOMPARE(rawColumn(sandbox.userDbPath(), u"PRAGMA freelist_count;"_s), QStringList{u"0"_s});
+        // A retention that is not a positive number keeps the default three days instead of wiping the history.
+        QVERIFY(db.purgeTasks(0) && db.purgeTasks(-5));
+        QCOMPARE(search(db, QString(), QString()).size(), 3);
+        QVERIFY(db.purgeTasks(1));
+        QCOMPARE(search(db, QString(), QString()), QStringList{u"yesterday"_s});
+    }
+};
 
 int main(int argc, char **argv)
 {
