@@ -6,7 +6,6 @@
 
 #include <QGuiApplication>
 #include <QRandomGenerator>
-#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -83,9 +82,9 @@ void search(benchmark::State &state, const QString &text)
     History &h = history();
     qint64 rows = 0;
     for (auto _ : state) {
-        QStandardItemModel model(0, 6);
-        h.db->searchTasks(QString(), text, &model);
-        rows = model.rowCount();
+        TaskRows found;
+        h.db->searchTasks(QString(), text, found);
+        rows = found.size();
     }
     state.counters["rows"] = double(rows);
 }
@@ -139,9 +138,9 @@ void BM_PurgeHalf(benchmark::State &state)
         state.ResumeTiming();
         db.purgeTasks(3);
         state.PauseTiming();
-        QStandardItemModel model(0, 6);
-        db.searchTasks(QString(), QString(), &model);
-        remaining = model.rowCount();
+        TaskRows found;
+        db.searchTasks(QString(), QString(), found);
+        remaining = found.size();
         state.ResumeTiming();
     }
     Clock::clearOverride();

@@ -8,18 +8,24 @@
 #include <QStringDecoder>
 #include <QStringMatcher>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 using namespace CatalogSchema;
 
-// Finds one marker, case-sensitively; an empty marker is found where the search starts. Set up once per page, so
-// that the search tables are not rebuilt for every row.
-class Finder
+// Finds one marker, case-sensitively, in UTF-16 text; an empty marker is found where the search starts. Set up once
+// per page, so that the search tables are not rebuilt for every row.
+class TextFinder
 {
 public:
-    explicit Finder(const QString &marker)
+    explicit TextFinder(const QString &marker)
         : m_matcher(marker), m_size(marker.size()), m_first(marker.isEmpty() ? QChar() : marker.front())
     {
     }
@@ -33,6 +39,7 @@ public:
             return text.indexOf(m_first, from);
         return m_matcher.indexIn(text, from);
     }
+    static QString toText(QStringView part) { return part.toString(); }
 
 private:
     QStringMatcher m_matcher;
@@ -40,13 +47,77 @@ private:
     QChar m_first;
 };
 
+// Where needle (two bytes or more) first occurs in haystack, or -1. Sixteen places are tried at once by their first
+// and last byte, and only those where both match are compared in full: markup repeats the first byte of a marker
+// ('<') everywhere, but seldom together with its last.
+qsizetype findBytes(QByteArrayView haystack, QByteArrayView needle)
+{
+    const qsizetype n = haystack.size();
+    const qsizetype k = needle.size();
+    const char *hay = haystack.data();
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i first = _mm_set1_epi8(needle.front());
+    const __m128i last = _mm_set1_epi8(needle.back());
+    for (; i + k - 1 + 16 <= n; i += 16) {
+        const __m128i atFirst = _mm_loadu_si128(reinterpret_cast<const __m128i *>(hay + i));
+        const __m128i atLast = _mm_loadu_si128(reinterpret_cast<const __m128i *>(hay + i + k - 1));
+        unsigned mask =
+            unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(first, atFirst), _mm_cmpeq_epi8(last, atLast))));
+        while (mask) {
+            const qsizetype at = i + __builtin_ctz(mask);
+            if (memcmp(hay + at + 1, needle.data() + 1, size_t(k - 2)) == 0)
+                return at;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    const void *found = memmem(hay + i, size_t(n - i), needle.data(), size_t(k));
+    return found ? static_cast<const char *>(found) - hay : -1;
+}
+
+// The same in UTF-8 bytes, where the search is several times faster. In UTF-8 a whole character never
+// matches inside another one, and the decoder never swallows a byte that cannot continue a character, so a marker
+// is found in the bytes exactly where it would be found in the decoded text.
+class ByteFinder
+{
+public:
+    explicit ByteFinder(const QString &marker) : m_marker(marker.toUtf8()) {}
+
+    qsizetype size() const { return m_marker.size(); }
+    qsizetype in(QByteArrayView text, qsizetype from = 0) const
+    {
+        if (from > text.size())
+            return -1;
+        if (m_marker.isEmpty())
+            return from;
+        if (m_marker.size() == 1) {
+            const void *found = memchr(text.data() + from, m_marker[0], size_t(text.size() - from));
+            return found ? static_cast<const char *>(found) - text.data() : -1;
+        }
+        const qsizetype found = findBytes(text.sliced(from), m_marker);
+        return found < 0 ? -1 : from + found;
+    }
+    static QString toText(QByteArrayView part)
+    {
+        // QString::fromUtf8 drops a byte order mark at the start, which decoding the whole page keeps here.
+        static constexpr char bom[] = "\xEF\xBB\xBF";
+        if (!part.startsWith(bom))
+            return QString::fromUtf8(part);
+        return QChar(0xFEFF) + QString::fromUtf8(part.sliced(3));
+    }
+
+private:
+    QByteArray m_marker;
+};
+
 // The text between the first begin marker in text and the first end marker after it; false when either is missing.
-bool enclosed(QStringView text, const Finder &begin, const Finder &end, QStringView &out)
+template <typename Finder, typename View> bool enclosed(View text, const Finder &begin, const Finder &end, View &out)
 {
     const qsizetype b = begin.in(text);
     if (b < 0)
         return false;
-    const QStringView rest = text.sliced(b + begin.size());
+    const View rest = text.sliced(b + begin.size());
     const qsizetype e = end.in(rest);
     if (e < 0)
         return false;
@@ -102,12 +173,19 @@ QString replaceEntities(QString text)
         {QStringLiteral("&nbsp;"), QStringLiteral(" ")},  {QStringLiteral("&lt;"), QStringLiteral("<")},
         {QStringLiteral("&gt;"), QStringLiteral(">")},    {QStringLiteral("&amp;"), QStringLiteral("&")},
         {QStringLiteral("&quot;"), QStringLiteral("\"")}, {QStringLiteral("&#160;"), QStringLiteral(" ")}};
-    if (!text.contains(QLatin1Char('&')))
-        return text;
+    qsizetype first = text.indexOf(QLatin1Char('&'));
     for (const auto &[entity, replacement] : entities) {
-        // Most titles hold none of them; replace() would set up a search table for each step.
-        if (text.indexOf(entity) >= 0)
+        if (first < 0)
+            break;
+        // Every entity starts with '&', and most titles hold one at most: looking only there is much cheaper than a
+        // search of the whole title for each entity.
+        bool present = false;
+        for (qsizetype at = first; at >= 0 && !present; at = text.indexOf(QLatin1Char('&'), at + 1))
+            present = QStringView(text).sliced(at).startsWith(entity);
+        if (present) {
             text.replace(entity, replacement);
+            first = text.indexOf(QLatin1Char('&'));
+        }
     }
     return text;
 }
@@ -127,8 +205,18 @@ QString completeUrl(const QString &url, const QString &nodeUrl)
     return prefix + QLatin1Char('/') + url;
 }
 
-int parsePage(const QString &text, const AttentionData &node, const std::function<bool(const TaskData &)> &isKnown,
-              QList<TaskData> &taskList)
+namespace {
+
+// Whether markers can be searched for in UTF-8 bytes: each must survive the trip to UTF-8 and back unchanged (a lone
+// surrogate would not) and must not hold the replacement character, which the bytes of an invalid page do not hold.
+bool searchableInUtf8(const QStringList &markers)
+{
+    return std::all_of(markers.cbegin(), markers.cend(), [](const QString &marker) {
+        return !marker.contains(QChar::ReplacementCharacter) && QString::fromUtf8(marker.toUtf8()) == marker;
+    });
+}
+
+template <typename Finder, typename View> int cutRows(View page, const AttentionData &node, QList<TaskData> &taskList)
 {
     const QStringList &m = node.rules;
     if (m.size() != markerCount)
@@ -137,11 +225,10 @@ int parsePage(const QString &text, const AttentionData &node, const std::functio
     if (m[RowEnd].isEmpty())
         return 0;
 
-    std::array<Finder, markerCount> find = {Finder(m[0]), Finder(m[1]), Finder(m[2]), Finder(m[3]), Finder(m[4]),
-                                            Finder(m[5]), Finder(m[6]), Finder(m[7]), Finder(m[8]), Finder(m[9])};
+    const std::array<Finder, markerCount> find = {Finder(m[0]), Finder(m[1]), Finder(m[2]), Finder(m[3]), Finder(m[4]),
+                                                  Finder(m[5]), Finder(m[6]), Finder(m[7]), Finder(m[8]), Finder(m[9])};
 
     // The table: from the first table_begin (or the start) to the first table_end at or after it (or the end).
-    QStringView page(text);
     const qsizetype start = qMax<qsizetype>(0, find[TableBegin].in(page));
     qsizetype end = page.size();
     if (find[TableEnd].size() > 0) {
@@ -163,35 +250,50 @@ int parsePage(const QString &text, const AttentionData &node, const std::functio
         const qsizetype re = find[RowEnd].in(page, rb);
         if (re < 0)
             break;
-        const QStringView row = page.sliced(rb, re - rb);
+        const View row = page.sliced(rb, re - rb);
         position = re + find[RowEnd].size();
 
-        QStringView title;
-        if (!enclosed(row, find[TitleBegin], find[TitleEnd], title))
+        View part;
+        if (!enclosed(row, find[TitleBegin], find[TitleEnd], part))
             continue;
-        title = title.trimmed();
+        const QString title = Finder::toText(part).trimmed();
         if (title.isEmpty())
             continue;
 
         TaskData task;
-        task.task_name = replaceEntities(title.toString()).trimmed();
+        task.task_name = replaceEntities(title).trimmed();
         task.site_name = node.site_name;
         task.note_name = node.note_name;
         task.note_url = node.node_url;
-        QStringView part;
         if (withPrice && enclosed(row, find[PriceBegin], find[PriceEnd], part)) {
-            QString price = part.isEmpty() ? QString() : replaceEntities(part.toString());
+            QString price = part.isEmpty() ? QString() : replaceEntities(Finder::toText(part));
             task.task_price = price.remove(QLatin1Char(' ')).trimmed();
         }
         if (withUrl && enclosed(row, find[UrlBegin], find[UrlEnd], part))
-            task.task_url = completeUrl(part.trimmed().toString(), node.node_url);
+            task.task_url = completeUrl(Finder::toText(part).trimmed(), node.node_url);
         ++titled;
-        if (isKnown && isKnown(task))
-            continue;
         task.attr_mark = 0;
-        taskList.append(task);
+        taskList.append(std::move(task));
     }
     return titled;
+}
+
+} // namespace
+
+int parsePage(const QString &text, const AttentionData &node, QList<TaskData> &taskList)
+{
+    return cutRows<TextFinder>(QStringView(text), node, taskList);
+}
+
+int parseBody(const QByteArray &body, const AttentionData &node, QList<TaskData> &taskList)
+{
+    if (pageCharset(body) != QLatin1String("UTF-8") || !searchableInUtf8(node.rules))
+        return parsePage(decodePage(body), node, taskList);
+    QByteArrayView bytes(body);
+    // Decoding the whole page drops a byte order mark at its start.
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    return cutRows<ByteFinder>(bytes, node, taskList);
 }
 
 QStringList diagnosePage(const QString &text, const AttentionData &node)
@@ -203,7 +305,7 @@ QStringList diagnosePage(const QString &text, const AttentionData &node)
     if (m[RowEnd].isEmpty())
         return {QStringLiteral("row_end is empty, so no row can end")};
     QList<TaskData> tasks;
-    const int titled = parsePage(text, node, nullptr, tasks);
+    const int titled = parsePage(text, node, tasks);
     QStringList lines;
     // Where the cut stood, marker by marker, as parsePage goes: only when it found nothing.
     const qsizetype tableStart = m[TableBegin].isEmpty() ? 0 : text.indexOf(m[TableBegin]);
@@ -245,7 +347,7 @@ QStringList diagnosePage(const QString &text, const AttentionData &node)
         AttentionData raw = node;
         raw.node_url.clear(); // leaves addresses as the page writes them
         QList<TaskData> rawTasks;
-        parsePage(text, raw, nullptr, rawTasks);
+        parsePage(text, raw, rawTasks);
         for (const TaskData &task : std::as_const(rawTasks)) {
             if (!task.task_url.isEmpty() && !task.task_url.contains(QStringLiteral("://")) &&
                 !task.task_url.startsWith(QLatin1Char('/'))) {

@@ -7,8 +7,6 @@
 #include <QList>
 #include <QString>
 
-#include <functional>
-
 // Turning a fetched task-list page into tasks: plain substring cuts by the node's ten markers.
 
 // The page's text: UTF-8 when its first "charset=" names UTF-8 (or when it names nothing), GBK otherwise.
@@ -19,11 +17,12 @@ QString pageCharset(const QByteArray &bytes);
 // The most rows one page is cut into: a hostile page of tiny rows must not flood the history and the popup.
 constexpr int maxRowsPerPage = 2000;
 
-// Cuts page into rows with node's markers and appends, in page order, every task whose row has a title and that
-// isKnown does not report, to taskList. isKnown is asked once per such row. Rows after the first maxRowsPerPage are
-// not read. Returns how many rows had a title, known or not.
-int parsePage(const QString &page, const AttentionData &node, const std::function<bool(const TaskData &)> &isKnown,
-              QList<TaskData> &taskList);
+// Cuts page into rows with node's markers and appends, in page order, the task of every row that has a title to
+// taskList. Rows after the first maxRowsPerPage are not read. Returns how many rows had a title.
+int parsePage(const QString &page, const AttentionData &node, QList<TaskData> &taskList);
+// parsePage(decodePage(body), node, taskList), with the same result, but a UTF-8 page is cut in its bytes
+// and only the parts that become tasks are decoded.
+int parseBody(const QByteArray &body, const AttentionData &node, QList<TaskData> &taskList);
 
 // For catalogue authors: why node's markers cut page into no task (one line, empty when they cut some), followed by
 // warnings about what the tasks they do cut will look like (addresses completed from the host root, entities left

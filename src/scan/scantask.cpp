@@ -83,6 +83,7 @@ void ScanTask::scan()
         return; // not initialised
 
     // A manager per pass: no cookies, cache or connections survive from one pass to the next.
+    known.beginPass();
     auto *manager = new QNetworkAccessManager(this);
     connect(manager, &QNetworkAccessManager::finished, this, &ScanTask::onDownloadFinished);
     const qint64 passStart = Clock::now().toMSecsSinceEpoch();
@@ -128,8 +129,8 @@ void ScanTask::scan()
         qCDebug(lcScan) << "pass found" << task_list.size() << "new tasks";
         emit newTask(task_list);
     }
-    if (!task_list.isEmpty() || !changed.isEmpty())
-        userDb.storePass(task_list, changed);
+    if ((!task_list.isEmpty() || !changed.isEmpty()) && userDb.storePass(task_list, changed))
+        known.stored(task_list);
     task_list.clear();
     for (const NodeStatus &status : health->takeNewTrouble())
         emit nodeTroubleBegan(status);
@@ -155,8 +156,10 @@ void ScanTask::onDownloadFinished(QNetworkReply *reply)
     const qint64 now = Clock::now().toMSecsSinceEpoch();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QByteArray body = reply->readAll();
-    const int rows = parsePage(
-        decodePage(body), node, [this](const TaskData &task) { return userDb.hasTask(task); }, task_list);
+    QList<TaskData> tasks;
+    const int rows = parseBody(body, node, tasks);
+    known.dropKnown(tasks);
+    task_list.append(tasks);
     if (status >= 400) {
         // A host that asks for a pause gets it, all its nodes together (at most an hour).
         const qint64 until = PageRequest::retryAfter(reply->rawHeader("Retry-After"), now);

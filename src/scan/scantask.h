@@ -3,6 +3,7 @@
 #include "core/attentiondata.h"
 #include "core/nodestatus.h"
 #include "core/taskdata.h"
+#include "scan/knowntasks.h"
 #include "store/userdb.h"
 
 #include <QHash>
@@ -58,4 +59,5 @@ private:
     QHash<QNetworkReply *, int> replies; // to the index of the node in nodes
     QList<TaskData> task_list;
     UserDb userDb;
+    KnownTasks known{userDb};
 };

@@ -4,13 +4,9 @@
 #include "store/query.h"
 #include "store/userdb.h"
 
-#include <QCoreApplication>
-#include <QStandardItemModel>
-
 namespace {
 
 const int defaultRetentionDays = QByteArray(Key::HistoryDays.defaultValue).toInt();
-constexpr int resultColumns = 6;
 
 } // namespace
 
@@ -22,15 +18,41 @@ qint64 UserDb::pragmaValue(const QString &name)
 
 bool UserDb::hasTask(const TaskData &task)
 {
+    return hasTasks({task}).value(0);
+}
+
+QList<bool> UserDb::hasTasks(const QList<TaskData> &tasks)
+{
+    QList<bool> found(tasks.size(), false);
+    if (tasks.isEmpty())
+        return found;
     std::shared_lock locker(userDbLock);
+    // One read transaction for the list: outside one, SQLite takes and drops its file lock and checks the file for
+    // changes around every single lookup, which costs more than the lookup.
+    const bool reading = execute(QStringLiteral("BEGIN TRANSACTION;"));
     Query query(*this, QStringLiteral("SELECT COUNT(rowid) FROM tb_history_task WHERE task_url = ? AND site_name = ? "
                                       "AND note_name = ? AND task_name = ? AND task_price = ?;"));
-    query.bind(task.task_url);
-    query.bind(task.site_name);
-    query.bind(task.note_name);
-    query.bind(task.task_name);
-    query.bind(task.task_price);
-    return query.exec() && query.next() && query.value(0).toLongLong() > 0;
+    for (qsizetype i = 0; i < tasks.size(); ++i) {
+        const TaskData &task = tasks[i];
+        query.reset();
+        query.bind(task.task_url);
+        query.bind(task.site_name);
+        query.bind(task.note_name);
+        query.bind(task.task_name);
+        query.bind(task.task_price);
+        found[i] = query.exec() && query.next() && query.value(0).toLongLong() > 0;
+    }
+    query.finalize();
+    if (reading)
+        execute(QStringLiteral("COMMIT TRANSACTION;"));
+    return found;
+}
+
+qint64 UserDb::dataVersion()
+{
+    std::shared_lock locker(userDbLock);
+    Query query(*this, QStringLiteral("PRAGMA data_version;"));
+    return query.exec() && query.next() ? query.value(0).toLongLong() : -1;
 }
 
 bool UserDb::addTasks(const QList<TaskData> &tasks)
@@ -112,7 +134,7 @@ bool UserDb::insertTasks(const QList<TaskData> &tasks)
     return true;
 }
 
-bool UserDb::searchTasks(const QString &siteName, const QString &text, QStandardItemModel *model)
+bool UserDb::searchTasks(const QString &siteName, const QString &text, TaskRows &tasks)
 {
     QString sql = QStringLiteral("SELECT site_name, note_name, task_name, task_price, task_url, note_url FROM "
                                  "tb_history_task");
@@ -126,44 +148,19 @@ bool UserDb::searchTasks(const QString &siteName, const QString &text, QStandard
     else
         sql += QLatin1Char(';');
 
-    // Rows are read under the lock and put into the model after it, so the scan thread never waits for the GUI.
-    QStringList cells; // resultColumns per row
-    {
-        std::shared_lock locker(userDbLock);
-        Query query(*this, sql);
-        if (!siteName.isEmpty())
-            query.bind(siteName);
-        // One phrase of the title's characters: a substring search. Quotes in the text are passed on as typed;
-        // a statement they break fails and finds nothing.
-        if (!text.isEmpty())
-            query.bind(QLatin1Char('"') + text.toLower() + QLatin1Char('"'));
-        if (!query.exec())
-            return false;
-        while (query.next()) {
-            for (int column = 0; column < resultColumns; ++column)
-                cells.append(query.value(column).toString());
-        }
-    }
-
-    const QString noPrice = QCoreApplication::translate("UserDb", "无");
-    // The caller hands over an empty model; appending whole rows is several times faster than filling cells.
-    const bool append = model->rowCount() == 0;
-    const int rowCount = int(cells.size() / resultColumns);
-    for (int r = 0; r < rowCount; ++r) {
-        QList<QStandardItem *> items;
-        items.reserve(resultColumns);
-        for (int column = 0; column < resultColumns; ++column) {
-            const QString &text = cells[r * resultColumns + column];
-            items.append(new QStandardItem(column == 3 && text.isEmpty() ? noPrice : text));
-        }
-        if (append) {
-            model->appendRow(items);
-        } else {
-            for (int column = 0; column < resultColumns; ++column)
-                model->setItem(r, column, items[column]);
-        }
-    }
-    return true;
+    std::shared_lock locker(userDbLock);
+    Query query(*this, sql);
+    if (!siteName.isEmpty())
+        query.bind(siteName);
+    // One phrase of the title's characters: a substring search. Quotes in the text are passed on as typed; a
+    // statement they break fails and finds nothing.
+    if (!text.isEmpty())
+        query.bind(QLatin1Char('"') + text.toLower() + QLatin1Char('"'));
+    if (!query.exec())
+        return false;
+    while (query.next())
+        tasks.append({query.bytes(0), query.bytes(1), query.bytes(2), query.bytes(3), query.bytes(4), query.bytes(5)});
+    return !query.failed();
 }
 
 bool UserDb::purgeTasks(int retentionDays)

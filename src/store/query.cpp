@@ -125,6 +125,14 @@ bool Query::next()
     return false;
 }
 
+QByteArrayView Query::bytes(int column) const
+{
+    if (m_state == State::Done || column < 0 || column >= sqlite3_column_count(m_statement))
+        return {};
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
+    return QByteArrayView(text, sqlite3_column_bytes(m_statement, column));
+}
+
 QVariant Query::value(int column) const
 {
     if (m_state == State::Done || column < 0 || column >= sqlite3_column_count(m_statement))

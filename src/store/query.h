@@ -27,6 +27,9 @@ public:
     bool failed() const { return m_failed; }
     // The current row's column; invalid when there is no row or the column is NULL.
     QVariant value(int column) const;
+    // The current row's column as UTF-8 text, straight from SQLite and valid until the next step: empty for NULL or
+    // no row.
+    QByteArrayView bytes(int column) const;
     // Keeps the prepared statement but clears its bindings, so the next bind() fills parameter 1 again.
     void reset();
     void finalize();

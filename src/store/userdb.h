@@ -3,6 +3,7 @@
 #include "core/attentiondata.h"
 #include "core/nodestatus.h"
 #include "core/taskdata.h"
+#include "core/taskrows.h"
 #include "store/database.h"
 
 #include <QHash>
@@ -18,8 +19,6 @@
 extern std::shared_mutex userDbLock;
 
 // A connection to the per-user database udb.dll: settings, followed nodes and the task history.
-class QStandardItemModel;
-
 class UserDb : public Database
 {
 public:
@@ -39,15 +38,20 @@ public:
 
     // Whether the history holds a task equal to task (see TaskData::isSameTask).
     bool hasTask(const TaskData &task);
+    // For each of tasks, whether the history holds it; one read of the database for the whole list.
+    QList<bool> hasTasks(const QList<TaskData> &tasks);
+    // A number that changes whenever another connection (another thread's, another process's) has committed to the
+    // database since this one last asked; this connection's own writes leave it. -1 when it cannot be read.
+    qint64 dataVersion();
     // Stores tasks, all or none.
     bool addTasks(const QList<TaskData> &tasks);
     // Stores a pass's new tasks and the statuses of the nodes it changed, in one transaction: all or none.
     bool storePass(const QList<TaskData> &tasks, const QList<NodeStatus> &statuses);
     // Every node status stored, in no particular order.
     QList<NodeStatus> nodeStatuses();
-    // Puts the matching history rows (site, node, title, price, address, node address) into model from row 0, in
-    // the order they were stored. An empty siteName means every site; an empty text means no title filter.
-    bool searchTasks(const QString &siteName, const QString &text, QStandardItemModel *model);
+    // Appends the matching history rows to tasks, in the order they were stored. An empty siteName means every site;
+    // an empty text means no title filter.
+    bool searchTasks(const QString &siteName, const QString &text, TaskRows &tasks);
     // Deletes the rows stored more than retentionDays days ago (a value below 1 counts as the default 3), then
     // compacts the file when that left more than a quarter of it free.
     bool purgeTasks(int retentionDays);

@@ -3,6 +3,7 @@
 #include "core/paths.h"
 #include "sites/sitedb.h"
 #include "sites/taskopenurl.h"
+#include "ui/historymodel.h"
 #include "ui/kit/safeurl.h"
 #include "ui/kit/tlineedit.h"
 #include "ui/kit/ttableview.h"
@@ -10,11 +11,10 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QStandardItemModel>
 
 HistoryWindow::HistoryWindow(QWidget *parent) : TDialog(parent)
 {
-    taskModel = new QStandardItemModel(this);
+    taskModel = new HistoryModel(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Kestrow") + tr(" - 历史任务"));
     setFixedSize(700, 500);
@@ -55,28 +55,25 @@ HistoryWindow::HistoryWindow(QWidget *parent) : TDialog(parent)
 
 HistoryWindow::~HistoryWindow()
 {
-    taskModel->clear();
+    taskModel->setTasks({});
     emit destructor();
     trimWorkingSet();
 }
 
 void HistoryWindow::refresh()
 {
-    taskModel->clear();
-    taskModel->setColumnCount(6);
-    const QStringList headers = {tr("网 站"), tr("任务类型"), tr("任 务"), tr("价 格")};
     const int widths[] = {100, 120, 270, 100};
-    for (int column = 0; column < headers.size(); ++column) {
-        taskModel->setHorizontalHeaderItem(column, new QStandardItem(headers[column]));
+    for (int column = 0; column < 4; ++column)
         taskTable->setColumnWidth(column, widths[column]);
-    }
     taskTable->setColumnHidden(4, true);
     taskTable->setColumnHidden(5, true);
     const QString site = siteCombo->currentIndex() <= 0 ? QString() : siteCombo->currentText();
-    // Sorting is switched off while the rows go in: a sorted view would re-sort after every row.
-    taskTable->setSortingEnabled(false);
-    db.searchTasks(site, searchEdit->text(), taskModel);
-    taskTable->setSortingEnabled(true);
+    TaskRows tasks;
+    db.searchTasks(site, searchEdit->text(), tasks);
+    taskModel->setTasks(std::move(tasks));
+    // Rows arrive oldest first; a sort column the user chose still applies.
+    const QHeaderView *header = taskTable->horizontalHeader();
+    taskModel->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
 }
 
 void HistoryWindow::onSiteComboChanged(const QString &)
@@ -93,7 +90,7 @@ void HistoryWindow::onTableDoubleClicked(const QModelIndex &index)
 {
     if (!index.isValid() || index.model() != taskModel)
         return;
-    const auto cell = [this, &index](int column) { return taskModel->index(index.row(), column).data().toString(); };
+    const auto cell = [this, &index](int column) { return taskModel->cell(index.row(), column); };
     const TaskData task{cell(0), cell(1), cell(2), cell(3), cell(4), cell(5), 0};
     openWebAddress(taskOpenUrl(task));
 }

@@ -6,7 +6,7 @@
 class QComboBox;
 class QLabel;
 class QModelIndex;
-class QStandardItemModel;
+class HistoryModel;
 class TLineEdit;
 class TTableView;
 
@@ -36,5 +36,5 @@ private:
     QComboBox *siteCombo;
     TLineEdit *searchEdit;
     TTableView *taskTable;
-    QStandardItemModel *taskModel;
+    HistoryModel *taskModel;
 };

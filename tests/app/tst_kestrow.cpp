@@ -22,7 +22,6 @@
 #include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QStandardItemModel>
 #include <QStyleHints>
 #include <QTest>
 
@@ -265,9 +264,9 @@ private slots:
         m_kestrow->start();
         QTRY_VERIFY_WITH_TIMEOUT(m_kestrow->popup(), 10000);
         QCOMPARE(m_kestrow->popup()->findChild<QLabel *>(u"pageLabel"_s)->text(), u"1 / 1"_s);
-        QStandardItemModel history(0, 6);
-        QVERIFY(UserDb().searchTasks(QString(), u"广告"_s, &history));
-        QCOMPARE(history.rowCount(), 1);
+        TaskRows history;
+        QVERIFY(UserDb().searchTasks(QString(), u"广告"_s, history));
+        QCOMPARE(history.size(), 1);
         m_kestrow->popup()->close();
         QTRY_VERIFY(!m_kestrow->popup());
         // Found in quiet hours: no popup until they end, then one batch.

@@ -7,7 +7,6 @@
 #include "update/updatethread.h"
 
 #include <QElapsedTimer>
-#include <QStandardItemModel>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -59,8 +58,8 @@ private slots:
         UserDb gui;
         int round = 0;
         while (running.elapsed() < 1000 * (seconds > 0 ? seconds : 20)) {
-            QStandardItemModel model(0, 6);
-            QVERIFY(gui.searchTasks(u"站"_s, u"任务"_s, &model));
+            TaskRows found;
+            QVERIFY(gui.searchTasks(u"站"_s, u"任务"_s, found));
             setSetting(u"round"_s, QString::number(++round));
             QCOMPARE(setting(u"round"_s), QString::number(round));
             if (round % 20 == 0) {

@@ -1,4 +1,5 @@
-// Feeds fuzzed pages and fuzzed markers through decoding and extraction: no crash, hang or sanitizer report.
+// Feeds fuzzed pages and fuzzed markers through decoding and extraction: no crash, hang or sanitizer report, and
+// the same tasks whether a page is cut in its bytes or in its decoded text.
 #include "scan/pages.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -18,20 +19,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string url = provider.ConsumeRandomLengthString(32);
     node.node_url = QString::fromUtf8(url.data(), qsizetype(url.size()));
     const std::string page = provider.ConsumeRemainingBytesAsString();
-    QList<TaskData> tasks;
-    qsizetype asked = 0;
-    parsePage(
-        decodePage(QByteArray(page.data(), qsizetype(page.size()))), node,
-        [&asked](const TaskData &task) {
-            ++asked;
-            return task.task_name.size() % 2 == 1;
-        },
-        tasks);
-    // Every task comes from a row that was checked, and carries the node's fields.
-    if (tasks.size() > asked)
+    const QByteArray body(page.data(), qsizetype(page.size()));
+    // Cutting the bytes must give exactly what cutting the decoded text gives, whatever the page holds.
+    QList<TaskData> fromText, fromBytes;
+    const int rowsInText = parsePage(decodePage(body), node, fromText);
+    const int rowsInBytes = parseBody(body, node, fromBytes);
+    if (rowsInText != rowsInBytes || fromText.size() != fromBytes.size() || fromText.size() != rowsInText)
         __builtin_trap();
-    for (const TaskData &task : tasks) {
-        if (task.site_name != node.site_name || task.note_url != node.node_url)
+    for (qsizetype i = 0; i < fromText.size(); ++i) {
+        const TaskData &task = fromBytes[i];
+        if (!task.isSameTask(fromText[i]) || task.site_name != node.site_name || task.note_url != node.node_url)
             __builtin_trap();
     }
     return 0;

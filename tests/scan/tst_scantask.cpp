@@ -1,3 +1,4 @@
+#include "scan/knowntasks.h"
 #include "scan/nodehealth.h"
 #include "scan/pagerequest.h"
 #include "scan/scantask.h"
@@ -7,6 +8,10 @@
 #include "support/testhttpserver.h"
 
 #include <QTest>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 using Response = TestHttpServer::Response;
@@ -238,6 +243,43 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(scan.batches.size(), 2, 10000);
         QCOMPARE(taskTitles(scan.batches[1]), (QStringList{u"A0"_s, u"A2"_s}));
         QCOMPARE(scan.batches[1][1].task_price, u"19元"_s);
+    }
+
+    void knownTasksAgreeWithTheDatabase()
+    {
+        Sandbox sandbox;
+        UserDb scanDb, other; // the scan thread's connection, and another one (the purge's, a second window's)
+        auto known = std::make_unique<KnownTasks>(scanDb);
+        TaskData elsewhere = makeTask(u"A"_s);
+        elsewhere.note_name = u"其他"_s; // the same title on another node is another task
+        const QList<TaskData> page{makeTask(u"A"_s), makeTask(u"B"_s), elsewhere};
+        // One page as the engine handles it; what is kept must be exactly what a fresh connection calls new.
+        const auto pass = [&] {
+            known->beginPass();
+            QList<TaskData> fresh = page, expected;
+            known->dropKnown(fresh);
+            UserDb check;
+            for (const TaskData &task : page) {
+                if (!check.hasTask(task))
+                    expected.append(task);
+            }
+            if (fresh.size() != expected.size() ||
+                !std::equal(fresh.cbegin(), fresh.cend(), expected.cbegin(), std::mem_fn(&TaskData::isSameTask)))
+                QTest::qFail("the remembered answer differs from the database's", __FILE__, __LINE__);
+            if (scanDb.addTasks(fresh))
+                known->stored(fresh);
+            return fresh.size();
+        };
+        QVERIFY(other.addTasks({page.first()}));
+        QCOMPARE(pass(), 2);
+        QCOMPARE(pass(), 0);
+        // Purged by another connection: every task is new again.
+        Clock::setOverride(Clock::now().addDays(4));
+        QVERIFY(other.purgeTasks(3));
+        QCOMPARE(pass(), 3);
+        QCOMPARE(pass(), 0);
+        known = std::make_unique<KnownTasks>(scanDb); // a restart remembers nothing but finds the history
+        QCOMPARE(pass(), 0);
     }
 
     void zeroIntervalFallsBack()

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QStandardItemModel>
 #include <QTest>
 
 #include <csignal>
@@ -34,12 +33,12 @@ QString count(const Sandbox &sandbox, const QString &table)
 // Titles of a search in result order; "<failed>" when the search reports failure.
 QStringList search(UserDb &db, const QString &site, const QString &text)
 {
-    QStandardItemModel model(0, 6);
-    if (!db.searchTasks(site, text, &model))
+    TaskRows tasks;
+    if (!db.searchTasks(site, text, tasks))
         return {u"<failed>"_s};
     QStringList titles;
-    for (int r = 0; r < model.rowCount(); ++r)
-        titles << model.item(r, 2)->text();
+    for (qsizetype row = 0; row < tasks.size(); ++row)
+        titles << tasks.text(row, 2);
     return titles;
 }
 
@@ -290,11 +289,11 @@ private slots:
         Sandbox sandbox(false);
         UserDb db;
         QVERIFY(db.addTasks({makeTask(u"Logo Design"_s), makeTask(u"word two"_s)}));
-        QStandardItemModel model(0, 6);
-        // A statement the text breaks fails and leaves the model empty; anything else is an ordinary search.
-        if (!db.searchTasks(QString(), text, &model))
-            QCOMPARE(model.rowCount(), 0);
-        QVERIFY(model.rowCount() <= 2);
+        TaskRows found;
+        // A statement the text breaks fails and finds nothing; anything else is an ordinary search.
+        if (!db.searchTasks(QString(), text, found))
+            QCOMPARE(found.size(), 0);
+        QVERIFY(found.size() <= 2);
         QCOMPARE(count(sandbox, u"tb_history_task"_s), u"2"_s);
         QCOMPARE(search(db, QString(), u"logo"_s), QStringList{u"Logo Design"_s});
     }

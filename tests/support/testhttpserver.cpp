@@ -121,6 +121,12 @@ QList<TestHttpServer::Request> TestHttpServer::requests() const
     return QList<Request>(m_requests.cbegin(), m_requests.cend());
 }
 
+void TestHttpServer::clearRequests()
+{
+    QMutexLocker locker(&m_mutex);
+    m_requests.clear();
+}
+
 TestHttpServer::Response TestHttpServer::responseFor(const QByteArray &path) const
 {
     QMutexLocker locker(&m_mutex);

@@ -45,6 +45,8 @@ public:
     // Unknown paths answer 404 with an empty body.
     void setResponse(const QString &path, const Response &response);
     QList<Request> requests() const;
+    // Forgets the requests seen so far (the soak would otherwise measure the list growing).
+    void clearRequests();
 
 private:
     friend class HttpServerWorker;

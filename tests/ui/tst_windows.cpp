@@ -21,7 +21,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSpinBox>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
 #include <QTimeEdit>
@@ -146,17 +145,17 @@ private slots:
         HistoryWindow window;
         window.show();
         auto *table = window.findChild<QTableView *>();
-        auto *model = qobject_cast<QStandardItemModel *>(table->model());
+        const QAbstractItemModel *model = table->model();
         const auto titles = [model] {
             QStringList result;
             for (int r = 0; r < model->rowCount(); ++r)
-                result << model->item(r, 2)->text();
+                result << model->index(r, 2).data().toString();
             return result;
         };
         // All tasks, oldest first, with the address columns hidden and "无" for a missing price.
         QCOMPARE(titles(), (QStringList{u"Logo 设计"_s, u"网站开发"_s, u"LOGO 改版"_s}));
         QVERIFY(table->isColumnHidden(4) && table->isColumnHidden(5) && !table->isColumnHidden(3));
-        QCOMPARE(model->item(1, 3)->text(), u"无"_s);
+        QCOMPARE(model->index(1, 3).data().toString(), u"无"_s);
         auto *combo = window.findChild<QComboBox *>(u"siteCombo"_s);
         QCOMPARE(combo->count(), 4);
         combo->setCurrentIndex(2);
@@ -173,9 +172,11 @@ private slots:
         search->clear();
         QTest::keyClicks(search, u"logo"_s);
         QCOMPARE(titles(), (QStringList{u"Logo 设计"_s, u"LOGO 改版"_s}));
-        // A double click opens the row as shown, after sorting.
+        // A double click opens the row as shown, after sorting; the selection moves with its row.
+        table->selectRow(1);
         table->sortByColumn(3, Qt::AscendingOrder);
         QCOMPARE(table->model()->index(0, 2).data().toString(), u"LOGO 改版"_s);
+        QCOMPARE(table->selectionModel()->selectedRows().value(0).row(), 0);
         QVERIFY(QMetaObject::invokeMethod(&window, "onTableDoubleClicked",
                                           Q_ARG(QModelIndex, table->model()->index(0, 1))));
         QCOMPARE(m_urls.opened, QList<QUrl>{QUrl(u"http://127.0.0.1/t/LOGO 改版"_s)});

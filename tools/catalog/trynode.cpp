@@ -103,7 +103,7 @@ bool run(const QString &catalogPath, const QString &site, const QString &node, c
     outcome.summary += QStringLiteral("%1 bytes, read as %2").arg(body.size()).arg(pageCharset(body));
     const AttentionData followed{site, node, rule.node_url, rule.rules};
     const QString text = decodePage(body);
-    parsePage(text, followed, nullptr, outcome.tasks);
+    parsePage(text, followed, outcome.tasks);
     outcome.diagnosis = diagnosePage(text, followed);
     return true;
 }

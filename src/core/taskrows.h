@@ -1,0 +1,24 @@
+#pragma once
+
+#include "core/taskdata.h"
+
+#include <QByteArray>
+#include <QList>
+
+// Many tasks in two allocations, for history searches over hundreds of thousands of rows: the six texts of each
+// task (site, node, title, price, address, node address) kept as UTF-8 one after another, decoded when asked for.
+class TaskRows
+{
+public:
+    static constexpr int fields = 6;
+
+    // Appends one task from its six texts in UTF-8, in the order above.
+    void append(const QByteArrayView (&texts)[fields]);
+    qsizetype size() const { return m_ends.size() / fields; }
+    QString text(qsizetype row, int field) const;
+    TaskData task(qsizetype row) const;
+
+private:
+    QByteArray m_bytes;
+    QList<qsizetype> m_ends; // where each text ends in m_bytes, row by row
+};
