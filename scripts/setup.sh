@@ -11,7 +11,7 @@ packages=(
 )
 # With --package also what making, checking and trying out the Debian package needs.
 if [ "${1:-}" = "--package" ]; then
-    packages+=(dpkg-dev file desktop-file-utils appstream lintian trayer x11-apps imagemagick)
+    packages+=(dpkg-dev file desktop-file-utils appstream lintian man-db trayer x11-apps imagemagick)
 fi
 
 missing=()
