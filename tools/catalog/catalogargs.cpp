@@ -6,32 +6,37 @@
 
 namespace {
 
-const char description[] =
-    "Writes, reads and tries Kestrow's site catalogues.\n\n"
-    "  build CATALOG.json OUT.dll  write a catalogue from its JSON form\n"
-    "  dump IN.dll                 print a catalogue's JSON form\n"
-    "  check IN.dll                list what Kestrow would skip or never find (exits 1 when it lists any)\n"
-    "  add SITES.json              check a site file and add it to your own sites\n"
-    "  try IN.dll SITE NODE        cut the node's page (fetched, or --page FILE) into tasks, one JSON object a\n"
-    "                              line; says why nothing was cut; exits 1 if the fetch failed";
-
 struct Command
 {
     const char *name;
     const char *operands;
+    const char *what;
 };
-const Command commands[] = {{"build", "CATALOG.json OUT.dll"},
-                            {"dump", "IN.dll"},
-                            {"check", "IN.dll"},
-                            {"add", "SITES.json"},
-                            {"try", "IN.dll SITE NODE [--page FILE]"}};
+const Command commands[] = {
+    {"build", "CATALOG.json OUT.dll", "write a catalogue from its JSON form"},
+    {"dump", "IN.dll", "print a catalogue's JSON form"},
+    {"check", "IN.dll", "list what Kestrow would skip or never find (exits 1 when it lists any)"},
+    {"add", "SITES.json", "check a site file and add it to your own sites"},
+    {"try", "IN.dll SITE NODE [--page FILE]",
+     "cut the node's page (fetched, or FILE) into tasks, one JSON object a line;\n"
+     "says why nothing was cut; exits 1 if the fetch failed"}};
+
+QString description()
+{
+    QString text = QStringLiteral("Writes, reads and tries Kestrow's site catalogues.\n");
+    for (const Command &command : commands) {
+        text += QStringLiteral("\n  %1 %2\n      ").arg(QLatin1String(command.name), QLatin1String(command.operands)) +
+                QString::fromLatin1(command.what).replace(u'\n', QStringLiteral("\n      "));
+    }
+    return text;
+}
 
 } // namespace
 
 CatalogArgs CatalogArgs::parse(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(description));
+    parser.setApplicationDescription(description());
     // Not addHelpOption(): its --help-all would list Qt's own options, which are of no use here.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Print this help."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
