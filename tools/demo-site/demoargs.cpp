@@ -18,6 +18,7 @@ int number(const QString &text, int min, int max)
 
 DemoArgs DemoArgs::parse(const QStringList &arguments, const QString &xdgDataHome)
 {
+    DemoArgs result;
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("The demo catalogue's task sites on 127.0.0.1, with new tasks now and then; or, with --follow, "
@@ -27,14 +28,16 @@ DemoArgs DemoArgs::parse(const QStringList &arguments, const QString &xdgDataHom
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Print the version."));
     parser.addOptions({help, version});
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Serve on this port (default 8731)."),
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Serve on this port (default %1).").arg(result.port),
                                   QStringLiteral("PORT"));
-    const QCommandLineOption newEvery(QStringLiteral("new-every"),
-                                      QStringLiteral("Add tasks every SECONDS (default 60)."),
-                                      QStringLiteral("SECONDS"));
+    const QCommandLineOption newEvery(
+        QStringLiteral("new-every"),
+        QStringLiteral("Add tasks every SECONDS (default %1).").arg(result.newEverySeconds), QStringLiteral("SECONDS"));
     const QCommandLineOption follow(
         QStringLiteral("follow"),
-        QStringLiteral("Follow every node of CATALOG in the user database, scanning every SECONDS (default 30)."),
+        QStringLiteral("Follow every node of CATALOG in the user database, scanning every SECONDS (default %1).")
+            .arg(result.scanSeconds),
         QStringLiteral("CATALOG"));
     const QCommandLineOption data(
         QStringLiteral("data"),
@@ -43,7 +46,6 @@ DemoArgs DemoArgs::parse(const QStringList &arguments, const QString &xdgDataHom
     parser.addOptions({port, newEvery, follow, data});
     parser.addPositionalArgument(QStringLiteral("SECONDS"), QStringLiteral("With --follow: the scan interval."),
                                  QStringLiteral("[SECONDS]"));
-    DemoArgs result;
     const auto usageError = [&parser, &result](const QString &message) {
         result.mode = Print;
         result.exitCode = 2;
