@@ -23,6 +23,18 @@ site=$!
 app=
 server=
 trap 'kill $app "$site" $server 2>/dev/null || true' EXIT INT TERM
+# Kestrow without its demo sites would only show failing nodes: wait until they serve, or stop here.
+for _ in $(seq 100); do
+    grep -q "^demo task sites on" "$demo/site.log" && break
+    if ! kill -0 "$site" 2>/dev/null; then
+        echo "run.sh: the demo task sites did not start:" >&2
+        sed 's/^/  /' "$demo/site.log" >&2
+        echo "run.sh: is another demo still running? Quit its Kestrow (tray menu, \"退出\") and try again." >&2
+        exit 1
+    fi
+    sleep 0.1
+done
+echo "Demo task sites on $(sed -n 's/^demo task sites on //p' "$demo/site.log"); their log: $demo/site.log"
 
 if $vendor; then
     folder="$demo/vendor"

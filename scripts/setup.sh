@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Kestrow needs to build, test and run; does nothing when they are all there.
+#   scripts/setup.sh [--package]
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,10 @@ packages=(
     qt6-httpserver-dev qt6-websockets-dev libgl-dev libsqlite3-dev libssl-dev libbenchmark-dev
     xvfb xauth fonts-wqy-microhei python3 dbus-daemon dbus-session-bus-common
 )
+# With --package also what making, checking and trying out the Debian package needs.
+if [ "${1:-}" = "--package" ]; then
+    packages+=(dpkg-dev file desktop-file-utils appstream lintian man-db trayer x11-apps imagemagick)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

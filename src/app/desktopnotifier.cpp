@@ -1,5 +1,6 @@
 #include "app/desktopnotifier.h"
 
+#include "core/appversion.h"
 #include "sites/taskopenurl.h"
 #include "ui/kit/safeurl.h"
 
@@ -43,9 +44,8 @@ bool DesktopNotifier::notify(const QList<TaskData> &tasks)
     const QString summary = tasks.size() == 1 ? tasks[0].site_name + QStringLiteral(" - ") + tasks[0].note_name
                                               : tr("%1 个新任务").arg(tasks.size());
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, service, QStringLiteral("Notify"));
-    call << QStringLiteral("Kestrow") << uint(0) << QStringLiteral("io.github.kestrow.Kestrow") << summary
-         << lines.join(QLatin1Char('\n')) << QStringList{QStringLiteral("default"), tr("打开")} << QVariantMap()
-         << int(-1);
+    call << QStringLiteral("Kestrow") << uint(0) << appId() << summary << lines.join(QLatin1Char('\n'))
+         << QStringList{QStringLiteral("default"), tr("打开")} << QVariantMap() << int(-1);
     // Asynchronous: a slow notification service must not hold up the program.
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, tasks](QDBusPendingCallWatcher *call) {

@@ -25,6 +25,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
@@ -71,7 +72,9 @@ static AlertRules alertRules()
 
 void Kestrow::loadUserSites()
 {
-    const UserSites::Outcome sites = UserSites::prepare(appFilePath(QStringLiteral("sdb.dll")));
+    const QString catalog = appFilePath(QStringLiteral("sdb.dll"));
+    qCDebug(lcApp).noquote() << "site catalogue:" << catalog << (QFile::exists(catalog) ? "found" : "missing");
+    const UserSites::Outcome sites = UserSites::prepare(catalog);
     SiteDb::useCatalog(sites.catalog);
     for (const QString &skipped : sites.skipped)
         qCWarning(lcApp).noquote() << "user site file skipped:" << skipped;

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "core/appversion.h"
 #include "core/paths.h"
 #include "store/settings.h"
 
@@ -27,6 +28,8 @@ void prepareApplication()
         QCoreApplication::addLibraryPath(plugins);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/MainWindow/Resources/kestrow.png")));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Lets Wayland compositors and notification services match the windows to the installed desktop entry.
+    QGuiApplication::setDesktopFileName(appId());
 }
 
 void loadTranslations()

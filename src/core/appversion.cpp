@@ -4,3 +4,8 @@ QString appVersion()
 {
     return QStringLiteral(KESTROW_VERSION);
 }
+
+QString appId()
+{
+    return QStringLiteral(KESTROW_APP_ID);
+}

@@ -15,6 +15,8 @@
 #include <QSet>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace CatalogFile {
 
 namespace {
@@ -26,6 +28,18 @@ bool fail(QString *error, const QString &message)
     if (error)
         *error = message;
     return false;
+}
+
+// Refuses keys the form does not know: a misspelt "prise" would otherwise just leave every price out.
+template <typename Keys>
+bool onlyKnownKeys(const QJsonObject &object, const Keys &keys, const QString &where, QString *error)
+{
+    for (const QString &key : object.keys()) {
+        if (std::none_of(std::begin(keys), std::end(keys),
+                         [&key](const char *known) { return key == QLatin1String(known); }))
+            return fail(error, QStringLiteral("%1: unknown key \"%2\"").arg(where, key));
+    }
+    return true;
 }
 
 // Reads the text at key of object; absent is fine unless required, anything but a string is not.
@@ -79,6 +93,8 @@ bool readMarkers(const QJsonObject &node, const QString &where, QStringList &mar
     if (!value.isObject())
         return fail(error, QStringLiteral("%1: \"markers\" is missing or not an object").arg(where));
     const QJsonObject object = value.toObject();
+    if (!onlyKnownKeys(object, markerPairs, where + QStringLiteral(" markers"), error))
+        return false;
     for (const char *name : markerPairs) {
         const QJsonValue pair = object.value(QLatin1String(name));
         const bool required = qstrcmp(name, "row") == 0 || qstrcmp(name, "title") == 0;
@@ -102,7 +118,8 @@ bool readNode(const QJsonValue &value, const QString &where, CatalogNode &node, 
     if (!value.isObject())
         return fail(error, QStringLiteral("%1 is not an object").arg(where));
     const QJsonObject object = value.toObject();
-    return readString(object, "name", where, true, node.name, error) &&
+    const char *const keys[] = {"name", "url", "markers"};
+    return onlyKnownKeys(object, keys, where, error) && readString(object, "name", where, true, node.name, error) &&
            readString(object, "url", where, true, node.url, error) &&
            readMarkers(object, where + QStringLiteral(" (") + node.name + QLatin1Char(')'), node.markers, error);
 }
@@ -115,6 +132,19 @@ bool readSite(const QJsonValue &value, const QString &where, const QString &base
     if (!readString(object, "name", where, true, site.name, error))
         return false;
     const QString named = where + QStringLiteral(" (") + site.name + QLatin1Char(')');
+    const char *const keys[] = {"name",
+                                "url",
+                                "register_url",
+                                "info",
+                                "open_url_prefix",
+                                "open_url_suffix",
+                                "favicon",
+                                "logo",
+                                "favicon_base64",
+                                "logo_base64",
+                                "nodes"};
+    if (!onlyKnownKeys(object, keys, named, error))
+        return false;
     if (!readString(object, "url", named, false, site.url, error) ||
         !readString(object, "register_url", named, false, site.register_url, error) ||
         !readString(object, "info", named, false, site.info, error) ||
@@ -199,6 +229,9 @@ bool parseJson(const QByteArray &json, const QString &baseDir, QList<CatalogSite
     const QJsonValue list = document.object().value(QLatin1String("sites"));
     if (!document.isObject() || !list.isArray())
         return fail(error, QStringLiteral("the catalogue must be an object with a \"sites\" list"));
+    const char *const keys[] = {"sites"};
+    if (!onlyKnownKeys(document.object(), keys, QStringLiteral("the catalogue"), error))
+        return false;
     QSet<QString> siteNames;
     const QJsonArray array = list.toArray();
     for (qsizetype i = 0; i < array.size(); ++i) {

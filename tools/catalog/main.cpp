@@ -1,4 +1,5 @@
 // kestrow-catalog: the site catalogue authors' tool.
+#include "catalogargs.h"
 #include "sites/catalogfile.h"
 #include "sites/usersites.h"
 #include "trynode.h"
@@ -11,16 +12,6 @@
 #include <cstdio>
 
 namespace {
-
-const char usage[] = "usage:\n"
-                     "  kestrow-catalog build CATALOG.json OUT.dll   write a catalogue from its JSON form\n"
-                     "  kestrow-catalog dump IN.dll                  print a catalogue's JSON form\n"
-                     "  kestrow-catalog check IN.dll                 list what Kestrow would skip or never find\n"
-                     "  kestrow-catalog add SITES.json               check a site file and add it to your own sites\n"
-                     "  kestrow-catalog try IN.dll SITE NODE [--page FILE]\n"
-                     "                                               cut the node's page (fetched, or FILE) into\n"
-                     "                                               tasks, one JSON object a line; says why\n"
-                     "                                               nothing was cut; exits 1 if the fetch failed\n";
 
 int complain(const QString &message)
 {
@@ -66,14 +57,11 @@ int check(const QString &path)
     return problems.isEmpty() ? 0 : 1;
 }
 
-int tryNode(const QStringList &args)
+int tryNode(const QStringList &args, const QString &pageFile)
 {
-    QString pageFile;
-    if (args.size() == 6 && args[4] == QStringLiteral("--page"))
-        pageFile = args[5];
     TryNode::Outcome outcome;
     QString error;
-    if (!TryNode::run(args[1], args[2], args[3], pageFile, outcome, &error))
+    if (!TryNode::run(args[0], args[1], args[2], pageFile, outcome, &error))
         return complain(error);
     // What the author reads goes to standard error; standard output keeps one task a line.
     for (const QString &line : QStringList{outcome.summary, outcome.note} + outcome.diagnosis) {
@@ -107,19 +95,18 @@ int add(const QString &path)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    const QString command = args.value(0);
-    if (command == QStringLiteral("build") && args.size() == 3)
-        return build(args[1], args[2]);
-    if (command == QStringLiteral("dump") && args.size() == 2)
-        return dump(args[1]);
-    if (command == QStringLiteral("check") && args.size() == 2)
-        return check(args[1]);
-    if (command == QStringLiteral("add") && args.size() == 2)
-        return add(args[1]);
-    if (command == QStringLiteral("try") &&
-        (args.size() == 4 || (args.size() == 6 && args[4] == QStringLiteral("--page"))))
-        return tryNode(args);
-    std::fputs(usage, stderr);
-    return 2;
+    const CatalogArgs args = CatalogArgs::parse(app.arguments());
+    const QStringList &files = args.files;
+    if (args.command == QLatin1String("build"))
+        return build(files[0], files[1]);
+    if (args.command == QLatin1String("dump"))
+        return dump(files[0]);
+    if (args.command == QLatin1String("check"))
+        return check(files[0]);
+    if (args.command == QLatin1String("add"))
+        return add(files[0]);
+    if (args.command == QLatin1String("try"))
+        return tryNode(files, args.page);
+    std::fputs(qUtf8Printable(args.text), args.exitCode == 0 ? stdout : stderr);
+    return args.exitCode;
 }

@@ -75,7 +75,8 @@ DemoSite::Task DemoSite::makeTask()
     task.title = text(subjects[m_random.bounded(int(std::size(subjects)))]) +
                  text(actions[m_random.bounded(int(std::size(actions)))]) +
                  text(extras[m_random.bounded(int(std::size(extras)))]);
-    // One task in five has no price ("无" in the popup); prices are written with spaces, as sites do.
+    // One task in five has no price ("无" in the popup); prices are written with spaces, as sites do, and each site
+    // adds one currency mark of its own (鹰眼 "¥ 1 500", the others "1 500 元").
     if (m_random.bounded(5) != 0)
         task.price = QStringLiteral("%1 %2")
                          .arg(m_random.bounded(1, 20))
@@ -115,7 +116,7 @@ QByteArray DemoSite::eaglePage(const List &list) const
         body += "<li class=\"task\"><a href=\"/eagle/task/" + QByteArray::number(task.id) +
                 "\"><span class=\"title\">" + html(task.title) + "</span></a>";
         if (!task.price.isEmpty())
-            body += " <em class=\"price\">¥ " + html(task.price) + " 元</em>";
+            body += " <em class=\"price\">¥ " + html(task.price) + "</em>";
         body += "</li>\n";
     }
     return body + "</ul>\n<p>© 鹰眼众包 演示站</p></body></html>\n";

@@ -1,9 +1,7 @@
-// kestrow-demo-site: the demo catalogue's task sites on 127.0.0.1.
-//   kestrow-demo-site [--port 8731] [--new-every SECONDS]   serve, adding tasks every SECONDS (default 60)
-//   kestrow-demo-site --follow CATALOG.dll [SECONDS]       follow every node of the catalogue in the user database
-//                                                          of this user (XDG_DATA_HOME), scanning every SECONDS
-//                                                          (default 30)
+// kestrow-demo-site: the demo catalogue's task sites on 127.0.0.1, or every demo node followed in a demo user's
+// database (kestrow-demo-site --help).
 #include "core/settingkeys.h"
+#include "demoargs.h"
 #include "demosite.h"
 #include "sites/catalogfile.h"
 #include "store/userdb.h"
@@ -14,11 +12,11 @@
 
 namespace {
 
-int follow(const QString &catalog, const QString &interval)
+int follow(const DemoArgs &args)
 {
     QList<CatalogSite> sites;
     QString error;
-    if (!CatalogFile::read(catalog, sites, &error)) {
+    if (!CatalogFile::read(args.catalog, sites, &error)) {
         std::fprintf(stderr, "kestrow-demo-site: %s\n", qUtf8Printable(error));
         return 2;
     }
@@ -27,9 +25,13 @@ int follow(const QString &catalog, const QString &interval)
         for (const CatalogNode &node : site.nodes)
             pairs.append({site.name, node.name});
     }
+    // The user database lives under the data home the arguments settled on.
+    qputenv("XDG_DATA_HOME", args.dataHome.toLocal8Bit());
     UserDb db;
-    if (!db.setAttention(pairs) || !db.setConfig(QLatin1String(Key::ScanInterval.name), interval)) {
-        std::fprintf(stderr, "kestrow-demo-site: cannot write the user database\n");
+    if (!db.setAttention(pairs) ||
+        !db.setConfig(QLatin1String(Key::ScanInterval.name), QString::number(args.scanSeconds))) {
+        std::fprintf(stderr, "kestrow-demo-site: cannot write the user database under %s\n",
+                     qUtf8Printable(args.dataHome));
         return 1;
     }
     std::printf("following %lld demo nodes\n", static_cast<long long>(pairs.size()));
@@ -41,24 +43,22 @@ int follow(const QString &catalog, const QString &interval)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    if ((args.size() == 2 || args.size() == 3) && args[0] == QLatin1String("--follow"))
-        return follow(args[1], args.value(2, QStringLiteral("30")));
-    quint16 port = 8731;
-    int seconds = 60;
-    for (int i = 0; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--port"))
-            port = quint16(args[i + 1].toUInt());
-        else if (args[i] == QLatin1String("--new-every"))
-            seconds = qMax(1, args[i + 1].toInt());
+    const DemoArgs args = DemoArgs::parse(app.arguments(), qEnvironmentVariable("XDG_DATA_HOME"));
+    if (args.mode == DemoArgs::Print) {
+        std::fputs(qUtf8Printable(args.text), args.exitCode == 0 ? stdout : stderr);
+        return args.exitCode;
     }
+    if (args.mode == DemoArgs::Follow)
+        return follow(args);
     DemoSite site;
-    if (!site.listen(port)) {
-        std::fprintf(stderr, "kestrow-demo-site: cannot listen on 127.0.0.1:%u\n", unsigned(port));
+    if (!site.listen(args.port)) {
+        std::fprintf(stderr, "kestrow-demo-site: cannot listen on 127.0.0.1:%u (is another demo running?)\n",
+                     unsigned(args.port));
         return 1;
     }
-    site.startNewTasks(seconds * 1000);
-    std::printf("demo task sites on http://127.0.0.1:%u/ (new tasks every %d s)\n", unsigned(site.port()), seconds);
+    site.startNewTasks(args.newEverySeconds * 1000);
+    std::printf("demo task sites on http://127.0.0.1:%u/ (new tasks every %d s)\n", unsigned(site.port()),
+                args.newEverySeconds);
     std::fflush(stdout);
     return QCoreApplication::exec();
 }
