@@ -4,30 +4,30 @@
 
 namespace {
 
-// Exactly the fields of TaskData::isSameTask.
-KnownTasks::Key keyOf(const TaskData &task)
+// Exactly the fields of TaskData::isSameTask; the lengths keep "ab" + "c" apart from "a" + "bc".
+QString keyOf(const TaskData &task)
 {
-    return {task.task_url, task.site_name, task.note_name, task.task_name, task.task_price};
+    const QString *fields[] = {&task.task_url, &task.site_name, &task.note_name, &task.task_name, &task.task_price};
+    qsizetype size = 0;
+    for (const QString *field : fields)
+        size += 2 + field->size();
+    QString key;
+    key.reserve(size);
+    for (const QString *field : fields) {
+        const auto length = quint32(field->size());
+        key.append(QChar(char16_t(length & 0xFFFF))).append(QChar(char16_t(length >> 16))).append(*field);
+    }
+    return key;
 }
 
 } // namespace
-
-bool KnownTasks::Key::operator==(const Key &other) const
-{
-    return url == other.url && site == other.site && node == other.node && title == other.title && price == other.price;
-}
-
-size_t qHash(const KnownTasks::Key &key, size_t seed)
-{
-    return qHashMulti(seed, key.url, key.title, key.price, key.node, key.site);
-}
 
 KnownTasks::KnownTasks(UserDb &db) : m_db(db) {}
 
 void KnownTasks::beginPass()
 {
     ++m_pass;
-    m_known.removeIf([this](const QHash<Key, quint32>::iterator &entry) { return entry.value() + 1 < m_pass; });
+    m_known.removeIf([this](const QHash<QString, quint32>::iterator &entry) { return entry.value() + 1 < m_pass; });
 }
 
 void KnownTasks::dropKnown(QList<TaskData> &tasks)

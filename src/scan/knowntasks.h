@@ -23,17 +23,11 @@ public:
     // tasks have just been stored through db's own connection, which the database's change count leaves out.
     void stored(const QList<TaskData> &tasks);
 
-    struct Key
-    {
-        QString url, site, node, title, price;
-        bool operator==(const Key &other) const;
-    };
-
 private:
     UserDb &m_db;
-    QHash<Key, quint32> m_known; // to the pass that last saw it
+    // Each task's identity as one string (its five fields, each after its length), to the pass that last saw it: one
+    // block of memory to hash and compare instead of five.
+    QHash<QString, quint32> m_known;
     quint32 m_pass = 0;
     qint64 m_version = -1; // the database's change count the entries hold for; -1: unknown, remember nothing
 };
-
-size_t qHash(const KnownTasks::Key &key, size_t seed = 0);
