@@ -91,6 +91,9 @@ public:
             return -1;
         if (m_marker.isEmpty())
             return from;
+        // An empty page has no data at all, and the C library's searches take no null pointer.
+        if (text.size() - from < m_marker.size())
+            return -1;
         if (m_marker.size() == 1) {
             const void *found = memchr(text.data() + from, m_marker[0], size_t(text.size() - from));
             return found ? static_cast<const char *>(found) - text.data() : -1;
