@@ -14,8 +14,3 @@ QString TaskRows::text(qsizetype row, int field) const
     const qsizetype begin = at == 0 ? 0 : m_ends[at - 1];
     return QString::fromUtf8(QByteArrayView(m_bytes).sliced(begin, m_ends[at] - begin));
 }
-
-TaskData TaskRows::task(qsizetype row) const
-{
-    return TaskData{text(row, 0), text(row, 1), text(row, 2), text(row, 3), text(row, 4), text(row, 5), 0};
-}

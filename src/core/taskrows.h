@@ -1,9 +1,8 @@
 #pragma once
 
-#include "core/taskdata.h"
-
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
 // Many tasks in two allocations, for history searches over hundreds of thousands of rows: the six texts of each
 // task (site, node, title, price, address, node address) kept as UTF-8 one after another, decoded when asked for.
@@ -16,7 +15,6 @@ public:
     void append(const QByteArrayView (&texts)[fields]);
     qsizetype size() const { return m_ends.size() / fields; }
     QString text(qsizetype row, int field) const;
-    TaskData task(qsizetype row) const;
 
 private:
     QByteArray m_bytes;

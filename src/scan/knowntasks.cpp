@@ -43,14 +43,17 @@ void KnownTasks::dropKnown(QList<TaskData> &tasks)
     QList<bool> known(tasks.size(), false);
     QList<TaskData> unsure;
     QList<qsizetype> unsureAt;
+    QStringList unsureKeys;
     for (qsizetype i = 0; i < tasks.size(); ++i) {
-        const auto entry = m_known.find(keyOf(tasks[i]));
+        QString key = keyOf(tasks[i]);
+        const auto entry = m_known.find(key);
         if (entry != m_known.end()) {
             entry.value() = m_pass;
             known[i] = true;
         } else {
             unsure.append(tasks[i]);
             unsureAt.append(i);
+            unsureKeys.append(std::move(key));
         }
     }
     const QList<bool> inHistory = m_db.hasTasks(unsure);
@@ -59,7 +62,7 @@ void KnownTasks::dropKnown(QList<TaskData> &tasks)
             continue;
         known[unsureAt[j]] = true;
         if (m_version >= 0)
-            m_known.insert(keyOf(unsure[j]), m_pass);
+            m_known.insert(unsureKeys[j], m_pass);
     }
 
     qsizetype kept = 0;

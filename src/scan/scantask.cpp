@@ -82,8 +82,8 @@ void ScanTask::scan()
     if (!health)
         return; // not initialised
 
-    // A manager per pass: no cookies, cache or connections survive from one pass to the next.
     known.beginPass();
+    // A manager per pass: no cookies, cache or connections survive from one pass to the next.
     auto *manager = new QNetworkAccessManager(this);
     connect(manager, &QNetworkAccessManager::finished, this, &ScanTask::onDownloadFinished);
     const qint64 passStart = Clock::now().toMSecsSinceEpoch();
