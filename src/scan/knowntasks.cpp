@@ -1,24 +1,41 @@
 #include "scan/knowntasks.h"
 
+#include "scan/pages.h"
 #include "store/userdb.h"
 
 namespace {
 
-// Exactly the fields of TaskData::isSameTask; the lengths keep "ab" + "c" apart from "a" + "bc".
-QString keyOf(const TaskData &task)
+// The node's part of a task's identity; the lengths keep "ab" + "c" apart from "a" + "bc".
+QString nodeKey(const AttentionData &node)
 {
-    const QString *fields[] = {&task.task_url, &task.site_name, &task.note_name, &task.task_name, &task.task_price};
-    qsizetype size = 0;
-    for (const QString *field : fields)
-        size += 2 + field->size();
     QString key;
-    key.reserve(size);
-    for (const QString *field : fields) {
-        const auto length = quint32(field->size());
-        key.append(QChar(char16_t(length & 0xFFFF))).append(QChar(char16_t(length >> 16))).append(*field);
-    }
+    for (const QString *field : {&node.site_name, &node.note_name, &node.node_url})
+        key.append(QString::number(field->size())).append(QLatin1Char(':')).append(*field);
     return key;
 }
+
+// Answers the cut from one node's remembered rows and collects the keys of the rows that became tasks.
+class NodeRows : public RowMemory
+{
+public:
+    NodeRows(QHash<QByteArray, quint32> &known, quint32 pass) : m_known(known), m_pass(pass) {}
+
+    bool known(const QByteArray &rowKey) override
+    {
+        const auto entry = m_known.find(rowKey);
+        if (entry == m_known.end())
+            return false;
+        entry.value() = m_pass;
+        return true;
+    }
+    void made(const QByteArray &rowKey) override { keys.append(rowKey); }
+
+    QList<QByteArray> keys; // one a task the cut appended, in order
+
+private:
+    QHash<QByteArray, quint32> &m_known;
+    quint32 m_pass;
+};
 
 } // namespace
 
@@ -27,56 +44,45 @@ KnownTasks::KnownTasks(UserDb &db) : m_db(db) {}
 void KnownTasks::beginPass()
 {
     ++m_pass;
-    m_known.removeIf([this](const QHash<QString, quint32>::iterator &entry) { return entry.value() + 1 < m_pass; });
+    m_new.clear();
+    for (auto node = m_known.begin(); node != m_known.end();) {
+        node->removeIf([this](const QHash<QByteArray, quint32>::iterator &row) { return row.value() + 1 < m_pass; });
+        node = node->isEmpty() ? m_known.erase(node) : std::next(node);
+    }
 }
 
-void KnownTasks::dropKnown(QList<TaskData> &tasks)
+int KnownTasks::newTasks(const QByteArray &body, const AttentionData &node, QList<TaskData> &tasks)
 {
-    if (tasks.isEmpty())
-        return;
     const qint64 version = m_db.dataVersion();
     if (version < 0 || version != m_version) {
         m_known.clear();
         m_version = version;
     }
 
-    QList<bool> known(tasks.size(), false);
-    QList<TaskData> unsure;
-    QList<qsizetype> unsureAt;
-    QStringList unsureKeys;
-    for (qsizetype i = 0; i < tasks.size(); ++i) {
-        QString key = keyOf(tasks[i]);
-        const auto entry = m_known.find(key);
-        if (entry != m_known.end()) {
-            entry.value() = m_pass;
-            known[i] = true;
-        } else {
-            unsure.append(tasks[i]);
-            unsureAt.append(i);
-            unsureKeys.append(std::move(key));
+    const QString nodeId = nodeKey(node);
+    QHash<QByteArray, quint32> &known = m_known[nodeId];
+    NodeRows rows(known, m_pass);
+    QList<TaskData> found;
+    const int titled = parseBody(body, node, found, &rows);
+    const QList<bool> inHistory = m_db.hasTasks(found);
+    for (qsizetype i = 0; i < found.size(); ++i) {
+        if (!inHistory[i]) {
+            tasks.append(std::move(found[i]));
+            m_new.append({nodeId, rows.keys[i]});
+        } else if (m_version >= 0) {
+            known.insert(rows.keys[i], m_pass);
         }
     }
-    const QList<bool> inHistory = m_db.hasTasks(unsure);
-    for (qsizetype j = 0; j < unsure.size(); ++j) {
-        if (!inHistory[j])
-            continue;
-        known[unsureAt[j]] = true;
-        if (m_version >= 0)
-            m_known.insert(unsureKeys[j], m_pass);
-    }
-
-    qsizetype kept = 0;
-    for (qsizetype i = 0; i < tasks.size(); ++i) {
-        if (!known[i])
-            tasks[kept++] = std::move(tasks[i]);
-    }
-    tasks.resize(kept);
+    if (known.isEmpty())
+        m_known.remove(nodeId);
+    return titled;
 }
 
-void KnownTasks::stored(const QList<TaskData> &tasks)
+void KnownTasks::stored()
 {
-    if (m_version < 0)
-        return;
-    for (const TaskData &task : tasks)
-        m_known.insert(keyOf(task), m_pass);
+    if (m_version >= 0) {
+        for (const auto &[node, row] : std::as_const(m_new))
+            m_known[node].insert(row, m_pass);
+    }
+    m_new.clear();
 }

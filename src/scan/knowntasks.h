@@ -1,33 +1,41 @@
 #pragma once
 
+#include "core/attentiondata.h"
 #include "core/taskdata.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 
+#include <utility>
+
 class UserDb;
 
-// Which of the tasks on the followed pages the history holds, remembered from pass to pass so that a page without
-// news costs no lookup in the database. Whenever another connection has committed (the purge, another window of the
-// program) it forgets everything, so its answer is always the database's own.
+// Which of the rows on the followed pages hold tasks the history has, remembered from pass to pass so that a page
+// without news costs no decoding and no lookup in the database. Whenever another connection has committed (the
+// purge, another window of the program) it forgets everything, so its answer is always the database's own.
 class KnownTasks
 {
 public:
     explicit KnownTasks(UserDb &db);
 
-    // Starts a pass: tasks seen in neither this pass nor the last are forgotten, which bounds the memory to what the
+    // Starts a pass: rows seen in neither this pass nor the last are forgotten, which bounds the memory to what the
     // followed pages show.
     void beginPass();
-    // Removes from tasks, keeping their order, those the history holds.
-    void dropKnown(QList<TaskData> &tasks);
-    // tasks have just been stored through db's own connection, which the database's change count leaves out.
-    void stored(const QList<TaskData> &tasks);
+    // Cuts body into node's tasks as parseBody does and appends, in page order, those the history does not hold.
+    // Returns how many rows had a title, known or not.
+    int newTasks(const QByteArray &body, const AttentionData &node, QList<TaskData> &tasks);
+    // This pass's new tasks have just been stored through db's own connection, which the database's change count
+    // leaves out.
+    void stored();
 
 private:
     UserDb &m_db;
-    // Each task's identity as one string (its five fields, each after its length), to the pass that last saw it: one
-    // block of memory to hash and compare instead of five.
-    QHash<QString, quint32> m_known;
+    // Per node (its names and address), the key of each row whose task the history holds, to the pass that last saw
+    // it. A row's key is what the page writes, so a known row is never decoded.
+    QHash<QString, QHash<QByteArray, quint32>> m_known;
+    // The rows whose tasks this pass found new, to be remembered once they are stored.
+    QList<std::pair<QString, QByteArray>> m_new;
     quint32 m_pass = 0;
     qint64 m_version = -1; // the database's change count the entries hold for; -1: unknown, remember nothing
 };

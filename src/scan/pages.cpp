@@ -219,7 +219,35 @@ bool searchableInUtf8(const QStringList &markers)
     });
 }
 
-template <typename Finder, typename View> int cutRows(View page, const AttentionData &node, QList<TaskData> &taskList)
+// Appends one part of a row to its key: its length, or ~0 when the row has no such part, then its units as they
+// stand in memory. The first byte of the key tells UTF-8 bytes from UTF-16 text, so the two never meet.
+void appendPart(QByteArray &key, const char *data, qsizetype bytes)
+{
+    const quint32 length = data ? quint32(bytes) : ~quint32(0);
+    key.append(reinterpret_cast<const char *>(&length), sizeof length);
+    if (data)
+        key.append(data, bytes);
+}
+void appendPart(QByteArray &key, const QByteArrayView *part)
+{
+    appendPart(key, part ? part->data() : nullptr, part ? part->size() : 0);
+}
+void appendPart(QByteArray &key, const QStringView *part)
+{
+    appendPart(key, part ? reinterpret_cast<const char *>(part->data()) : nullptr,
+               part ? part->size() * qsizetype(sizeof(QChar)) : 0);
+}
+constexpr char keyTag(QByteArrayView)
+{
+    return '8';
+}
+constexpr char keyTag(QStringView)
+{
+    return 'W';
+}
+
+template <typename Finder, typename View>
+int cutRows(View page, const AttentionData &node, QList<TaskData> &taskList, RowMemory *memory = nullptr)
 {
     const QStringList &m = node.rules;
     if (m.size() != markerCount)
@@ -246,6 +274,7 @@ template <typename Finder, typename View> int cutRows(View page, const Attention
     const bool withUrl = find[UrlBegin].size() > 0 && find[UrlEnd].size() > 0;
     qsizetype position = 0;
     int titled = 0;
+    QByteArray key; // reused from row to row
     for (int rows = 0; rows < maxRowsPerPage; ++rows) {
         const qsizetype rb = find[RowBegin].in(page, position);
         if (rb < 0)
@@ -256,27 +285,42 @@ template <typename Finder, typename View> int cutRows(View page, const Attention
         const View row = page.sliced(rb, re - rb);
         position = re + find[RowEnd].size();
 
-        View part;
-        if (!enclosed(row, find[TitleBegin], find[TitleEnd], part))
+        View title, price, url;
+        if (!enclosed(row, find[TitleBegin], find[TitleEnd], title))
             continue;
-        const QString title = Finder::toText(part).trimmed();
-        if (title.isEmpty())
+        const bool hasPrice = withPrice && enclosed(row, find[PriceBegin], find[PriceEnd], price);
+        const bool hasUrl = withUrl && enclosed(row, find[UrlBegin], find[UrlEnd], url);
+        if (memory) {
+            key.resize(0);
+            key.append(keyTag(View()));
+            appendPart(key, &title);
+            appendPart(key, hasPrice ? &price : nullptr);
+            appendPart(key, hasUrl ? &url : nullptr);
+            if (memory->known(key)) {
+                ++titled;
+                continue;
+            }
+        }
+        const QString text = Finder::toText(title).trimmed();
+        if (text.isEmpty())
             continue;
 
         TaskData task;
-        task.task_name = replaceEntities(title).trimmed();
+        task.task_name = replaceEntities(text).trimmed();
         task.site_name = node.site_name;
         task.note_name = node.note_name;
         task.note_url = node.node_url;
-        if (withPrice && enclosed(row, find[PriceBegin], find[PriceEnd], part)) {
-            QString price = part.isEmpty() ? QString() : replaceEntities(Finder::toText(part));
-            task.task_price = price.remove(QLatin1Char(' ')).trimmed();
+        if (hasPrice) {
+            QString value = price.isEmpty() ? QString() : replaceEntities(Finder::toText(price));
+            task.task_price = value.remove(QLatin1Char(' ')).trimmed();
         }
-        if (withUrl && enclosed(row, find[UrlBegin], find[UrlEnd], part))
-            task.task_url = completeUrl(Finder::toText(part).trimmed(), node.node_url);
+        if (hasUrl)
+            task.task_url = completeUrl(Finder::toText(url).trimmed(), node.node_url);
         ++titled;
         task.attr_mark = 0;
         taskList.append(std::move(task));
+        if (memory)
+            memory->made(key);
     }
     return titled;
 }
@@ -288,15 +332,17 @@ int parsePage(const QString &text, const AttentionData &node, QList<TaskData> &t
     return cutRows<TextFinder>(QStringView(text), node, taskList);
 }
 
-int parseBody(const QByteArray &body, const AttentionData &node, QList<TaskData> &taskList)
+int parseBody(const QByteArray &body, const AttentionData &node, QList<TaskData> &taskList, RowMemory *memory)
 {
-    if (pageCharset(body) != QLatin1String("UTF-8") || !searchableInUtf8(node.rules))
-        return parsePage(decodePage(body), node, taskList);
+    if (pageCharset(body) != QLatin1String("UTF-8") || !searchableInUtf8(node.rules)) {
+        const QString text = decodePage(body);
+        return cutRows<TextFinder>(QStringView(text), node, taskList, memory);
+    }
     QByteArrayView bytes(body);
     // Decoding the whole page drops a byte order mark at its start.
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes = bytes.sliced(3);
-    return cutRows<ByteFinder>(bytes, node, taskList);
+    return cutRows<ByteFinder>(bytes, node, taskList, memory);
 }
 
 QStringList diagnosePage(const QString &text, const AttentionData &node)

@@ -20,9 +20,22 @@ constexpr int maxRowsPerPage = 2000;
 // Cuts page into rows with node's markers and appends, in page order, the task of every row that has a title to
 // taskList. Rows after the first maxRowsPerPage are not read. Returns how many rows had a title.
 int parsePage(const QString &page, const AttentionData &node, QList<TaskData> &taskList);
+// A caller's memory of rows, consulted by parseBody before a row is decoded. A row's key is its title, price and
+// address exactly as the page writes them: on one node, rows with equal keys always give equal tasks.
+class RowMemory
+{
+public:
+    virtual ~RowMemory() = default;
+    // Whether the row with this key needs no task; it is then not decoded, but still counts as a row with a title.
+    virtual bool known(const QByteArray &rowKey) = 0;
+    // The row with this key has just become the last task of the list.
+    virtual void made(const QByteArray &rowKey) = 0;
+};
+
 // parsePage(decodePage(body), node, taskList), with the same result, but a UTF-8 page is cut in its bytes
-// and only the parts that become tasks are decoded.
-int parseBody(const QByteArray &body, const AttentionData &node, QList<TaskData> &taskList);
+// and only the parts that become tasks are decoded. With memory, the rows it knows are left out.
+int parseBody(const QByteArray &body, const AttentionData &node, QList<TaskData> &taskList,
+              RowMemory *memory = nullptr);
 
 // For catalogue authors: why node's markers cut page into no task (one line, empty when they cut some), followed by
 // warnings about what the tasks they do cut will look like (addresses completed from the host root, entities left

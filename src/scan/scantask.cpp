@@ -4,7 +4,6 @@
 #include "core/webaddress.h"
 #include "scan/nodehealth.h"
 #include "scan/pagerequest.h"
-#include "scan/pages.h"
 #include "scan/scanlog.h"
 #include "sites/sitedb.h"
 #include "store/settings.h"
@@ -130,7 +129,7 @@ void ScanTask::scan()
         emit newTask(task_list);
     }
     if ((!task_list.isEmpty() || !changed.isEmpty()) && userDb.storePass(task_list, changed))
-        known.stored(task_list);
+        known.stored();
     task_list.clear();
     for (const NodeStatus &status : health->takeNewTrouble())
         emit nodeTroubleBegan(status);
@@ -156,10 +155,7 @@ void ScanTask::onDownloadFinished(QNetworkReply *reply)
     const qint64 now = Clock::now().toMSecsSinceEpoch();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QByteArray body = reply->readAll();
-    QList<TaskData> tasks;
-    const int rows = parseBody(body, node, tasks);
-    known.dropKnown(tasks);
-    task_list.append(tasks);
+    const int rows = known.newTasks(body, node, task_list);
     if (status >= 400) {
         // A host that asks for a pause gets it, all its nodes together (at most an hour).
         const qint64 until = PageRequest::retryAfter(reply->rawHeader("Retry-After"), now);

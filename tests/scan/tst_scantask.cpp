@@ -1,6 +1,7 @@
 #include "scan/knowntasks.h"
 #include "scan/nodehealth.h"
 #include "scan/pagerequest.h"
+#include "scan/pages.h"
 #include "scan/scantask.h"
 #include "scan/taskthread.h"
 #include "store/settings.h"
@@ -250,33 +251,40 @@ private slots:
         Sandbox sandbox;
         UserDb scanDb, other; // the scan thread's connection, and another one (the purge's, a second window's)
         auto known = std::make_unique<KnownTasks>(scanDb);
-        TaskData elsewhere = makeTask(u"A"_s);
-        elsewhere.note_name = u"其他"_s; // the same title on another node is another task
-        const QList<TaskData> page{makeTask(u"A"_s), makeTask(u"B"_s), elsewhere};
-        // One page as the engine handles it; what is kept must be exactly what a fresh connection calls new.
+        const AttentionData here{u"站"_s, u"节点"_s, u"http://127.0.0.1/a"_s, listMarkers};
+        AttentionData elsewhere = here;
+        elsewhere.note_name = u"其他"_s; // the same rows on another node are other tasks
+        const QByteArray page = listPage({u"A"_s, u"B"_s});
+        // The pages as the engine handles them; what is kept must be exactly what a fresh connection calls new.
         const auto pass = [&] {
             known->beginPass();
-            QList<TaskData> fresh = page, expected;
-            known->dropKnown(fresh);
+            QList<TaskData> fresh, all, expected;
+            int rows = 0;
+            for (const AttentionData &node : {here, elsewhere}) {
+                rows += known->newTasks(page, node, fresh);
+                parseBody(page, node, all);
+            }
             UserDb check;
-            for (const TaskData &task : page) {
+            for (const TaskData &task : std::as_const(all)) {
                 if (!check.hasTask(task))
                     expected.append(task);
             }
-            if (fresh.size() != expected.size() ||
+            if (rows != 4 || fresh.size() != expected.size() ||
                 !std::equal(fresh.cbegin(), fresh.cend(), expected.cbegin(), std::mem_fn(&TaskData::isSameTask)))
                 QTest::qFail("the remembered answer differs from the database's", __FILE__, __LINE__);
             if (scanDb.addTasks(fresh))
-                known->stored(fresh);
+                known->stored();
             return fresh.size();
         };
-        QVERIFY(other.addTasks({page.first()}));
-        QCOMPARE(pass(), 2);
+        QList<TaskData> first;
+        parseBody(page, here, first);
+        QVERIFY(other.addTasks({first.first()}));
+        QCOMPARE(pass(), 3);
         QCOMPARE(pass(), 0);
         // Purged by another connection: every task is new again.
         Clock::setOverride(Clock::now().addDays(4));
         QVERIFY(other.purgeTasks(3));
-        QCOMPARE(pass(), 3);
+        QCOMPARE(pass(), 4);
         QCOMPARE(pass(), 0);
         known = std::make_unique<KnownTasks>(scanDb); // a restart remembers nothing but finds the history
         QCOMPARE(pass(), 0);
