@@ -219,31 +219,14 @@ bool searchableInUtf8(const QStringList &markers)
     });
 }
 
-// Appends one part of a row to its key: its length, or ~0 when the row has no such part, then its units as they
-// stand in memory. The first byte of the key tells UTF-8 bytes from UTF-16 text, so the two never meet.
-void appendPart(QByteArray &key, const char *data, qsizetype bytes)
+// Appends one part of a row to its key: its length in bytes, or ~0 when the row has no such part, then its units as
+// they stand in memory.
+template <typename View> void appendPart(QByteArray &key, View part, bool present)
 {
-    const quint32 length = data ? quint32(bytes) : ~quint32(0);
-    key.append(reinterpret_cast<const char *>(&length), sizeof length);
-    if (data)
-        key.append(data, bytes);
-}
-void appendPart(QByteArray &key, const QByteArrayView *part)
-{
-    appendPart(key, part ? part->data() : nullptr, part ? part->size() : 0);
-}
-void appendPart(QByteArray &key, const QStringView *part)
-{
-    appendPart(key, part ? reinterpret_cast<const char *>(part->data()) : nullptr,
-               part ? part->size() * qsizetype(sizeof(QChar)) : 0);
-}
-constexpr char keyTag(QByteArrayView)
-{
-    return '8';
-}
-constexpr char keyTag(QStringView)
-{
-    return 'W';
+    const quint32 bytes = present ? quint32(part.size() * qsizetype(sizeof(*part.data()))) : ~quint32(0);
+    key.append(reinterpret_cast<const char *>(&bytes), sizeof bytes);
+    if (present && !part.isEmpty())
+        key.append(reinterpret_cast<const char *>(part.data()), bytes);
 }
 
 template <typename Finder, typename View>
@@ -291,11 +274,12 @@ int cutRows(View page, const AttentionData &node, QList<TaskData> &taskList, Row
         const bool hasPrice = withPrice && enclosed(row, find[PriceBegin], find[PriceEnd], price);
         const bool hasUrl = withUrl && enclosed(row, find[UrlBegin], find[UrlEnd], url);
         if (memory) {
+            // The first byte, the size of a unit, keeps keys of UTF-8 bytes and of UTF-16 text apart.
             key.resize(0);
-            key.append(keyTag(View()));
-            appendPart(key, &title);
-            appendPart(key, hasPrice ? &price : nullptr);
-            appendPart(key, hasUrl ? &url : nullptr);
+            key.append(char(sizeof(*page.data())));
+            appendPart(key, title, true);
+            appendPart(key, price, hasPrice);
+            appendPart(key, url, hasUrl);
             if (memory->known(key)) {
                 ++titled;
                 continue;
