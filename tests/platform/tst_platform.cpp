@@ -1,4 +1,5 @@
 #include "platform/platform.h"
+#include "support/sandbox.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -8,8 +9,6 @@
 #include <QThread>
 
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <thread>
 #include <vector>
@@ -50,37 +49,29 @@ private slots:
         QVERIFY(Platform::claimSingleInstance(u"other-key"_s));
     }
 
-    void autostartEntry_data()
-    {
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QString>("execLine");
-        // Inside the quotes `"`, '`', '$' and '\' take a backslash, '%' is doubled; then the string rule doubles every
-        // backslash again.
-        QTest::newRow("plain") << u"/opt/kestrow/kestrow"_s << u"Exec=\"/opt/kestrow/kestrow\""_s;
-        QTest::newRow("space") << u"/home/a b/kestrow"_s << u"Exec=\"/home/a b/kestrow\""_s;
-        QTest::newRow("quote and dollar") << u"/x/\"q\"$HOME/k"_s << u"Exec=\"/x/\\\\\"q\\\\\"\\\\$HOME/k\""_s;
-        QTest::newRow("percent") << u"/x/100%u/k"_s << u"Exec=\"/x/100%%u/k\""_s;
-        QTest::newRow("backslash") << u"/x/a\\b/k"_s << u"Exec=\"/x/a\\\\\\\\b/k\""_s;
-        QTest::newRow("backtick") << u"/x/`id`/k"_s << u"Exec=\"/x/\\\\`id\\\\`/k\""_s;
-    }
-
     void autostartEntry()
     {
-        QFETCH(QString, program);
-        QFETCH(QString, execLine);
         QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-        QVERIFY(!Platform::isAutostart(program));
-        QVERIFY(Platform::setAutostart(true, program));
-        QFile entry(config.filePath(u"autostart/Kestrow.desktop"_s));
-        QVERIFY(entry.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(entry.readAll()).split(u'\n');
-        QVERIFY2(lines.contains(execLine), qPrintable(lines.join(u'\n')));
-        QVERIFY(Platform::isAutostart(program));
-        QVERIFY(!Platform::isAutostart(u"/opt/other/kestrow"_s));
-        QVERIFY(Platform::setAutostart(false, program));
-        QVERIFY(!entry.exists());
-        QVERIFY(!Platform::isAutostart(program));
+        const QString entry = config.filePath(u"autostart/Kestrow.desktop"_s);
+        // Inside the quotes `"`, '`', '$' and '\' take a backslash, '%' is doubled; then the string rule doubles every
+        // backslash again.
+        const QList<std::pair<QString, QString>> cases = {
+            {u"/home/a b/kestrow"_s, u"Exec=\"/home/a b/kestrow\""_s},
+            {u"/x/\"q\"$HOME/k"_s, u"Exec=\"/x/\\\\\"q\\\\\"\\\\$HOME/k\""_s},
+            {u"/x/100%u/k"_s, u"Exec=\"/x/100%%u/k\""_s},
+            {u"/x/a\\b/k"_s, u"Exec=\"/x/a\\\\\\\\b/k\""_s},
+            {u"/x/`id`/k"_s, u"Exec=\"/x/\\\\`id\\\\`/k\""_s},
+        };
+        for (const auto &[program, execLine] : cases) {
+            QVERIFY(!Platform::isAutostart(program));
+            QVERIFY(Platform::setAutostart(true, program));
+            const QString text = QString::fromUtf8(readFile(entry));
+            QVERIFY2(text.split(u'\n').contains(execLine), qPrintable(text));
+            QVERIFY(Platform::isAutostart(program) && !Platform::isAutostart(u"/opt/other/kestrow"_s));
+            QVERIFY(Platform::setAutostart(false, program));
+            QVERIFY(!QFile::exists(entry) && !Platform::isAutostart(program));
+        }
     }
 
     void normalSchedulingRaisesAnIdleThread()
@@ -110,8 +101,7 @@ private slots:
         QProcess server;
         server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"320x240x24"_s});
         QVERIFY(server.waitForReadyRead(20000));
-        const QByteArray display = ':' + server.readLine().trimmed();
-        const QByteArray oldDisplay = qgetenv("DISPLAY");
+        const QByteArray display = ':' + server.readLine().trimmed(), oldDisplay = qgetenv("DISPLAY");
         qunsetenv("DISPLAY");
         QVERIFY(!Platform::activeWindowIsFullScreen());
         qputenv("DISPLAY", display);
@@ -128,25 +118,21 @@ private slots:
         const xcb_window_t window = xcb_generate_id(c);
         xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 100, 100, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-        const xcb_atom_t fullScreen = atom("_NET_WM_STATE_FULLSCREEN");
-        const xcb_atom_t above = atom("_NET_WM_STATE_ABOVE");
         const auto set = [&](xcb_window_t on, const char *name, xcb_atom_t type, const std::vector<uint32_t> &values) {
             xcb_change_property(c, XCB_PROP_MODE_REPLACE, on, atom(name), type, 32, uint32_t(values.size()),
                                 values.data());
             free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // a round trip: the change is made
+            return Platform::activeWindowIsFullScreen();
         };
         QVERIFY(!Platform::activeWindowIsFullScreen()); // no active window
-        set(screen->root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {window});
-        set(window, "_NET_WM_STATE", XCB_ATOM_ATOM, {above});
-        QVERIFY(!Platform::activeWindowIsFullScreen());
-        set(window, "_NET_WM_STATE", XCB_ATOM_ATOM, {above, fullScreen});
-        QVERIFY(Platform::activeWindowIsFullScreen());
+        QVERIFY(!set(screen->root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {window}));
+        QVERIFY(!set(window, "_NET_WM_STATE", XCB_ATOM_ATOM, {atom("_NET_WM_STATE_ABOVE")}));
+        QVERIFY(set(window, "_NET_WM_STATE", XCB_ATOM_ATOM,
+                    {atom("_NET_WM_STATE_ABOVE"), atom("_NET_WM_STATE_FULLSCREEN")}));
         xcb_disconnect(c);
         server.kill();
         server.waitForFinished();
-        qputenv("DISPLAY", oldDisplay);
-        if (oldDisplay.isNull())
-            qunsetenv("DISPLAY");
+        oldDisplay.isNull() ? qunsetenv("DISPLAY") : qputenv("DISPLAY", oldDisplay);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "sites/sitedb.h"
 #include "store/settings.h"
 
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
@@ -12,8 +13,7 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <atomic>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -22,25 +22,21 @@ namespace {
 
 void restore(const char *name, const QByteArray &value)
 {
-    if (value.isNull())
-        qunsetenv(name);
-    else
-        qputenv(name, value);
+    value.isNull() ? qunsetenv(name) : qputenv(name, value);
 }
 
-template <typename RowFn> bool rawRun(const QString &path, const QString &sql, RowFn onRow)
+// Runs sql, handing each result row to onRow; the program's own threads may hold the file for a moment.
+bool rawRun(const QString &path, const QString &sql, const std::function<void(sqlite3_stmt *)> &onRow)
 {
     sqlite3 *db = nullptr;
-    bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK;
-    // The program's own threads may hold the file for a moment.
-    sqlite3_busy_timeout(db, 10000);
     sqlite3_stmt *statement = nullptr;
-    ok = ok && sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) == SQLITE_OK;
+    bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK &&
+              sqlite3_busy_timeout(db, 10000) == SQLITE_OK &&
+              sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) == SQLITE_OK;
     int rc = SQLITE_ERROR;
     while (ok && (rc = sqlite3_step(statement)) == SQLITE_ROW)
         onRow(statement);
-    ok = ok && rc == SQLITE_DONE;
-    if (!ok)
+    if (!(ok = ok && rc == SQLITE_DONE))
         qWarning() << "raw SQL failed:" << sql << sqlite3_errmsg(db);
     sqlite3_finalize(statement);
     sqlite3_close(db);
@@ -51,8 +47,8 @@ template <typename RowFn> bool rawRun(const QString &path, const QString &sql, R
 
 Sandbox::Sandbox(bool withSettings) : m_oldData(qgetenv("XDG_DATA_HOME")), m_oldConfig(qgetenv("XDG_CONFIG_HOME"))
 {
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(u"data"_s)));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(u"config"_s)));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root() + u"/data"_s));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root() + u"/config"_s));
     QFile::remove(catalogPath());
     SiteDb::useCatalog(QString());
     Clock::setTiming(testTiming);
@@ -72,11 +68,6 @@ Sandbox::~Sandbox()
     restore("XDG_CONFIG_HOME", m_oldConfig);
 }
 
-QString Sandbox::userDbPath() const
-{
-    return m_dir.filePath(u"data/Kestrow/udb.dll"_s);
-}
-
 QString Sandbox::catalogPath()
 {
     return appFilePath(u"sdb.dll"_s);
@@ -91,10 +82,9 @@ CatalogBuilder::CatalogBuilder(const QString &path) : m_path(path)
 bool CatalogBuilder::site(const QString &name, const QStringList &texts, const QByteArray &favicon,
                           const QByteArray &logo)
 {
-    const auto bytes = [](const QByteArray &b) { return u"x'%1'"_s.arg(QString::fromLatin1(b.toHex())); };
-    return raw(u"INSERT INTO tb_site VALUES(%1, %2, %3, %4, %5, %6, %7, %8);"_s.arg(
-        blob(name), text(texts.value(0)), text(u"reg"_s), bytes(favicon), bytes(logo), text(texts.value(1)),
-        text(texts.value(2)), text(texts.value(3))));
+    return raw(u"INSERT INTO tb_site VALUES(%1, %2, %3, x'%4', x'%5', %6, %7, %8);"_s.arg(
+        blob(name), text(texts.value(0)), text(u"reg"_s), QString::fromLatin1(favicon.toHex()),
+        QString::fromLatin1(logo.toHex()), text(texts.value(1)), text(texts.value(2)), text(texts.value(3))));
 }
 
 bool CatalogBuilder::node(const QString &site, const QString &node, const QString &url, const QStringList &markers)
@@ -102,10 +92,9 @@ bool CatalogBuilder::node(const QString &site, const QString &node, const QStrin
     QStringList values;
     for (const QString &marker : markers)
         values << text(marker);
-    return (!rawColumn(m_path, u"SELECT 1 FROM tb_site WHERE site_name = %1;"_s.arg(blob(site))).isEmpty() ||
-            this->site(site)) &&
-           raw(u"INSERT INTO tb_node VALUES(%1, %2, %3, %4);"_s.arg(blob(site), blob(node), text(url),
-                                                                    values.join(u", "_s)));
+    const bool known = !rawColumn(m_path, u"SELECT 1 FROM tb_site WHERE site_name = %1;"_s.arg(blob(site))).isEmpty();
+    return (known || this->site(site)) && raw(u"INSERT INTO tb_node VALUES(%1, %2, %3, %4);"_s.arg(
+                                              blob(site), blob(node), text(url), values.join(u", "_s)));
 }
 
 bool CatalogBuilder::raw(const QString &sql) const
@@ -131,8 +120,8 @@ bool rawExec(const QString &path, const QString &sql)
 QStringList rawColumn(const QString &path, const QString &sql)
 {
     QStringList values;
-    rawRun(path, sql, [&values](sqlite3_stmt *statement) {
-        values.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0))));
+    rawRun(path, sql, [&values](sqlite3_stmt *row) {
+        values.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 0))));
     });
     return values;
 }
@@ -188,28 +177,15 @@ UrlCatcher::~UrlCatcher()
 
 bool runConcurrently(int threads, const std::function<void(int)> &body, int timeoutMs)
 {
-    // Standard threads, whose join ThreadSanitizer sees (it cannot see QThread::wait in an uninstrumented Qt).
-    struct Done
-    {
-        std::mutex mutex;
-        std::condition_variable changed;
-        int count = 0;
-    };
-    auto done = std::make_shared<Done>();
+    // Standard threads, whose join ThreadSanitizer sees (it cannot see QThread::wait in an uninstrumented Qt). The
+    // count is shared, as a deadlocked worker is left behind (the test fails anyway) and may outlive this call.
+    auto done = std::make_shared<std::atomic<int>>(0);
     std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t) {
-        workers.emplace_back([done, body, t] {
-            body(t);
-            std::lock_guard lock(done->mutex);
-            ++done->count;
-            done->changed.notify_all();
-        });
-    }
-    std::unique_lock lock(done->mutex);
-    const bool finished =
-        done->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return done->count == threads; });
-    lock.unlock();
-    // A deadlocked worker is left behind: the test fails anyway.
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([done, body, t] { body(t), ++*done; });
+    for (QDeadlineTimer deadline(timeoutMs); *done < threads && !deadline.hasExpired();)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const bool finished = *done == threads;
     for (std::thread &worker : workers)
         finished ? worker.join() : worker.detach();
     return finished;

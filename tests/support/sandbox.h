@@ -3,7 +3,6 @@
 #include "core/clock.h"
 #include "core/taskdata.h"
 
-#include <QByteArray>
 #include <QObject>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -22,18 +21,14 @@ public:
 
     explicit Sandbox(bool withSettings = true);
     ~Sandbox();
-    Sandbox(const Sandbox &) = delete;
-    Sandbox &operator=(const Sandbox &) = delete;
-
     QString root() const { return m_dir.path(); }
-    QString userDbPath() const;
+    QString userDbPath() const { return root() + QStringLiteral("/data/Kestrow/udb.dll"); }
     // sdb.dll beside the program: removed on entry and on exit.
     static QString catalogPath();
 
 private:
-    QTemporaryDir m_dir;
-    QByteArray m_oldData;
-    QByteArray m_oldConfig;
+    QTemporaryDir m_dir; // not copyable, and so neither is the sandbox
+    QByteArray m_oldData, m_oldConfig;
 };
 
 // Writes a catalogue row by row in the program's layout; raw() takes any SQL, for malformed rows.

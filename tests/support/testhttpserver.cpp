@@ -5,7 +5,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-using namespace Qt::StringLiterals;
+using Response = TestHttpServer::Response;
 
 class HttpServerWorker : public QObject
 {
@@ -25,7 +25,7 @@ public:
         });
     }
 
-    quint16 port() const { return m_server.serverPort(); }
+    QTcpServer m_server{this};
 
 private:
     void onReadyRead(QTcpSocket *socket)
@@ -37,60 +37,45 @@ private:
             return;
         const QList<QByteArray> lines = buffer.left(end).split('\n');
         buffer.clear();
-        TestHttpServer::Request request;
-        request.path = lines.value(0).trimmed().split(' ').value(1);
-        for (qsizetype i = 1; i < lines.size(); ++i) {
-            const QByteArray line = lines[i].trimmed();
-            const qsizetype colon = line.indexOf(':');
-            if (colon > 0)
-                request.headers.append({line.left(colon), line.mid(colon + 1).trimmed()});
+        TestHttpServer::Request request{lines.value(0).trimmed().split(' ').value(1), {}};
+        for (const QByteArray &line : lines.mid(1)) {
+            if (const qsizetype colon = line.indexOf(':'); colon > 0)
+                request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
         }
-        m_owner->record(request);
-        const TestHttpServer::Response response = m_owner->responseFor(request.path);
+        QMutexLocker locker(&m_owner->m_mutex);
+        m_owner->m_requests.append(request);
+        const Response response = m_owner->m_responses.value(request.path, Response{404, {}, {}, 0, false, 0, 0});
+        locker.unlock();
         if (response.neverAnswer)
             return;
-        QTimer::singleShot(response.delayMs, socket, [socket, response] { answer(socket, response); });
+        QTimer::singleShot(response.delayMs, socket, [socket, response] {
+            const qsizetype announced = response.cutShort ? 2 * response.body.size() + 1 : response.body.size();
+            QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n";
+            for (const auto &[name, value] : response.headers)
+                head += name + ": " + value + "\r\n";
+            socket->write(head + "Content-Length: " + QByteArray::number(announced) + "\r\nConnection: close\r\n\r\n");
+            send(socket, response, 0);
+        });
     }
 
-    static void answer(QTcpSocket *socket, const TestHttpServer::Response &response)
-    {
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n";
-        for (const auto &[name, value] : response.headers)
-            head += name + ": " + value + "\r\n";
-        const qsizetype announced = response.cutShort ? 2 * response.body.size() + 1 : response.body.size();
-        head += "Content-Length: " + QByteArray::number(announced) + "\r\nConnection: close\r\n\r\n";
-        socket->write(head);
-        if (response.chunkSize <= 0) {
-            socket->write(response.body);
-            socket->disconnectFromHost();
-            return;
-        }
-        sendChunk(QPointer<QTcpSocket>(socket), response, 0);
-    }
-
-    static void sendChunk(QPointer<QTcpSocket> socket, const TestHttpServer::Response &response, qsizetype offset)
+    // The body from offset on, in one piece or in chunks apart in time; the connection closes after the last.
+    static void send(QPointer<QTcpSocket> socket, const Response &response, qsizetype offset)
     {
         if (!socket || socket->state() != QAbstractSocket::ConnectedState)
             return;
-        socket->write(response.body.mid(offset, response.chunkSize));
-        const qsizetype next = offset + response.chunkSize;
-        if (next >= response.body.size()) {
-            socket->disconnectFromHost();
-            return;
-        }
-        QTimer::singleShot(response.chunkDelayMs, socket,
-                           [socket, response, next] { sendChunk(socket, response, next); });
+        const qsizetype next = response.chunkSize > 0 ? offset + response.chunkSize : response.body.size();
+        socket->write(response.body.mid(offset, next - offset));
+        if (next >= response.body.size())
+            return socket->disconnectFromHost();
+        QTimer::singleShot(response.chunkDelayMs, socket, [socket, response, next] { send(socket, response, next); });
     }
 
     TestHttpServer *m_owner;
-    QTcpServer m_server{this};
     QHash<QTcpSocket *, QByteArray> m_buffers;
 };
 
-TestHttpServer::TestHttpServer()
+TestHttpServer::TestHttpServer() : m_worker(new HttpServerWorker(this)), m_port(m_worker->m_server.serverPort())
 {
-    m_worker = new HttpServerWorker(this);
-    m_port = m_worker->port();
     m_worker->moveToThread(&m_thread);
     m_thread.start();
 }
@@ -103,11 +88,6 @@ TestHttpServer::~TestHttpServer()
     m_thread.wait();
 }
 
-QString TestHttpServer::url(const QString &path) const
-{
-    return u"http://127.0.0.1:%1%2"_s.arg(m_port).arg(path);
-}
-
 void TestHttpServer::setResponse(const QString &path, const Response &response)
 {
     QMutexLocker locker(&m_mutex);
@@ -117,7 +97,6 @@ void TestHttpServer::setResponse(const QString &path, const Response &response)
 QList<TestHttpServer::Request> TestHttpServer::requests() const
 {
     QMutexLocker locker(&m_mutex);
-    // A list of its own: one shared with the server thread could be moved from there while the test reads it.
     return QList<Request>(m_requests.cbegin(), m_requests.cend());
 }
 
@@ -125,18 +104,4 @@ void TestHttpServer::clearRequests()
 {
     QMutexLocker locker(&m_mutex);
     m_requests.clear();
-}
-
-TestHttpServer::Response TestHttpServer::responseFor(const QByteArray &path) const
-{
-    QMutexLocker locker(&m_mutex);
-    Response notFound;
-    notFound.status = 404;
-    return m_responses.value(path, notFound);
-}
-
-void TestHttpServer::record(const Request &request)
-{
-    QMutexLocker locker(&m_mutex);
-    m_requests.append(request);
 }

@@ -37,26 +37,22 @@ public:
 
     TestHttpServer();
     ~TestHttpServer();
-    TestHttpServer(const TestHttpServer &) = delete;
-    TestHttpServer &operator=(const TestHttpServer &) = delete;
 
     quint16 port() const { return m_port; }
-    QString url(const QString &path) const;
+    QString url(const QString &path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path); }
     // Unknown paths answer 404 with an empty body.
     void setResponse(const QString &path, const Response &response);
+    // A list of its own: one shared with the server thread could be moved from there while the test reads it.
     QList<Request> requests() const;
     // Forgets the requests seen so far (the soak would otherwise measure the list growing).
     void clearRequests();
 
 private:
     friend class HttpServerWorker;
-    Response responseFor(const QByteArray &path) const;
-    void record(const Request &request);
-
     mutable QMutex m_mutex;
     QHash<QByteArray, Response> m_responses;
     QList<Request> m_requests;
-    QThread m_thread;
+    QThread m_thread; // owns the worker: not copyable, and so neither is the server
     HttpServerWorker *m_worker = nullptr;
     quint16 m_port = 0;
 };
