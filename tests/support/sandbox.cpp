@@ -20,9 +20,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void restore(const char *name, const QByteArray &value)
+// What every test starts and ends with: no settings store, no catalogue, short waits and the real clock.
+void resetWorld()
 {
-    value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    resetSettingsStore();
+    Clock::clearOverride();
+    Clock::setTiming(Sandbox::testTiming);
+    QFile::remove(Sandbox::catalogPath());
+    SiteDb::useCatalog(QString());
 }
 
 // Runs sql, handing each result row to onRow; the program's own threads may hold the file for a moment.
@@ -49,23 +54,16 @@ Sandbox::Sandbox(bool withSettings) : m_oldData(qgetenv("XDG_DATA_HOME")), m_old
 {
     qputenv("XDG_DATA_HOME", QFile::encodeName(root() + u"/data"_s));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(root() + u"/config"_s));
-    QFile::remove(catalogPath());
-    SiteDb::useCatalog(QString());
-    Clock::setTiming(testTiming);
-    resetSettingsStore();
+    resetWorld();
     if (withSettings)
         loadSettings(u"Sans Serif"_s);
 }
 
 Sandbox::~Sandbox()
 {
-    resetSettingsStore();
-    Clock::clearOverride();
-    Clock::setTiming(testTiming);
-    QFile::remove(catalogPath());
-    SiteDb::useCatalog(QString());
-    restore("XDG_DATA_HOME", m_oldData);
-    restore("XDG_CONFIG_HOME", m_oldConfig);
+    resetWorld();
+    for (const auto &[name, value] : {std::pair{"XDG_DATA_HOME", m_oldData}, {"XDG_CONFIG_HOME", m_oldConfig}})
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
 }
 
 QString Sandbox::catalogPath()
@@ -95,11 +93,6 @@ bool CatalogBuilder::node(const QString &site, const QString &node, const QStrin
     const bool known = !rawColumn(m_path, u"SELECT 1 FROM tb_site WHERE site_name = %1;"_s.arg(blob(site))).isEmpty();
     return (known || this->site(site)) && raw(u"INSERT INTO tb_node VALUES(%1, %2, %3, %4);"_s.arg(
                                               blob(site), blob(node), text(url), values.join(u", "_s)));
-}
-
-bool CatalogBuilder::raw(const QString &sql) const
-{
-    return rawExec(m_path, sql);
 }
 
 QString CatalogBuilder::blob(const QString &text)

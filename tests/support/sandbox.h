@@ -31,6 +31,9 @@ private:
     QByteArray m_oldData, m_oldConfig;
 };
 
+// SQL on a plain SQLite connection without the tokenizer; false (with a warning) when a statement fails.
+bool rawExec(const QString &path, const QString &sql);
+
 // Writes a catalogue row by row in the program's layout; raw() takes any SQL, for malformed rows.
 class CatalogBuilder
 {
@@ -41,7 +44,7 @@ public:
               const QByteArray &logo = {});
     // Adds a node, and its site when the catalogue does not have it yet.
     bool node(const QString &site, const QString &node, const QString &url, const QStringList &markers);
-    bool raw(const QString &sql) const;
+    bool raw(const QString &sql) const { return rawExec(m_path, sql); }
     // SQL literals of text in the catalogue's encoding, stored as a BLOB (as keys must be) or as TEXT.
     static QString blob(const QString &text);
     static QString text(const QString &text);
@@ -50,8 +53,6 @@ private:
     QString m_path;
 };
 
-// SQL on a plain SQLite connection without the tokenizer; false (with a warning) when a statement fails.
-bool rawExec(const QString &path, const QString &sql);
 // The first column of every row, as text.
 QStringList rawColumn(const QString &path, const QString &sql);
 

@@ -5,87 +5,77 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <memory>
+
 using Response = TestHttpServer::Response;
 
-class HttpServerWorker : public QObject
+namespace {
+
+// The body from offset on, in one piece or in chunks apart in time; the connection closes after the last.
+void send(QPointer<QTcpSocket> socket, const Response &response, qsizetype offset)
 {
-public:
-    explicit HttpServerWorker(TestHttpServer *owner) : m_owner(owner)
-    {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                socket->setParent(this);
-                QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-                QObject::connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-                    m_buffers.remove(socket);
-                    socket->deleteLater();
-                });
-            }
-        });
-    }
+    if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    const qsizetype next = response.chunkSize > 0 ? offset + response.chunkSize : response.body.size();
+    socket->write(response.body.mid(offset, next - offset));
+    if (next >= response.body.size())
+        return socket->disconnectFromHost();
+    QTimer::singleShot(response.chunkDelayMs, socket, [socket, response, next] { send(socket, response, next); });
+}
 
-    QTcpServer m_server{this};
+} // namespace
 
-private:
-    void onReadyRead(QTcpSocket *socket)
-    {
-        QByteArray &buffer = m_buffers[socket];
-        buffer += socket->readAll();
-        const qsizetype end = buffer.indexOf("\r\n\r\n");
-        if (end < 0)
-            return;
-        const QList<QByteArray> lines = buffer.left(end).split('\n');
-        buffer.clear();
-        TestHttpServer::Request request{lines.value(0).trimmed().split(' ').value(1), {}};
-        for (const QByteArray &line : lines.mid(1)) {
-            if (const qsizetype colon = line.indexOf(':'); colon > 0)
-                request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+TestHttpServer::TestHttpServer() : m_server(new QTcpServer)
+{
+    m_server->listen(QHostAddress::LocalHost, 0);
+    m_port = m_server->serverPort();
+    QObject::connect(m_server, &QTcpServer::newConnection, m_server, [this] {
+        while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+            // Closed sockets go, and their buffers with them.
+            auto buffer = std::make_shared<QByteArray>();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                             [this, socket, buffer] { serve(socket, *buffer); });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         }
-        QMutexLocker locker(&m_owner->m_mutex);
-        m_owner->m_requests.append(request);
-        const Response response = m_owner->m_responses.value(request.path, Response{404, {}, {}, 0, false, 0, 0});
-        locker.unlock();
-        if (response.neverAnswer)
-            return;
-        QTimer::singleShot(response.delayMs, socket, [socket, response] {
-            const qsizetype announced = response.cutShort ? 2 * response.body.size() + 1 : response.body.size();
-            QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n";
-            for (const auto &[name, value] : response.headers)
-                head += name + ": " + value + "\r\n";
-            socket->write(head + "Content-Length: " + QByteArray::number(announced) + "\r\nConnection: close\r\n\r\n");
-            send(socket, response, 0);
-        });
-    }
-
-    // The body from offset on, in one piece or in chunks apart in time; the connection closes after the last.
-    static void send(QPointer<QTcpSocket> socket, const Response &response, qsizetype offset)
-    {
-        if (!socket || socket->state() != QAbstractSocket::ConnectedState)
-            return;
-        const qsizetype next = response.chunkSize > 0 ? offset + response.chunkSize : response.body.size();
-        socket->write(response.body.mid(offset, next - offset));
-        if (next >= response.body.size())
-            return socket->disconnectFromHost();
-        QTimer::singleShot(response.chunkDelayMs, socket, [socket, response, next] { send(socket, response, next); });
-    }
-
-    TestHttpServer *m_owner;
-    QHash<QTcpSocket *, QByteArray> m_buffers;
-};
-
-TestHttpServer::TestHttpServer() : m_worker(new HttpServerWorker(this)), m_port(m_worker->m_server.serverPort())
-{
-    m_worker->moveToThread(&m_thread);
+    });
+    m_server->moveToThread(&m_thread);
     m_thread.start();
 }
 
 TestHttpServer::~TestHttpServer()
 {
     // Sockets and timers must go on the thread they live on: deferred deletes run as the thread finishes.
-    m_worker->deleteLater();
+    m_server->deleteLater();
     m_thread.quit();
     m_thread.wait();
+}
+
+void TestHttpServer::serve(QTcpSocket *socket, QByteArray &buffer)
+{
+    buffer += socket->readAll();
+    const qsizetype end = buffer.indexOf("\r\n\r\n");
+    if (end < 0)
+        return;
+    const QList<QByteArray> lines = std::exchange(buffer, {}).left(end).split('\n');
+    Request request{lines.value(0).trimmed().split(' ').value(1), {}};
+    for (const QByteArray &line : lines.mid(1)) {
+        if (const qsizetype colon = line.indexOf(':'); colon > 0)
+            request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+    }
+    QMutexLocker locker(&m_mutex);
+    m_requests.append(request);
+    const Response response = m_responses.value(request.path, Response{404, {}, {}, 0, false, 0, 0});
+    locker.unlock();
+    if (response.neverAnswer)
+        return;
+    QTimer::singleShot(response.delayMs, socket, [socket, response] {
+        const qsizetype announced = response.cutShort ? 2 * response.body.size() + 1 : response.body.size();
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n";
+        for (const auto &[name, value] : response.headers)
+            head += name + ": " + value + "\r\n";
+        socket->write(head + "Content-Length: " + QByteArray::number(announced) + "\r\nConnection: close\r\n\r\n");
+        send(socket, response, 0);
+    });
 }
 
 void TestHttpServer::setResponse(const QString &path, const Response &response)

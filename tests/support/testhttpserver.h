@@ -8,7 +8,8 @@
 #include <QString>
 #include <QThread>
 
-class HttpServerWorker;
+class QTcpServer;
+class QTcpSocket;
 
 // A small HTTP/1.1 server on 127.0.0.1 (ephemeral port) for the tests, answering on a thread of its own so that
 // it keeps serving while a test blocks. Each path gets a scripted response; every request is recorded.
@@ -48,11 +49,13 @@ public:
     void clearRequests();
 
 private:
-    friend class HttpServerWorker;
+    // Reads a request from socket into buffer and answers it once it is whole.
+    void serve(QTcpSocket *socket, QByteArray &buffer);
+
     mutable QMutex m_mutex;
     QHash<QByteArray, Response> m_responses;
     QList<Request> m_requests;
-    QThread m_thread; // owns the worker: not copyable, and so neither is the server
-    HttpServerWorker *m_worker = nullptr;
+    QThread m_thread; // where the server and its sockets live: not copyable, and so neither is the test server
+    QTcpServer *m_server = nullptr;
     quint16 m_port = 0;
 };
