@@ -6,8 +6,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <atomic>
-
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -1,8 +1,6 @@
 #include "platform/platform.h"
 #include "support/sandbox.h"
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>

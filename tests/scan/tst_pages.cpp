@@ -6,9 +6,6 @@
 #include <QStringEncoder>
 #include <QTest>
 
-#include <algorithm>
-#include <functional>
-
 using namespace Qt::StringLiterals;
 using namespace CatalogSchema;
 

@@ -120,8 +120,8 @@ private slots:
                 QVERIFY(writeFile(path, QByteArray(8192, '\x7f')));
             else if (setup == u"catalog"_s)
                 CatalogBuilder{path};
-            for (const QString &sql : setup.contains(u' ') ? setup.split(u';', Qt::SkipEmptyParts) : QStringList())
-                QVERIFY2(rawExec(path, sql + u';'), name);
+            else if (!setup.isEmpty())
+                QVERIFY2(rawExec(path, setup), name);
             SiteDb db(path);
             QList<SiteData> sites{SiteData()};
             OpenUrlTable table{{u"x"_s, OpenUrlParts()}};

@@ -2,7 +2,6 @@
 #include "store/database.h"
 #include "store/query.h"
 
-#include <QDateTime>
 #include <QPoint>
 #include <QTest>
 #include <sqlite3.h>
@@ -71,31 +70,24 @@ private slots:
 
     void bindConversions()
     {
-        // Value → the type SQLite stores and what reads back; dates are local midnight, times after 2038 stay whole.
-        const QDate date(2031, 5, 17);
-        const QDateTime dateTime(QDate(2040, 1, 2), QTime(3, 4, 5), Qt::UTC);
+        // The values the program binds → the type SQLite stores and what reads back: empty text is no NULL, and
+        // neither are empty bytes.
         const QByteArray bytes("\x00\x01z", 3);
         const std::tuple<QVariant, QString, QVariant> cases[] = {
-            {true, u"integer"_s, qint64(1)},
             {-7, u"integer"_s, qint64(-7)},
-            {0xFFFFFFFFu, u"integer"_s, qint64(-1)}, // an unsigned int keeps its bits
             {qint64(1) << 40, u"integer"_s, qint64(1) << 40},
-            {2.5, u"real"_s, 2.5},
             {u"价格 1"_s, u"text"_s, u"价格 1"_s},
             {QString(), u"text"_s, QString(u""_s)},
             {bytes, u"blob"_s, bytes},
             {QByteArray(), u"blob"_s, QByteArray()},
-            {date, u"integer"_s, QDateTime(date, QTime(0, 0)).toSecsSinceEpoch()},
-            {dateTime, u"integer"_s, dateTime.toSecsSinceEpoch()},
         };
         int row = 0;
         for (const auto &[value, storedType, stored] : cases) {
             Query insert(m_db, u"INSERT INTO t(a, b) VALUES(?, ?);"_s);
             insert.bind(value);
             insert.bind(++row);
-            QVERIFY(insert.exec());
             Query read(m_db, u"SELECT typeof(a), a FROM t WHERE b = %1;"_s.arg(row));
-            QVERIFY(read.exec() && read.next());
+            QVERIFY(insert.exec() && read.exec() && read.next());
             QCOMPARE(read.value(0).toString(), storedType);
             QCOMPARE(read.value(1), stored);
         }

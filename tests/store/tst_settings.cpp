@@ -2,10 +2,7 @@
 #include "store/userdb.h"
 #include "support/sandbox.h"
 
-#include <QDir>
 #include <QTest>
-
-#include <atomic>
 
 using namespace Qt::StringLiterals;
 

@@ -1,10 +1,8 @@
-#include "core/clock.h"
 #include "store/query.h"
 #include "store/storehealth.h"
 #include "store/userdb.h"
 #include "support/sandbox.h"
 
-#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>

@@ -30,20 +30,22 @@ void resetWorld()
     SiteDb::useCatalog(QString());
 }
 
-// Runs sql, handing each result row to onRow; the program's own threads may hold the file for a moment.
-bool rawRun(const QString &path, const QString &sql, const std::function<void(sqlite3_stmt *)> &onRow)
+// Runs sql (one statement or more) and appends the first column of each result row to column when it is given; the
+// program's own threads may hold the file for a moment.
+bool rawRun(const QString &path, const QString &sql, QStringList *column)
 {
+    const auto append = [](void *column, int, char **values, char **) {
+        static_cast<QStringList *>(column)->append(QString::fromUtf8(values[0]));
+        return 0;
+    };
     sqlite3 *db = nullptr;
-    sqlite3_stmt *statement = nullptr;
-    bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK &&
-              sqlite3_busy_timeout(db, 10000) == SQLITE_OK &&
-              sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) == SQLITE_OK;
-    int rc = SQLITE_ERROR;
-    while (ok && (rc = sqlite3_step(statement)) == SQLITE_ROW)
-        onRow(statement);
-    if (!(ok = ok && rc == SQLITE_DONE))
-        qWarning() << "raw SQL failed:" << sql << sqlite3_errmsg(db);
-    sqlite3_finalize(statement);
+    char *error = nullptr;
+    const bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK &&
+                    sqlite3_busy_timeout(db, 10000) == SQLITE_OK &&
+                    sqlite3_exec(db, sql.toUtf8().constData(), column ? +append : nullptr, column, &error) == SQLITE_OK;
+    if (!ok)
+        qWarning() << "raw SQL failed:" << sql << (error ? error : sqlite3_errmsg(db));
+    sqlite3_free(error);
     sqlite3_close(db);
     return ok;
 }
@@ -107,15 +109,13 @@ QString CatalogBuilder::text(const QString &text)
 
 bool rawExec(const QString &path, const QString &sql)
 {
-    return rawRun(path, sql, [](sqlite3_stmt *) {});
+    return rawRun(path, sql, nullptr);
 }
 
 QStringList rawColumn(const QString &path, const QString &sql)
 {
     QStringList values;
-    rawRun(path, sql, [&values](sqlite3_stmt *row) {
-        values.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, 0))));
-    });
+    rawRun(path, sql, &values);
     return values;
 }
 
