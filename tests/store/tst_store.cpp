@@ -1,20 +1,21 @@
+#include "store/cattokenizer.h"
 #include "store/query.h"
+#include "store/settings.h"
 #include "store/storehealth.h"
 #include "store/userdb.h"
 #include "support/sandbox.h"
 
-#include <QProcess>
-#include <QRandomGenerator>
 #include <QTest>
+#include <sqlite3.h>
 
 #include <csignal>
-#include <iostream>
 
 #include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
-class TestUserDb : public QObject
+// The store layer: the SQL layer and its character tokenizer, the user database and the settings kept in it.
+class TestStore : public QObject
 {
     Q_OBJECT
 
@@ -22,26 +23,19 @@ class TestUserDb : public QObject
 
     QStringList raw(const QString &sql) const { return rawColumn(m_sandbox->userDbPath(), sql); }
     QString count(const QString &table) const { return raw(u"SELECT COUNT(*) FROM %1;"_s.arg(table)).value(0); }
-    // Makes inserts into table fail where condition holds.
-    bool refuse(const QString &table, const QString &condition) const
+    // The settings row of key, "<no row>" without one.
+    QString stored(const QString &key) const
     {
-        return rawExec(m_sandbox->userDbPath(), u"CREATE TRIGGER refuse_%1 BEFORE INSERT ON %1 WHEN %2 BEGIN SELECT "
-                                                "RAISE(ABORT, 'no'); END;"_s.arg(table, condition));
+        return raw(u"SELECT cval FROM tb_config WHERE ckey = '%1';"_s.arg(key)).value(0, u"<no row>"_s);
     }
-
-public:
-    // count tasks titled after pattern, with %1 the task's number.
-    static QList<TaskData> tasks(int count, const QString &pattern)
+    // Makes writes to table fail where condition holds.
+    bool refuse(const QString &table, const QString &condition, const QString &write = u"INSERT"_s) const
     {
-        QList<TaskData> tasks;
-        for (int i = 0; i < count; ++i)
-            tasks << makeTask(pattern.arg(i));
-        return tasks;
+        return rawExec(m_sandbox->userDbPath(), u"CREATE TRIGGER refuse_%1_%3 BEFORE %3 ON %1 WHEN %2 BEGIN SELECT "
+                                                "RAISE(ABORT, 'no'); END;"_s.arg(table, condition, write));
     }
-
-private:
     // Titles of a search in result order; "<failed>" when the search reports failure.
-    static QStringList search(UserDb &db, const QString &site, const QString &text)
+    static QStringList search(UserDb &db, const QString &site = {}, const QString &text = {})
     {
         TaskRows tasks;
         if (!db.searchTasks(site, text, tasks))
@@ -51,26 +45,106 @@ private:
             titles << tasks.text(row, 2);
         return titles;
     }
+    // Tasks titled after pattern, with %1 the task's number.
+    static QList<TaskData> tasks(int count, const QString &pattern)
+    {
+        QList<TaskData> tasks;
+        for (int i = 0; i < count; ++i)
+            tasks << makeTask(pattern.arg(i));
+        return tasks;
+    }
 
 private slots:
     void init() { m_sandbox = std::make_unique<Sandbox>(false); }
     void cleanup() { m_sandbox.reset(); }
 
+    void failedStatementsLeaveNoRow()
+    {
+        Database db;
+        QVERIFY(db.open(u":memory:"_s, true, true));
+        Query query(db);
+        QVERIFY(!query.exec());
+        QVERIFY(!query.prepare(u"SELEC nonsense"_s) && !query.exec());
+        QVERIFY(!query.exec(u"SELECT * FROM missing_table;"_s) && !query.next());
+        // A step that fails at run time (a constraint) leaves the query done.
+        QVERIFY(db.execute(u"CREATE TABLE u(k UNIQUE);"_s) && db.execute(u"INSERT INTO u VALUES(1);"_s));
+        QVERIFY(!query.exec(u"INSERT INTO u VALUES(1);"_s) && !query.next());
+    }
+
+    void tokens()
+    {
+        // The tokens of input as "hex[start,end)@position", run through the module the way FTS drives it.
+        const auto tokenize = [](const char *input, int bytes) {
+            QStringList tokens;
+            sqlite3_tokenizer *tokenizer = nullptr;
+            sqlite3_tokenizer_cursor *cursor = nullptr;
+            tokenizerModule.xCreate(0, nullptr, &tokenizer);
+            tokenizerModule.xOpen(tokenizer, input, bytes, &cursor);
+            const char *token = nullptr;
+            int length = -1, start = -1, end = -1, position = -1;
+            while (tokenizerModule.xNext(cursor, &token, &length, &start, &end, &position) == SQLITE_OK)
+                tokens << u"%1[%2,%3)@%4"_s.arg(QString::fromLatin1(QByteArray(token, length).toHex()))
+                              .arg(start)
+                              .arg(end)
+                              .arg(position);
+            tokenizerModule.xClose(cursor);
+            tokenizerModule.xDestroy(tokenizer);
+            // The end of the stream reports no token bytes.
+            return length == 0 ? tokens : QStringList{u"<length not reset>"_s};
+        };
+        // Input, bytes the tokenizer is told (-1: up to the terminating zero) → tokens. Offsets are bytes, positions
+        // characters; nothing is folded. Malformed UTF-8 ends the stream after the characters before it; no token
+        // reaches past the input.
+        const std::tuple<QByteArray, int, QStringList> cases[] = {
+            {"a \xe4\xb8\xad\xf0\x9f\x98\x80",
+             9,
+             {u"61[0,1)@0"_s, u"20[1,2)@1"_s, u"e4b8ad[2,5)@2"_s, u"f09f9880[5,9)@3"_s}},
+            {"Aa", 2, {u"41[0,1)@0"_s, u"61[1,2)@1"_s}},
+            {QByteArray(), 0, {}},
+            {"ab\200cd", 5, {u"61[0,1)@0"_s, u"62[1,2)@1"_s}}, // a stray continuation byte
+            {"x\xf8y", 3, {u"78[0,1)@0"_s}},
+            {"x\xffy", 3, {u"78[0,1)@0"_s}},
+            {"a\xe4\xb8\xad", 3, {u"61[0,1)@0"_s}}, // cut by the length
+            {"\xf0\x9f\x98", 3, {}},
+            {QByteArray("xy\0z", 4), -1, {u"78[0,1)@0"_s, u"79[1,2)@1"_s}},
+        };
+        for (const auto &[input, bytes, expected] : cases) {
+            QCOMPARE(tokenize(input.constData(), bytes), expected);
+            QCOMPARE(tokenize(nullptr, bytes), QStringList());
+        }
+    }
+
+    void sqlTextCannotRegisterPointers()
+    {
+        // The registered module is ours; only a bound name reads the pointer back...
+        UserDb db;
+        Query query(db, u"SELECT fts3_tokenizer(?);"_s);
+        query.bind(u"CatTokenizer"_s);
+        const sqlite3_tokenizer_module *expected = &tokenizerModule;
+        QVERIFY(query.exec() && query.next());
+        QCOMPARE(query.value(0).toByteArray(), QByteArray(reinterpret_cast<const char *>(&expected), sizeof expected));
+        Query literal(db, u"SELECT fts3_tokenizer('CatTokenizer');"_s);
+        QVERIFY(literal.exec() && literal.next() && !literal.value(0).isValid());
+        // ...and a pointer written into SQL text is refused, while a second connection still registers fine.
+        QVERIFY(!db.execute(u"SELECT fts3_tokenizer('evil', x'0102030405060708');"_s));
+        QVERIFY(UserDb().execute(u"CREATE VIRTUAL TABLE t USING fts4(x, tokenize = CatTokenizer);"_s));
+    }
+
     void schemaIsMadeOnceAndWhole()
     {
         // A group whose last statement fails leaves nothing of itself, so a later start makes it whole; opening again
         // changes nothing.
-        QVERIFY(writeFile(m_sandbox->userDbPath(), {}) && raw(u"CREATE TABLE tb_history_task_text(x);"_s).isEmpty());
-        QVERIFY(UserDb().isOpen());
-        QCOMPARE(count(u"sqlite_master WHERE name = 'tb_history_task'"_s), u"0"_s);
-        QVERIFY(raw(u"DROP TABLE tb_history_task_text;"_s).isEmpty() && UserDb().setConfig(u"k"_s, u"v"_s));
+        QVERIFY(writeFile(m_sandbox->userDbPath(), {}) &&
+                rawExec(m_sandbox->userDbPath(), u"CREATE TABLE tb_history_task_text(x);"_s));
+        QVERIFY(UserDb().isOpen() && count(u"sqlite_master WHERE name = 'tb_history_task'"_s) == u"0"_s);
+        QVERIFY(rawExec(m_sandbox->userDbPath(), u"DROP TABLE tb_history_task_text;"_s) &&
+                UserDb().setConfig(u"k"_s, u"v"_s));
         const QStringList sql = raw(u"SELECT sql FROM sqlite_master;"_s);
         QVERIFY(sql.contains(u"CREATE VIRTUAL TABLE tb_history_task_text USING FTS4(task_name TEXT, tokenize = "
                              "CatTokenizer)"_s));
         QCOMPARE(UserDb().config(u"k"_s, QString()), u"v"_s);
         QCOMPARE(raw(u"SELECT sql FROM sqlite_master;"_s), sql);
     }
-
     void unusableFilesFailQuietly()
     {
         const QByteArray garbage = QByteArray("this is not a database").repeated(300);
@@ -112,28 +186,6 @@ private slots:
         QVERIFY(db.addTasks(batch));
         QCOMPARE(StoreHealth::instance()->problem(), QString());
         QCOMPARE(raw(u"PRAGMA integrity_check;"_s), QStringList{u"ok"_s});
-    }
-
-    void killedMidBatchLosesNothing()
-    {
-        // A process killed while it stores batches leaves a sound file in which every batch is whole or absent.
-        QRandomGenerator random(20261206);
-        for (int round = 0; round < 5; ++round) {
-            QProcess child;
-            qputenv("KESTROW_TEST_STORE_BATCHES", QByteArray::number(round));
-            child.start(QCoreApplication::applicationFilePath(), QStringList());
-            QVERIFY(child.waitForReadyRead(30000));
-            QTest::qWait(int(random.bounded(20, 200)));
-            ::kill(pid_t(child.processId()), SIGKILL);
-            QVERIFY(child.waitForFinished(30000));
-        }
-        qunsetenv("KESTROW_TEST_STORE_BATCHES");
-        UserDb db;
-        QVERIFY(db.execute(u"INSERT INTO tb_history_task_text(tb_history_task_text) VALUES('integrity-check');"_s));
-        QCOMPARE(raw(u"PRAGMA integrity_check;"_s), QStringList{u"ok"_s});
-        const QStringList sizes =
-            raw(u"SELECT COUNT(*) FROM tb_history_task GROUP BY substr(task_name, 1, instr(task_name, '-'));"_s);
-        QVERIFY(!sizes.isEmpty() && sizes == QStringList(sizes.size(), u"20"_s));
     }
 
     void configAndFollowedNodes()
@@ -245,7 +297,7 @@ private slots:
             db.searchTasks(QString(), QString::fromUtf8(text), found);
             QVERIFY2(found.size() == 0, text);
         }
-        QCOMPARE(search(db, QString(), QString()), all);
+        QCOMPARE(search(db), all);
     }
 
     void purgeByAgeAndCompact()
@@ -266,29 +318,96 @@ private slots:
         QVERIFY(db.purgeTasks(3) && raw(u"PRAGMA freelist_count;"_s).value(0).toInt() > 0);
         Clock::setOverride(now);
         QVERIFY(db.purgeTasks(3));
-        QCOMPARE(search(db, QString(), QString()), (QStringList{u"exactly"_s, u"younger"_s, u"yesterday"_s}));
-        QCOMPARE(search(db, QString(), u"older"_s), QStringList());
+        QCOMPARE(search(db), (QStringList{u"exactly"_s, u"younger"_s, u"yesterday"_s}));
+        QCOMPARE(search(db, {}, u"older"_s), QStringList());
         QCOMPARE(raw(u"PRAGMA freelist_count;"_s), QStringList{u"0"_s});
         // A retention that is not a positive number keeps the default three days instead of wiping the history.
-        QVERIFY(db.purgeTasks(0) && db.purgeTasks(-5) && search(db, QString(), QString()).size() == 3);
+        QVERIFY(db.purgeTasks(0) && db.purgeTasks(-5) && search(db).size() == 3);
         QVERIFY(db.purgeTasks(1));
-        QCOMPARE(search(db, QString(), QString()), QStringList{u"yesterday"_s});
+        QCOMPARE(search(db), QStringList{u"yesterday"_s});
+    }
+    void startsAndReads()
+    {
+        // The first start fills in the defaults without overwriting a stored value, and records the system's font.
+        QVERIFY(UserDb().setConfig(u"scan_interval"_s, u"45"_s));
+        loadSettings(u"Some Font"_s);
+        QCOMPARE((QStringList{stored(u"enable_sound"_s), stored(u"scan_interval"_s)}),
+                 (QStringList{u"true"_s, u"45"_s}));
+        QCOMPARE((QStringList{stored(u"default_font"_s), stored(u"current_font"_s)}),
+                 (QStringList{u"Some Font"_s, u"<no row>"_s}));
+        // The first value read wins until the key is written; only writing makes a row.
+        QCOMPARE((QStringList{setting(u"uid"_s, u"A"_s), setting(u"uid"_s, u"B"_s), stored(u"uid"_s)}),
+                 (QStringList{u"A"_s, u"A"_s, u"<no row>"_s}));
+        setSetting(u"uid"_s, u"C"_s);
+        QCOMPARE((QStringList{setting(u"uid"_s, u"A"_s), stored(u"uid"_s)}), (QStringList{u"C"_s, u"C"_s}));
+        // The next start reads what the last one wrote, and keeps the first default font.
+        setSetting(Key::HistoryDays, u"7"_s);
+        resetSettingsStore();
+        loadSettings(u"Other Font"_s);
+        QCOMPARE((QStringList{setting(Key::HistoryDays), setting(Key::ScanInterval), setting(Key::DefaultFont)}),
+                 (QStringList{u"7"_s, u"45"_s, u"Some Font"_s}));
+    }
+
+    void failedWritesKeepTheOldValue()
+    {
+        // The default for enable_sound cannot be written: the program runs with it empty (no sound), the others are in.
+        QVERIFY(UserDb().isOpen() && refuse(u"tb_config"_s, u"NEW.ckey = 'enable_sound'"_s));
+        loadSettings(QString());
+        QCOMPARE(setting(Key::EnableSound), QString());
+        QCOMPARE(setting(Key::ScanInterval), u"180"_s);
+        // A failed update leaves both the row and the cached value as they were.
+        setSetting(u"run_date"_s, u"2026-12-05"_s);
+        QVERIFY(refuse(u"tb_config"_s, u"NEW.ckey = 'run_date'"_s, u"UPDATE"_s));
+        setSetting(u"run_date"_s, u"2026-12-06"_s);
+        QCOMPARE((QStringList{setting(u"run_date"_s), stored(u"run_date"_s)}), QStringList(2, u"2026-12-05"_s));
+    }
+
+    void noDatabaseRunsOnDefaults()
+    {
+        // The data folder is a plain file, so there is no user database: the program still runs on the defaults, on a
+        // private temporary database that is gone at the next start.
+        QVERIFY(writeFile(m_sandbox->root() + u"/data"_s, {}));
+        loadSettings(QString());
+        QCOMPARE(setting(Key::EnableSound), u"true"_s);
+        setSetting(u"uid"_s, u"y"_s);
+        QCOMPARE(setting(u"uid"_s, u"x"_s), u"y"_s);
+        resetSettingsStore();
+        loadSettings(QString());
+        QCOMPARE(setting(u"uid"_s, u"x"_s), u"x"_s);
+        QCOMPARE(QDir(m_sandbox->root()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{u"data"_s});
+    }
+
+    void threadHammer()
+    {
+        // Settings readers and writers next to user-database traffic on own and shared connections, all at once:
+        // nothing deadlocks, and every thread's last write is what both the cache and the database hold at the end.
+        loadSettings(QString());
+        UserDb shared;
+        constexpr int threads = 8, rounds = 60;
+        std::atomic<int> failures{0};
+        QVERIFY(runConcurrently(threads, [&](int t) {
+            UserDb own;
+            const QString key = u"own%1"_s.arg(t);
+            for (int i = 0; i < rounds; ++i) {
+                UserDb &db = (i % 2) ? shared : own;
+                setSetting(key, QString::number(i));
+                failures += setting(key) != QString::number(i);
+                setSetting(u"shared"_s, u"%1-%2"_s.arg(t).arg(i));
+                failures += setting(Key::ScanInterval) != u"180"_s;
+                setting(u"miss%1"_s.arg(i), u"d"_s);
+                failures += !db.setAttention({{u"s%1"_s.arg(t), u"n"_s}, {u"s%1"_s.arg(t), u"m"_s}});
+                failures += db.attentionList().size() != 2;
+                failures += !db.addTasks({makeTask(u"%1-%2"_s.arg(t).arg(i))});
+            }
+        }));
+        QCOMPARE(failures.load(), 0);
+        for (int t = 0; t < threads; ++t)
+            QCOMPARE(stored(u"own%1"_s.arg(t)), QString::number(rounds - 1));
+        QCOMPARE(setting(u"shared"_s), stored(u"shared"_s));
+        QCOMPARE(rawColumn(m_sandbox->userDbPath(), u"SELECT COUNT(*) FROM tb_history_task;"_s),
+                 QStringList{QString::number(threads * rounds)});
     }
 };
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    // Child mode for killedMidBatchLosesNothing(): store batches of 20 until killed.
-    if (qEnvironmentVariableIsSet("KESTROW_TEST_STORE_BATCHES")) {
-        UserDb db;
-        for (int batch = 0;; ++batch) {
-            const QString prefix = u"%1.%2-"_s.arg(qEnvironmentVariable("KESTROW_TEST_STORE_BATCHES")).arg(batch);
-            db.addTasks(TestUserDb::tasks(20, prefix + u"%1"_s));
-            std::cout << "stored" << std::endl;
-        }
-    }
-    TestUserDb test;
-    return QTest::qExec(&test, argc, argv);
-}
-#include "tst_userdb.moc"
+QTEST_GUILESS_MAIN(TestStore)
+#include "tst_store.moc"
