@@ -1,14 +1,26 @@
 #include "core/alertrules.h"
 #include "core/enginethread.h"
 #include "core/paths.h"
+#include "platform/platform.h"
 #include "support/sandbox.h"
 
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
+#include <iostream>
+#include <thread>
+
+#include <sched.h>
+#include <xcb/xcb.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+const QString instanceKey = u"{AB561922-AD01-4738-A88A-035787B2E719}"_s;
+const char holderVariable[] = "KESTROW_TEST_HOLD_INSTANCE";
 
 // A run that fails to start: it announces initDone() without an engine, then lingers a moment before it ends.
 class FailingRun : public EngineThread
@@ -28,11 +40,113 @@ protected:
 
 } // namespace
 
+// The layers under the store: the platform calls, paths, engine threads and alert rules.
 class TestCore : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void singleInstance()
+    {
+        // Another process holds the instance...
+        QProcess holder;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(holderVariable), u"1"_s);
+        holder.setProcessEnvironment(env);
+        holder.start(QCoreApplication::applicationFilePath(), QStringList());
+        QVERIFY(holder.waitForReadyRead(30000));
+        QCOMPARE(holder.readLine().trimmed(), QByteArray("holding"));
+        QVERIFY(!Platform::claimSingleInstance(instanceKey));
+        // ...then dies without cleaning up: that must not block the next start.
+        ::kill(pid_t(holder.processId()), SIGKILL);
+        QVERIFY(holder.waitForFinished(30000));
+        QVERIFY(Platform::claimSingleInstance(instanceKey));
+        QVERIFY(!Platform::claimSingleInstance(instanceKey));
+        QVERIFY(Platform::claimSingleInstance(u"other-key"_s));
+    }
+
+    void autostartEntry()
+    {
+        QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        const QString entry = config.filePath(u"autostart/Kestrow.desktop"_s);
+        // Inside the quotes `"`, '`', '$' and '\' take a backslash, '%' is doubled; then the string rule doubles every
+        // backslash again.
+        const QList<std::pair<QString, QString>> cases = {
+            {u"/home/a b/kestrow"_s, u"Exec=\"/home/a b/kestrow\""_s},
+            {u"/x/\"q\"$HOME/k"_s, u"Exec=\"/x/\\\\\"q\\\\\"\\\\$HOME/k\""_s},
+            {u"/x/100%u/k"_s, u"Exec=\"/x/100%%u/k\""_s},
+            {u"/x/a\\b/k"_s, u"Exec=\"/x/a\\\\\\\\b/k\""_s},
+            {u"/x/`id`/k"_s, u"Exec=\"/x/\\\\`id\\\\`/k\""_s},
+        };
+        for (const auto &[program, execLine] : cases) {
+            QVERIFY(!Platform::isAutostart(program));
+            QVERIFY(Platform::setAutostart(true, program));
+            const QString text = QString::fromUtf8(readFile(entry));
+            QVERIFY2(text.split(u'\n').contains(execLine), qPrintable(text));
+            QVERIFY(Platform::isAutostart(program) && !Platform::isAutostart(u"/opt/other/kestrow"_s));
+            QVERIFY(Platform::setAutostart(false, program));
+            QVERIFY(!QFile::exists(entry) && !Platform::isAutostart(program));
+        }
+    }
+
+    void normalSchedulingRaisesAnIdleThread()
+    {
+        int idle = -1, raised = -1, after = -1;
+        bool lowered = false;
+        std::thread worker([&] {
+            lowered = Platform::lowerCurrentThread();
+            idle = sched_getscheduler(0);
+            {
+                Platform::NormalScheduling normal;
+                raised = sched_getscheduler(0);
+            }
+            after = sched_getscheduler(0);
+        });
+        worker.join();
+        if (!lowered)
+            QSKIP("this account may not leave the idle class, so threads are never put into it");
+        QCOMPARE(idle, SCHED_IDLE);
+        QCOMPARE(raised, SCHED_OTHER);
+        QCOMPARE(after, SCHED_IDLE);
+    }
+
+    void fullScreenActiveWindow()
+    {
+        // An X server of our own, where the test plays the window manager's part by setting the properties itself.
+        QProcess server;
+        server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"320x240x24"_s});
+        QVERIFY(server.waitForReadyRead(20000));
+        const QByteArray display = ':' + server.readLine().trimmed();
+        QVERIFY(!Platform::activeWindowIsFullScreen()); // no display at all
+        qputenv("DISPLAY", display);
+        xcb_connection_t *c = xcb_connect(display.constData(), nullptr);
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        const xcb_window_t window = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 100, 100, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        const auto atom = [c](const char *name) {
+            const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
+                xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr), &free);
+            return reply->atom;
+        };
+        // Sets a property and tells what the program makes of the display then.
+        const auto set = [&](xcb_window_t on, const char *name, xcb_atom_t type, const std::vector<uint32_t> &values) {
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, on, atom(name), type, 32, uint32_t(values.size()),
+                                values.data());
+            free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // a round trip: the change is made
+            return Platform::activeWindowIsFullScreen();
+        };
+        const xcb_atom_t above = atom("_NET_WM_STATE_ABOVE"), fullScreen = atom("_NET_WM_STATE_FULLSCREEN");
+        QVERIFY(!set(window, "_NET_WM_STATE", XCB_ATOM_ATOM, {fullScreen})); // not the active window
+        QVERIFY(set(screen->root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {window}));
+        QVERIFY(!set(window, "_NET_WM_STATE", XCB_ATOM_ATOM, {above}));
+        QVERIFY(set(window, "_NET_WM_STATE", XCB_ATOM_ATOM, {above, fullScreen}));
+        xcb_disconnect(c);
+        server.kill();
+        server.waitForFinished();
+        qunsetenv("DISPLAY");
+    }
     void dataDirectory()
     {
         {
@@ -106,5 +220,24 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCore)
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    // The test's own X server stands in for any display, also for a nested run.
+    qunsetenv("DISPLAY");
+    if (qEnvironmentVariableIsSet(holderVariable)) {
+        // Child mode for singleInstance(): claim the key and sit until killed.
+        if (!Platform::claimSingleInstance(instanceKey))
+            return 1;
+        std::cout << "holding" << std::endl;
+        QThread::sleep(600);
+        return 0;
+    }
+    // The claim lives until the process ends, so its folder must outlive every test.
+    QTemporaryDir runtimeDir;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+    TestCore test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_core.moc"
