@@ -147,22 +147,6 @@ private slots:
         server.waitForFinished();
         qunsetenv("DISPLAY");
     }
-    void dataDirectory()
-    {
-        {
-            // Not even the XDG data folder exists yet, as on a fresh account; racing callers all get the path.
-            Sandbox sandbox(false);
-            std::vector<QString> results(8); // a QList would detach in each thread
-            QVERIFY(runConcurrently(8, [&results](int i) { results[i] = dataFilePath(u"udb.dll"_s); }));
-            QCOMPARE(results, std::vector<QString>(8, sandbox.userDbPath()));
-            QVERIFY(QFileInfo(dataFilePath()).isDir());
-        }
-        // The data folder is a plain file: nothing can be made below it.
-        Sandbox sandbox(false);
-        QVERIFY(writeFile(sandbox.root() + u"/data"_s, {}));
-        QCOMPARE(dataFilePath(u"udb.dll"_s), QString());
-    }
-
     void engineWaitEndsWithAFailedRun()
     {
         // The waiter comes after initDone() but while the run still lives: the end of the run must release it.

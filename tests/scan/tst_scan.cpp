@@ -339,10 +339,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(scan.batches.size(), 2, 10000);
         QCOMPARE(taskTitles(scan.batches[1]), (QStringList{u"A0"_s, u"A2"_s}));
         QCOMPARE(scan.batches[1][1].task_price, u"19元"_s);
-        // The fixed request headers.
-        const QList<TestHttpServer::Header> headers = scan.server.requests().value(0).headers;
-        QVERIFY(headers.contains({"User-Agent", "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)"}));
-        QVERIFY(headers.contains({"Accept", "*/*"}) && headers.contains({"Accept-Language", "zh-cn,zh;q=0.5"}));
     }
 
     void knownTasksAgreeWithTheDatabase()

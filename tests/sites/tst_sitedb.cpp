@@ -132,21 +132,12 @@ private slots:
             // The catalogue is never created.
             QVERIFY2(QFile::exists(path) == !setup.isEmpty(), name);
         }
-    }
-
-    void endlessReadIsStopped()
-    {
-        // A catalogue of real tables whose read never ends (a cross join of itself, far beyond any real catalogue) is
-        // stopped; the catalogue connection trusts no schema.
-        const QString path = m_dir.filePath(u"slow.dll"_s);
-        QVERIFY(CatalogBuilder(path).raw(u"WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r LIMIT 3000) "
-                                         "INSERT INTO tb_site(site_name) SELECT x'5151' FROM r;"_s));
-        SiteDb db(path);
-        Query pragma(db, u"PRAGMA trusted_schema;"_s);
-        QVERIFY(pragma.exec() && pragma.next());
-        QCOMPARE(pragma.value(0).toLongLong(), 0);
-        QCOMPARE(db.siteNames().size(), 3000);
+        // A read that never ends (a cross join, far beyond any real catalogue) is stopped; the connection trusts no
+        // schema.
+        SiteDb db(m_dir.filePath(u"100,000 sites.dll"_s));
         QVERIFY(!Query(db, u"SELECT COUNT(*) FROM tb_site a, tb_site b, tb_site c;"_s).exec());
+        Query pragma(db, u"PRAGMA trusted_schema;"_s);
+        QVERIFY(pragma.exec() && pragma.next() && pragma.value(0).toLongLong() == 0);
     }
 
     void taskOpenUrlLoadsOnce()

@@ -56,12 +56,7 @@ void TestHttpServer::serve(QTcpSocket *socket, QByteArray &buffer)
     const qsizetype end = buffer.indexOf("\r\n\r\n");
     if (end < 0)
         return;
-    const QList<QByteArray> lines = std::exchange(buffer, {}).left(end).split('\n');
-    Request request{lines.value(0).trimmed().split(' ').value(1), {}};
-    for (const QByteArray &line : lines.mid(1)) {
-        if (const qsizetype colon = line.indexOf(':'); colon > 0)
-            request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
-    }
+    const Request request{std::exchange(buffer, {}).left(end).split(' ').value(1)};
     QMutexLocker locker(&m_mutex);
     m_requests.append(request);
     const Response response = m_responses.value(request.path, Response{404, {}, {}, 0, false, 0, 0});

@@ -33,7 +33,6 @@ public:
     struct Request
     {
         QByteArray path;
-        QList<Header> headers; // in the order they came
     };
 
     TestHttpServer();
