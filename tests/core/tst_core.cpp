@@ -20,7 +20,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString instanceKey = u"{AB561922-AD01-4738-A88A-035787B2E719}"_s;
-const char holderVariable[] = "KESTROW_TEST_HOLD_INSTANCE";
 
 // A run that fails to start: it announces initDone() without an engine, then lingers a moment before it ends.
 class FailingRun : public EngineThread
@@ -50,17 +49,11 @@ private slots:
     {
         // Another process holds the instance...
         QProcess holder;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QString::fromLatin1(holderVariable), u"1"_s);
-        holder.setProcessEnvironment(env);
-        holder.start(QCoreApplication::applicationFilePath(), QStringList());
-        QVERIFY(holder.waitForReadyRead(30000));
-        QCOMPARE(holder.readLine().trimmed(), QByteArray("holding"));
-        QVERIFY(!Platform::claimSingleInstance(instanceKey));
+        holder.start(QCoreApplication::applicationFilePath(), {u"--hold-instance"_s});
+        QVERIFY(holder.waitForReadyRead(30000) && !Platform::claimSingleInstance(instanceKey));
         // ...then dies without cleaning up: that must not block the next start.
         ::kill(pid_t(holder.processId()), SIGKILL);
-        QVERIFY(holder.waitForFinished(30000));
-        QVERIFY(Platform::claimSingleInstance(instanceKey));
+        QVERIFY(holder.waitForFinished(30000) && Platform::claimSingleInstance(instanceKey));
         QVERIFY(!Platform::claimSingleInstance(instanceKey));
         QVERIFY(Platform::claimSingleInstance(u"other-key"_s));
     }
@@ -80,13 +73,10 @@ private slots:
             {u"/x/`id`/k"_s, u"Exec=\"/x/\\\\`id\\\\`/k\""_s},
         };
         for (const auto &[program, execLine] : cases) {
-            QVERIFY(!Platform::isAutostart(program));
-            QVERIFY(Platform::setAutostart(true, program));
-            const QString text = QString::fromUtf8(readFile(entry));
-            QVERIFY2(text.split(u'\n').contains(execLine), qPrintable(text));
+            QVERIFY(!Platform::isAutostart(program) && Platform::setAutostart(true, program));
+            QVERIFY2(QString::fromUtf8(readFile(entry)).split(u'\n').contains(execLine), qPrintable(readFile(entry)));
             QVERIFY(Platform::isAutostart(program) && !Platform::isAutostart(u"/opt/other/kestrow"_s));
-            QVERIFY(Platform::setAutostart(false, program));
-            QVERIFY(!QFile::exists(entry) && !Platform::isAutostart(program));
+            QVERIFY(Platform::setAutostart(false, program) && !QFile::exists(entry) && !Platform::isAutostart(program));
         }
     }
 
@@ -209,13 +199,10 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     // The test's own X server stands in for any display, also for a nested run.
     qunsetenv("DISPLAY");
-    if (qEnvironmentVariableIsSet(holderVariable)) {
-        // Child mode for singleInstance(): claim the key and sit until killed.
-        if (!Platform::claimSingleInstance(instanceKey))
-            return 1;
-        std::cout << "holding" << std::endl;
+    if (app.arguments().contains(u"--hold-instance"_s)) {
+        // Child mode for singleInstance(): claim the key, say whether that worked and sit until killed.
+        std::cout << Platform::claimSingleInstance(instanceKey) << std::endl;
         QThread::sleep(600);
-        return 0;
     }
     // The claim lives until the process ends, so its folder must outlive every test.
     QTemporaryDir runtimeDir;
