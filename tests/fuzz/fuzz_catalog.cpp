@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QList<SiteData> sites;
     OpenUrlTable parts;
     NodeRule rule;
-    db.siteNames();
-    db.openUrlParts(parts);
+    db.openUrlParts(parts), db.siteNames();
     if (db.sites(sites) && !sites.isEmpty() && !sites.first().node_names.isEmpty())
         db.nodeRule(sites.first().site_name, sites.first().node_names.first(), rule);
     return 0;

@@ -1,6 +1,7 @@
 // Decodes fuzzed catalogue fields: strictly valid base64 only, never a read past the input.
 #include "sites/catalogcodec.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

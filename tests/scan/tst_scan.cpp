@@ -171,7 +171,7 @@ private slots:
         }
     }
 
-    void titlesAndPrices()
+    void titlesPricesAndAddresses()
     {
         // Row → title ("<none>": no task) and price. Entities go in their fixed order (&amp; after &lt; and &gt;,
         // before &quot;); others stay. Titles are trimmed before and after the replacements: "&nbsp;" alone is a task
@@ -196,16 +196,11 @@ private slots:
             QCOMPARE(tasks.value(0).task_price, price);
         }
         // Without an end marker there is no price.
-        QVERIFY(parse(u"<ul><li><b>t</b><i>9</i></li></ul>"_s, markersWith({{PriceEnd, {}}}))
-                    .value(0)
-                    .task_price.isEmpty());
-    }
-
-    void addresses()
-    {
+        const QStringList noPriceEnd = markersWith({{PriceEnd, {}}});
+        QVERIFY(parse(u"<ul><li><b>t</b><i>9</i></li></ul>"_s, noPriceEnd).value(0).task_price.isEmpty());
         // Address, node address → task address: relative ones count from the host's root; user and port stay.
         const QString page = u"https://h.example:81/list/1.html"_s;
-        const std::tuple<QString, QString, QString> cases[] = {
+        const std::tuple<QString, QString, QString> addresses[] = {
             {u"/task/9"_s, page, u"https://h.example:81/task/9"_s},
             {u"task/9"_s, page, u"https://h.example:81/task/9"_s},
             {u"?id=9"_s, page, u"https://h.example:81/?id=9"_s},
@@ -218,40 +213,12 @@ private slots:
             {u"/a"_s, u"h.example/list"_s, u"/a"_s},
             {u"/t?a=1&amp;b=2"_s, page, u"https://h.example:81/t?a=1&amp;b=2"_s},
         };
-        for (const auto &[href, url, expected] : cases)
+        for (const auto &[href, url, expected] : addresses)
             QCOMPARE(parse(linkRow.arg(href), listMarkers, url).value(0).task_url, expected);
         // Without address markers the address stays empty.
         QVERIFY(parse(linkRow.arg(u"/a"_s), markersWith({{UrlBegin, {}}})).value(0).task_url.isEmpty());
     }
 
-    void diagnosis()
-    {
-        const QString good = linkRow.arg(u"/t/1"_s);
-        const QString noRow = u"row_begin \"<li>\" is not found after the table's start (character "_s;
-        // Page, markers → the lines said, each expected to start the line at its place.
-        const std::tuple<QString, QStringList, QStringList> cases[] = {
-            {good, listMarkers, {}},
-            {u"<ol><tr><b>t</b></tr></ol>"_s,
-             listMarkers,
-             {u"table_begin \"<ul>\" is not on the page"_s, noRow + u"0, the table ends at character 26)"_s}},
-            {u"<p>x</p><ul><tr><b>t</b></tr></ul>"_s, listMarkers, {noRow + u'8'}},
-            {u"<ul></ul><li><b>t</b></li>"_s, listMarkers, {u"row_begin \"<li>\" is not found"_s}},
-            {u"<ul><li><b>t</b></ul>"_s, listMarkers, {u"a row begins at character 4 but row_end \"</li>\""_s}},
-            {u"<ul><li><i>t</i></li></ul>"_s, listMarkers, {u"rows are found, but none holds a title"_s}},
-            {good, markersWith({{RowEnd, QString()}}), {u"row_end is empty"_s}},
-            {linkRow.arg(u"t/1"_s),
-             listMarkers,
-             {u"warning: the address \"t/1\" is neither absolute nor root-relative; Kestrow completes it from the "
-              "host root: http://h.example:81/t/1"_s}},
-            {u"<ul><li><b>&yen;5 &amp; &yen;6</b></li></ul>"_s, listMarkers, {u"warning: the entity &yen; stays"_s}},
-        };
-        for (const auto &[page, markers, lines] : cases) {
-            const QStringList said = diagnosePage(page, AttentionData{u"站"_s, u"设计"_s, nodeUrl, markers});
-            QCOMPARE(said.size(), lines.size());
-            for (qsizetype i = 0; i < lines.size(); ++i)
-                QVERIFY2(said[i].startsWith(lines[i]), qPrintable(said[i]));
-        }
-    }
     void firstPass()
     {
         // 40 MiB in 1 MiB pieces over four seconds: given up as soon as it passes 16 MiB, while a page of exactly the
@@ -399,10 +366,9 @@ private slots:
                 const qint64 now = 1000 * (seen.size() + 1);
                 const QChar outcome = book.takesPart(0, now) ? outcomes[next++] : u'-';
                 seen += outcome == u'-' ? u'-' : u'x';
-                if (outcome == u'F')
-                    book.failed(0, u"HTTP 500"_s, now);
-                else if (outcome != u'-')
-                    book.answered(0, outcome == u'R' ? 3 : 0, now);
+                if (outcome != u'-')
+                    outcome == u'F' ? book.failed(0, u"HTTP 500"_s, now)
+                                    : book.answered(0, outcome == u'R' ? 3 : 0, now);
                 began += int(book.takeNewTrouble().size());
             }
             QCOMPARE(seen, passes);
@@ -439,8 +405,7 @@ private slots:
         QVERIFY(scan.troubled.size() == 2 && scan.troubled[0].lastError == u"HTTP 500"_s);
         // The statuses outlive the run: the next one starts out knowing them, and a good answer heals the bad node.
         scan.server.setResponse(u"/bad"_s, ok({u"B1"_s}));
-        scan.batches.clear();
-        scan.troubleBegan.clear();
+        scan.batches.clear(), scan.troubleBegan.clear();
         scan.start();
         QTRY_VERIFY_WITH_TIMEOUT(!scan.batches.isEmpty(), 10000);
         QTRY_COMPARE(scan.troubled.size(), 1);
