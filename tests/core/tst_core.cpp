@@ -48,8 +48,7 @@ private slots:
         // ...then dies without cleaning up: that must not block the next start.
         ::kill(pid_t(holder.processId()), SIGKILL);
         QVERIFY(holder.waitForFinished(30000) && Platform::claimSingleInstance(instanceKey));
-        QVERIFY(!Platform::claimSingleInstance(instanceKey));
-        QVERIFY(Platform::claimSingleInstance(u"other-key"_s));
+        QVERIFY(!Platform::claimSingleInstance(instanceKey) && Platform::claimSingleInstance(u"other-key"_s));
     }
 
     void autostartEntry()
@@ -91,6 +90,7 @@ private slots:
             QSKIP("this account may not leave the idle class, so threads are never put into it");
         QCOMPARE(policies, (QList<int>{SCHED_IDLE, SCHED_OTHER, SCHED_IDLE}));
     }
+
     void engineWaitEndsWithAFailedRun()
     {
         // The waiter comes after initDone() but while the run still lives: the end of the run must release it.
@@ -140,8 +140,8 @@ private slots:
             {ten, eight, QTime(21, 59), 0},
             {noon, QTime(13, 30), noon, 90 * 60000},
             {noon, QTime(13, 30), QTime(14, 0), 0},
-            {eight, eight, eight, 0}, // equal: never quiet
-            {QTime(), eight, QTime(7, 0), 0},
+            {eight, eight, eight, 0},
+            {QTime(), eight, QTime(7, 0), 0} // equal or unset: never quiet
         };
         for (const auto &[start, end, now, ms] : cases)
             QCOMPARE((AlertRules{{}, {}, 0, start, end}.msToQuietEnd(now)), ms);

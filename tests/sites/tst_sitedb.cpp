@@ -34,10 +34,8 @@ class TestSiteDb : public QObject
 private slots:
     void strictBase64()
     {
-        for (const auto &[stored, text] : {std::pair{"5Lit5paH", u"中文"_s}, {"YQ==", u"a"_s}, {"YWI=", u"ab"_s}}) {
-            QCOMPARE(CatalogCodec::decodeText(stored), text);
-            QCOMPARE(CatalogCodec::encodeText(text), QByteArray(stored));
-        }
+        for (const auto &[stored, text] : {std::pair{"5Lit5paH", u"中文"_s}, {"YQ==", u"a"_s}, {"YWI=", u"ab"_s}})
+            QVERIFY(CatalogCodec::decodeText(stored) == text && CatalogCodec::encodeText(text) == stored);
         // Wrong length, foreign characters and misplaced padding all read as nothing.
         for (const char *bad : {"abc", "YWJjZA", "YWJj\n", "YW J", "YW-j", "Y===", "YQ=A", "=YWJ", "YQ==YQ==", "===="})
             QVERIFY2(CatalogCodec::decodeBase64(bad).isEmpty(), bad);
@@ -140,8 +138,7 @@ private slots:
     {
         Sandbox sandbox(false);
         TaskData task = makeTask(u"1"_s, {}, u"B"_s), noAddress = task, unknown = task;
-        noAddress.task_url.clear();
-        unknown.site_name = u"unknown"_s;
+        noAddress.task_url.clear(), unknown.site_name = u"unknown"_s;
         // No catalogue, then an empty one: bare addresses, and each call looks again.
         QCOMPARE(taskOpenUrl(task), task.task_url);
         CatalogBuilder catalog;

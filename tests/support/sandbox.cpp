@@ -1,6 +1,5 @@
 #include "support/sandbox.h"
 
-#include "core/paths.h"
 #include "sites/catalogschema.h"
 #include "sites/sitedb.h"
 #include "store/settings.h"
@@ -66,11 +65,6 @@ Sandbox::~Sandbox()
     resetWorld();
     for (const auto &[name, value] : {std::pair{"XDG_DATA_HOME", m_oldData}, {"XDG_CONFIG_HOME", m_oldConfig}})
         value.isNull() ? qunsetenv(name) : qputenv(name, value);
-}
-
-QString Sandbox::catalogPath()
-{
-    return appFilePath(u"sdb.dll"_s);
 }
 
 CatalogBuilder::CatalogBuilder(const QString &path) : m_path(path)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/clock.h"
+#include "core/paths.h"
 #include "core/taskdata.h"
 
 #include <QObject>
@@ -24,7 +25,7 @@ public:
     QString root() const { return m_dir.path(); }
     QString userDbPath() const { return root() + QStringLiteral("/data/Kestrow/udb.dll"); }
     // sdb.dll beside the program: removed on entry and on exit.
-    static QString catalogPath();
+    static QString catalogPath() { return appFilePath(QStringLiteral("sdb.dll")); }
 
 private:
     QTemporaryDir m_dir; // not copyable, and so neither is the sandbox
