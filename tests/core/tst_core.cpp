@@ -1,19 +1,24 @@
 #include "core/alertrules.h"
 #include "core/enginethread.h"
 #include "core/paths.h"
+#include "platform/platform.h"
 #include "support/sandbox.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
-#include <atomic>
-#include <vector>
+#include <csignal>
+#include <iostream>
+#include <thread>
+
+#include <sched.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+const QString instanceKey = u"{AB561922-AD01-4738-A88A-035787B2E719}"_s;
 
 // A run that fails to start: it announces initDone() without an engine, then lingers a moment before it ends.
 class FailingRun : public EngineThread
@@ -23,40 +28,67 @@ public:
     QObject *engine() { return engineObject(); }
 
 protected:
-    void run() override
-    {
-        emit initDone();
-        announced = true;
-        QThread::msleep(300);
-    }
+    void run() override { emit initDone(), announced = true, QThread::msleep(300); }
 };
 
 } // namespace
 
+// The layers under the store: the platform calls, paths, engine threads and alert rules.
 class TestCore : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void dataDirectoryIsMadeOnFirstUse()
+    void singleInstance()
     {
-        Sandbox sandbox(false);
-        // Not even the XDG data folder exists yet, as on a fresh account; racing callers all get the path.
-        const QString expected = sandbox.root() + u"/data/Kestrow/udb.dll"_s;
-        QVERIFY(!QFileInfo::exists(sandbox.root() + u"/data"_s));
-        std::vector<QString> results(8); // a QList would detach in each thread
-        QVERIFY(runConcurrently(int(results.size()), [&results](int i) { results[i] = dataFilePath(u"udb.dll"_s); }));
-        QCOMPARE(results, std::vector<QString>(8, expected));
-        QVERIFY(QFileInfo(dataFilePath()).isDir());
+        // Another process holds the instance...
+        QProcess holder;
+        holder.start(QCoreApplication::applicationFilePath(), {u"--hold-instance"_s});
+        QVERIFY(holder.waitForReadyRead(30000) && !Platform::claimSingleInstance(instanceKey));
+        // ...then dies without cleaning up: that must not block the next start.
+        ::kill(pid_t(holder.processId()), SIGKILL);
+        QVERIFY(holder.waitForFinished(30000) && Platform::claimSingleInstance(instanceKey));
+        QVERIFY(!Platform::claimSingleInstance(instanceKey) && Platform::claimSingleInstance(u"other-key"_s));
     }
 
-    void unusableDataDirectory()
+    void autostartEntry()
     {
-        Sandbox sandbox(false);
-        // The data folder is a plain file: nothing can be made below it.
-        QVERIFY(writeFile(sandbox.root() + u"/data"_s, {}));
-        QCOMPARE(dataFilePath(), QString());
-        QCOMPARE(dataFilePath(u"udb.dll"_s), QString());
+        QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        const QString entry = config.filePath(u"autostart/Kestrow.desktop"_s);
+        // Inside the quotes `"`, '`', '$' and '\' take a backslash, '%' is doubled; then the string rule doubles every
+        // backslash again.
+        const QList<std::pair<QString, QString>> cases = {
+            {u"/home/a b/kestrow"_s, u"Exec=\"/home/a b/kestrow\""_s},
+            {u"/x/\"q\"$HOME/k"_s, u"Exec=\"/x/\\\\\"q\\\\\"\\\\$HOME/k\""_s},
+            {u"/x/100%u/k"_s, u"Exec=\"/x/100%%u/k\""_s},
+            {u"/x/a\\b/k"_s, u"Exec=\"/x/a\\\\\\\\b/k\""_s},
+            {u"/x/`id`/k"_s, u"Exec=\"/x/\\\\`id\\\\`/k\""_s},
+        };
+        for (const auto &[program, execLine] : cases) {
+            QVERIFY(!Platform::isAutostart(program) && Platform::setAutostart(true, program));
+            QVERIFY2(QString::fromUtf8(readFile(entry)).split(u'\n').contains(execLine), qPrintable(readFile(entry)));
+            QVERIFY(Platform::isAutostart(program) && !Platform::isAutostart(u"/opt/other/kestrow"_s));
+            QVERIFY(Platform::setAutostart(false, program) && !QFile::exists(entry) && !Platform::isAutostart(program));
+        }
+    }
+
+    void normalSchedulingRaisesAnIdleThread()
+    {
+        // The scheduling class of a lowered thread, while it is raised and once it is lowered again.
+        QList<int> policies;
+        bool lowered = false;
+        std::thread([&] {
+            lowered = Platform::lowerCurrentThread();
+            policies << sched_getscheduler(0);
+            auto normal = std::make_unique<Platform::NormalScheduling>();
+            policies << sched_getscheduler(0);
+            normal.reset();
+            policies << sched_getscheduler(0);
+        }).join();
+        if (!lowered)
+            QSKIP("this account may not leave the idle class, so threads are never put into it");
+        QCOMPARE(policies, (QList<int>{SCHED_IDLE, SCHED_OTHER, SCHED_IDLE}));
     }
 
     void engineWaitEndsWithAFailedRun()
@@ -66,78 +98,69 @@ private slots:
         run.start();
         QTRY_VERIFY(run.announced);
         bool watchdog = false;
-        QTimer::singleShot(5000, &run, [&] {
-            watchdog = true;
-            emit run.initDone(); // unblocks a wait that would otherwise last for ever
-        });
+        // Unblocks a wait that would otherwise last for ever.
+        QTimer::singleShot(5000, &run, [&] { watchdog = true, emit run.initDone(); });
         QCOMPARE(run.engine(), nullptr);
         QVERIFY2(!watchdog, "the wait ended only on the watchdog");
         QVERIFY(run.wait(5000));
     }
 
-    void alertFilters_data()
-    {
-        QTest::addColumn<QString>("require");
-        QTest::addColumn<QString>("exclude");
-        QTest::addColumn<double>("minPrice");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("price");
-        QTest::addColumn<bool>("announced");
-        const QString none;
-        QTest::newRow("no rules") << none << none << 0.0 << u"任何任务"_s << none << true;
-        QTest::newRow("any required word, any case")
-            << u"logo，网站"_s << none << 0.0 << u"企业LOGO设计"_s << none << true;
-        QTest::newRow("chinese substring") << u"网站"_s << none << 0.0 << u"企业网站建设"_s << none << true;
-        QTest::newRow("no required word") << u"logo 网站"_s << none << 0.0 << u"文案写作"_s << none << false;
-        QTest::newRow("blank words are none") << u" ,， ; "_s << u"  "_s << 0.0 << u"文案写作"_s << none << true;
-        QTest::newRow("a 10,000-character word")
-            << QString(10000, u'字') << none << 0.0 << u"文案写作"_s << none << false;
-        QTest::newRow("excluded wins") << u"logo"_s << u"急,刷单"_s << 0.0 << u"急! Logo 设计"_s << none << false;
-        // The first number in the price counts; a price without one passes.
-        QTest::newRow("over the minimum") << none << none << 1000.0 << u"t"_s << u"1,000元"_s << true;
-        QTest::newRow("under the minimum") << none << none << 1000.0 << u"t"_s << u"¥999"_s << false;
-        QTest::newRow("grouped by spaces") << none << none << 1000.0 << u"t"_s << u"1 000 元"_s << true;
-        QTest::newRow("ten thousands") << none << none << 10000.0 << u"t"_s << u"1.5万"_s << true;
-        QTest::newRow("first number counts") << none << none << 1000.0 << u"t"_s << u"500-2000元"_s << false;
-        QTest::newRow("no number passes") << none << none << 1000.0 << u"t"_s << u"面议"_s << true;
-    }
-
     void alertFilters()
     {
-        QFETCH(QString, require);
-        QFETCH(QString, exclude);
-        QFETCH(double, minPrice);
-        QFETCH(QString, title);
-        QFETCH(QString, price);
-        QFETCH(bool, announced);
-        AlertRules rules;
-        rules.require = AlertRules::words(require);
-        rules.exclude = AlertRules::words(exclude);
-        rules.minPrice = minPrice;
-        QCOMPARE(rules.wants(makeTask(title, price)), announced);
+        // The first number in the price counts; a price without one passes.
+        // Required words, excluded words, minimum price, title, price → announced.
+        const std::tuple<QString, QString, double, QString, QString, bool> cases[] = {
+            {{}, {}, 0, u"任何任务"_s, {}, true},
+            {u"logo，网站"_s, {}, 0, u"企业LOGO设计"_s, {}, true},
+            {u"logo 网站"_s, {}, 0, u"文案写作"_s, {}, false},
+            {u" ,， ; "_s, u"  "_s, 0, u"文案写作"_s, {}, true},
+            {QString(10000, u'字'), {}, 0, u"文案写作"_s, {}, false},
+            {u"logo"_s, u"急,刷单"_s, 0, u"急! Logo 设计"_s, {}, false},
+            {{}, {}, 1000, u"t"_s, u"1,000元"_s, true},
+            {{}, {}, 1000, u"t"_s, u"¥999"_s, false},
+            {{}, {}, 1000, u"t"_s, u"1 000 元"_s, true},
+            {{}, {}, 10000, u"t"_s, u"1.5万"_s, true},
+            {{}, {}, 1000, u"t"_s, u"500-2000元"_s, false},
+            {{}, {}, 1000, u"t"_s, u"面议"_s, true},
+        };
+        for (const auto &[require, exclude, minPrice, title, price, announced] : cases) {
+            const AlertRules rules{AlertRules::words(require), AlertRules::words(exclude), minPrice, {}, {}};
+            QVERIFY2(rules.wants(makeTask(title, price)) == announced, qPrintable(title + u' ' + price));
+        }
     }
 
     void quietHours()
     {
         // Start, end, now → milliseconds to the end of quiet time (0: not quiet); the quiet time may cross midnight.
-        const QList<std::tuple<QTime, QTime, QTime, qint64>> cases = {
-            {QTime(22, 0), QTime(8, 0), QTime(23, 0), 9 * 3600000},
-            {QTime(22, 0), QTime(8, 0), QTime(7, 59, 59), 1000},
-            {QTime(22, 0), QTime(8, 0), QTime(8, 0), 0},
-            {QTime(22, 0), QTime(8, 0), QTime(21, 59), 0},
-            {QTime(12, 0), QTime(13, 30), QTime(12, 0), 90 * 60000},
-            {QTime(12, 0), QTime(13, 30), QTime(14, 0), 0},
-            {QTime(9, 0), QTime(9, 0), QTime(9, 0), 0}, // equal: never quiet
-            {QTime(), QTime(8, 0), QTime(7, 0), 0},
+        const QTime ten(22, 0), eight(8, 0), noon(12, 0);
+        const std::tuple<QTime, QTime, QTime, qint64> cases[] = {
+            {ten, eight, QTime(23, 0), 9 * 3600000},
+            {ten, eight, QTime(7, 59, 59), 1000},
+            {ten, eight, eight, 0},
+            {ten, eight, QTime(21, 59), 0},
+            {noon, QTime(13, 30), noon, 90 * 60000},
+            {noon, QTime(13, 30), QTime(14, 0), 0},
+            {eight, eight, eight, 0},
+            {QTime(), eight, QTime(7, 0), 0} // equal or unset: never quiet
         };
-        for (const auto &[start, end, now, ms] : cases) {
-            AlertRules rules;
-            rules.quietStart = start;
-            rules.quietEnd = end;
-            QCOMPARE(rules.msToQuietEnd(now), ms);
-        }
+        for (const auto &[start, end, now, ms] : cases)
+            QCOMPARE((AlertRules{{}, {}, 0, start, end}.msToQuietEnd(now)), ms);
     }
 };
 
-QTEST_GUILESS_MAIN(TestCore)
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (app.arguments().contains(u"--hold-instance"_s)) {
+        // Child mode for singleInstance(): claim the key, say whether that worked and sit until killed.
+        std::cout << Platform::claimSingleInstance(instanceKey) << std::endl;
+        QThread::sleep(600);
+    }
+    // The claim lives until the process ends, so its folder must outlive every test.
+    QTemporaryDir runtimeDir;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+    TestCore test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_core.moc"

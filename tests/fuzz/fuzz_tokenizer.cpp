@@ -10,9 +10,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const auto *input = reinterpret_cast<const char *>(data);
     sqlite3_tokenizer *tokenizer = nullptr;
+    sqlite3_tokenizer_cursor *cursor = nullptr;
     if (tokenizerModule.xCreate(0, nullptr, &tokenizer) != SQLITE_OK)
         return 0;
-    sqlite3_tokenizer_cursor *cursor = nullptr;
     tokenizerModule.xOpen(tokenizer, input, int(size), &cursor);
     const char *token = nullptr;
     int bytes = 0, start = 0, end = 0, position = 0, expected = 0;

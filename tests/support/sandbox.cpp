@@ -1,10 +1,10 @@
 #include "support/sandbox.h"
 
-#include "core/paths.h"
 #include "sites/catalogschema.h"
 #include "sites/sitedb.h"
 #include "store/settings.h"
 
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
@@ -12,37 +12,39 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <atomic>
 #include <thread>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-void restore(const char *name, const QByteArray &value)
+// What every test starts and ends with: no settings store, no catalogue, short waits and the real clock.
+void resetWorld()
 {
-    if (value.isNull())
-        qunsetenv(name);
-    else
-        qputenv(name, value);
+    resetSettingsStore();
+    Clock::clearOverride();
+    Clock::setTiming(Sandbox::testTiming);
+    QFile::remove(Sandbox::catalogPath());
+    SiteDb::useCatalog(QString());
 }
 
-template <typename RowFn> bool rawRun(const QString &path, const QString &sql, RowFn onRow)
+// Runs sql (one statement or more) and appends the first column of each result row to column when it is given; the
+// program's own threads may hold the file for a moment.
+bool rawRun(const QString &path, const QString &sql, QStringList *column)
 {
+    const auto append = [](void *column, int, char **values, char **) {
+        static_cast<QStringList *>(column)->append(QString::fromUtf8(values[0]));
+        return 0;
+    };
     sqlite3 *db = nullptr;
-    bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK;
-    // The program's own threads may hold the file for a moment.
-    sqlite3_busy_timeout(db, 10000);
-    sqlite3_stmt *statement = nullptr;
-    ok = ok && sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) == SQLITE_OK;
-    int rc = SQLITE_ERROR;
-    while (ok && (rc = sqlite3_step(statement)) == SQLITE_ROW)
-        onRow(statement);
-    ok = ok && rc == SQLITE_DONE;
+    char *error = nullptr;
+    const bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK &&
+                    sqlite3_busy_timeout(db, 10000) == SQLITE_OK &&
+                    sqlite3_exec(db, sql.toUtf8().constData(), column ? +append : nullptr, column, &error) == SQLITE_OK;
     if (!ok)
-        qWarning() << "raw SQL failed:" << sql << sqlite3_errmsg(db);
-    sqlite3_finalize(statement);
+        qWarning() << "raw SQL failed:" << sql << (error ? error : sqlite3_errmsg(db));
+    sqlite3_free(error);
     sqlite3_close(db);
     return ok;
 }
@@ -51,35 +53,18 @@ template <typename RowFn> bool rawRun(const QString &path, const QString &sql, R
 
 Sandbox::Sandbox(bool withSettings) : m_oldData(qgetenv("XDG_DATA_HOME")), m_oldConfig(qgetenv("XDG_CONFIG_HOME"))
 {
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(u"data"_s)));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(u"config"_s)));
-    QFile::remove(catalogPath());
-    SiteDb::useCatalog(QString());
-    Clock::setTiming(testTiming);
-    resetSettingsStore();
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root() + u"/data"_s));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root() + u"/config"_s));
+    resetWorld();
     if (withSettings)
         loadSettings(u"Sans Serif"_s);
 }
 
 Sandbox::~Sandbox()
 {
-    resetSettingsStore();
-    Clock::clearOverride();
-    Clock::setTiming(testTiming);
-    QFile::remove(catalogPath());
-    SiteDb::useCatalog(QString());
-    restore("XDG_DATA_HOME", m_oldData);
-    restore("XDG_CONFIG_HOME", m_oldConfig);
-}
-
-QString Sandbox::userDbPath() const
-{
-    return m_dir.filePath(u"data/Kestrow/udb.dll"_s);
-}
-
-QString Sandbox::catalogPath()
-{
-    return appFilePath(u"sdb.dll"_s);
+    resetWorld();
+    for (const auto &[name, value] : {std::pair{"XDG_DATA_HOME", m_oldData}, {"XDG_CONFIG_HOME", m_oldConfig}})
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
 }
 
 CatalogBuilder::CatalogBuilder(const QString &path) : m_path(path)
@@ -91,10 +76,9 @@ CatalogBuilder::CatalogBuilder(const QString &path) : m_path(path)
 bool CatalogBuilder::site(const QString &name, const QStringList &texts, const QByteArray &favicon,
                           const QByteArray &logo)
 {
-    const auto bytes = [](const QByteArray &b) { return u"x'%1'"_s.arg(QString::fromLatin1(b.toHex())); };
-    return raw(u"INSERT INTO tb_site VALUES(%1, %2, %3, %4, %5, %6, %7, %8);"_s.arg(
-        blob(name), text(texts.value(0)), text(u"reg"_s), bytes(favicon), bytes(logo), text(texts.value(1)),
-        text(texts.value(2)), text(texts.value(3))));
+    return raw(u"INSERT INTO tb_site VALUES(%1, %2, %3, x'%4', x'%5', %6, %7, %8);"_s.arg(
+        blob(name), text(texts.value(0)), text(u"reg"_s), QString::fromLatin1(favicon.toHex()),
+        QString::fromLatin1(logo.toHex()), text(texts.value(1)), text(texts.value(2)), text(texts.value(3))));
 }
 
 bool CatalogBuilder::node(const QString &site, const QString &node, const QString &url, const QStringList &markers)
@@ -102,15 +86,9 @@ bool CatalogBuilder::node(const QString &site, const QString &node, const QStrin
     QStringList values;
     for (const QString &marker : markers)
         values << text(marker);
-    return (!rawColumn(m_path, u"SELECT 1 FROM tb_site WHERE site_name = %1;"_s.arg(blob(site))).isEmpty() ||
-            this->site(site)) &&
-           raw(u"INSERT INTO tb_node VALUES(%1, %2, %3, %4);"_s.arg(blob(site), blob(node), text(url),
-                                                                    values.join(u", "_s)));
-}
-
-bool CatalogBuilder::raw(const QString &sql) const
-{
-    return rawExec(m_path, sql);
+    const bool known = !rawColumn(m_path, u"SELECT 1 FROM tb_site WHERE site_name = %1;"_s.arg(blob(site))).isEmpty();
+    return (known || this->site(site)) && raw(u"INSERT INTO tb_node VALUES(%1, %2, %3, %4);"_s.arg(
+                                              blob(site), blob(node), text(url), values.join(u", "_s)));
 }
 
 QString CatalogBuilder::blob(const QString &text)
@@ -125,15 +103,13 @@ QString CatalogBuilder::text(const QString &text)
 
 bool rawExec(const QString &path, const QString &sql)
 {
-    return rawRun(path, sql, [](sqlite3_stmt *) {});
+    return rawRun(path, sql, nullptr);
 }
 
 QStringList rawColumn(const QString &path, const QString &sql)
 {
     QStringList values;
-    rawRun(path, sql, [&values](sqlite3_stmt *statement) {
-        values.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0))));
-    });
+    rawRun(path, sql, &values);
     return values;
 }
 
@@ -188,28 +164,15 @@ UrlCatcher::~UrlCatcher()
 
 bool runConcurrently(int threads, const std::function<void(int)> &body, int timeoutMs)
 {
-    // Standard threads, whose join ThreadSanitizer sees (it cannot see QThread::wait in an uninstrumented Qt).
-    struct Done
-    {
-        std::mutex mutex;
-        std::condition_variable changed;
-        int count = 0;
-    };
-    auto done = std::make_shared<Done>();
+    // Standard threads, whose join ThreadSanitizer sees (it cannot see QThread::wait in an uninstrumented Qt). The
+    // count is shared, as a deadlocked worker is left behind (the test fails anyway) and may outlive this call.
+    auto done = std::make_shared<std::atomic<int>>(0);
     std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t) {
-        workers.emplace_back([done, body, t] {
-            body(t);
-            std::lock_guard lock(done->mutex);
-            ++done->count;
-            done->changed.notify_all();
-        });
-    }
-    std::unique_lock lock(done->mutex);
-    const bool finished =
-        done->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return done->count == threads; });
-    lock.unlock();
-    // A deadlocked worker is left behind: the test fails anyway.
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([done, body, t] { body(t), ++*done; });
+    for (QDeadlineTimer deadline(timeoutMs); *done < threads && !deadline.hasExpired();)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const bool finished = *done == threads;
     for (std::thread &worker : workers)
         finished ? worker.join() : worker.detach();
     return finished;

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/clock.h"
+#include "core/paths.h"
 #include "core/taskdata.h"
 
-#include <QByteArray>
 #include <QObject>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -22,19 +22,18 @@ public:
 
     explicit Sandbox(bool withSettings = true);
     ~Sandbox();
-    Sandbox(const Sandbox &) = delete;
-    Sandbox &operator=(const Sandbox &) = delete;
-
     QString root() const { return m_dir.path(); }
-    QString userDbPath() const;
+    QString userDbPath() const { return root() + QStringLiteral("/data/Kestrow/udb.dll"); }
     // sdb.dll beside the program: removed on entry and on exit.
-    static QString catalogPath();
+    static QString catalogPath() { return appFilePath(QStringLiteral("sdb.dll")); }
 
 private:
-    QTemporaryDir m_dir;
-    QByteArray m_oldData;
-    QByteArray m_oldConfig;
+    QTemporaryDir m_dir; // not copyable, and so neither is the sandbox
+    QByteArray m_oldData, m_oldConfig;
 };
+
+// SQL on a plain SQLite connection without the tokenizer; false (with a warning) when a statement fails.
+bool rawExec(const QString &path, const QString &sql);
 
 // Writes a catalogue row by row in the program's layout; raw() takes any SQL, for malformed rows.
 class CatalogBuilder
@@ -46,7 +45,7 @@ public:
               const QByteArray &logo = {});
     // Adds a node, and its site when the catalogue does not have it yet.
     bool node(const QString &site, const QString &node, const QString &url, const QStringList &markers);
-    bool raw(const QString &sql) const;
+    bool raw(const QString &sql) const { return rawExec(m_path, sql); }
     // SQL literals of text in the catalogue's encoding, stored as a BLOB (as keys must be) or as TEXT.
     static QString blob(const QString &text);
     static QString text(const QString &text);
@@ -55,8 +54,6 @@ private:
     QString m_path;
 };
 
-// SQL on a plain SQLite connection without the tokenizer; false (with a warning) when a statement fails.
-bool rawExec(const QString &path, const QString &sql);
 // The first column of every row, as text.
 QStringList rawColumn(const QString &path, const QString &sql);
 

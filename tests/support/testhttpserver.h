@@ -8,7 +8,8 @@
 #include <QString>
 #include <QThread>
 
-class HttpServerWorker;
+class QTcpServer;
+class QTcpSocket;
 
 // A small HTTP/1.1 server on 127.0.0.1 (ephemeral port) for the tests, answering on a thread of its own so that
 // it keeps serving while a test blocks. Each path gets a scripted response; every request is recorded.
@@ -32,31 +33,28 @@ public:
     struct Request
     {
         QByteArray path;
-        QList<Header> headers; // in the order they came
     };
 
     TestHttpServer();
     ~TestHttpServer();
-    TestHttpServer(const TestHttpServer &) = delete;
-    TestHttpServer &operator=(const TestHttpServer &) = delete;
 
     quint16 port() const { return m_port; }
-    QString url(const QString &path) const;
+    QString url(const QString &path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path); }
     // Unknown paths answer 404 with an empty body.
     void setResponse(const QString &path, const Response &response);
+    // A list of its own: one shared with the server thread could be moved from there while the test reads it.
     QList<Request> requests() const;
     // Forgets the requests seen so far (the soak would otherwise measure the list growing).
     void clearRequests();
 
 private:
-    friend class HttpServerWorker;
-    Response responseFor(const QByteArray &path) const;
-    void record(const Request &request);
+    // Reads a request from socket into buffer and answers it once it is whole.
+    void serve(QTcpSocket *socket, QByteArray &buffer);
 
     mutable QMutex m_mutex;
     QHash<QByteArray, Response> m_responses;
     QList<Request> m_requests;
-    QThread m_thread;
-    HttpServerWorker *m_worker = nullptr;
+    QThread m_thread; // where the server and its sockets live: not copyable, and so neither is the test server
+    QTcpServer *m_server = nullptr;
     quint16 m_port = 0;
 };

@@ -1,0 +1,437 @@
+#include "scan/knowntasks.h"
+#include "scan/nodehealth.h"
+#include "scan/pagerequest.h"
+#include "scan/pages.h"
+#include "scan/taskthread.h"
+#include "sites/catalogschema.h"
+#include "store/settings.h"
+#include "store/userdb.h"
+#include "support/sandbox.h"
+#include "support/testhttpserver.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace CatalogSchema;
+using Response = TestHttpServer::Response;
+using Nodes = QList<QPair<QString, Response>>;
+
+namespace {
+
+const QString nodeUrl = u"http://h.example:81/list/1.html"_s;
+const QString linkRow = u"<ul><li><a href=\"%1\"><b>t</b></a></li></ul>"_s;
+
+// listMarkers with the given ones replaced (marker → text).
+QStringList markersWith(const QList<QPair<int, QString>> &changes)
+{
+    QStringList markers = listMarkers;
+    for (const auto &[marker, text] : changes)
+        markers[marker] = text;
+    return markers;
+}
+
+// The tasks parsePage cuts from page; a UTF-8 page's bytes must give the very same (the scan engine cuts those).
+QList<TaskData> parse(const QString &page, const QStringList &markers = listMarkers, const QString &url = nodeUrl)
+{
+    const AttentionData node{u"站"_s, u"设计"_s, url, markers};
+    QList<TaskData> tasks, fromBytes;
+    const int rows = parsePage(page, node, tasks);
+    const QByteArray bytes = page.toUtf8();
+    if (pageCharset(bytes) == u"UTF-8"_s &&
+        (parseBody(bytes, node, fromBytes) != rows || fromBytes.size() != tasks.size() ||
+         !std::equal(tasks.cbegin(), tasks.cend(), fromBytes.cbegin(), std::mem_fn(&TaskData::isSameTask))))
+        QTest::qFail("the page's bytes cut differently from its text", __FILE__, __LINE__);
+    return tasks;
+}
+
+Response ok(const QStringList &titles, int delayMs = 0)
+{
+    return Response{200, listPage(titles), {}, delayMs, false, 0, 0};
+}
+
+const Response hang{200, {}, {}, 0, true};
+
+// One sandbox with a local server whose pages /<node> the catalogue's nodes of site 站 point at (a node named by an
+// address points there instead), and a scan thread whose reports are collected on the test's thread.
+struct Scan
+{
+    Sandbox sandbox;
+    TestHttpServer server;
+    TaskThread thread;
+    QList<QList<TaskData>> batches;
+    QList<NodeStatus> troubled; // as the last nodeHealth() said
+    QStringList troubleBegan;   // node names, in order
+    QMetaObject::Connection listening;
+
+    // Serves each node's response and follows the nodes, in this order; passes come every interval "seconds".
+    explicit Scan(const Nodes &nodes, const QString &interval = u"9999"_s)
+    {
+        registerTaskListType(), registerNodeStatusTypes();
+        setSetting(Key::ScanInterval, interval);
+        QList<AttentionPair> followed;
+        for (const auto &[node, response] : nodes) {
+            server.setResponse(u'/' + node, response);
+            CatalogBuilder().node(u"站"_s, node, node.contains(u':') ? node : server.url(u'/' + node), listMarkers);
+            followed.append({u"站"_s, node});
+        }
+        UserDb().setAttention(followed);
+        QObject::connect(&thread, &TaskThread::nodeHealth, &thread, [this](const auto &nodes) { troubled = nodes; });
+        QObject::connect(&thread, &TaskThread::nodeTroubleBegan, &thread,
+                         [this](const NodeStatus &status) { troubleBegan << status.note_name; });
+    }
+    ~Scan() { stop(); }
+    int requestsFor(const QString &node) const
+    {
+        const QList<TestHttpServer::Request> all = server.requests();
+        return int(
+            std::count_if(all.cbegin(), all.cend(), [&](const auto &r) { return r.path == '/' + node.toUtf8(); }));
+    }
+    void start()
+    {
+        listening =
+            QObject::connect(&thread, &TaskThread::newTask, &thread, [this](const auto &tasks) { batches << tasks; });
+        thread.start(QThread::LowPriority);
+    }
+    // What pausing does: stop listening first, then stop the thread and wait for it.
+    void stop() { QObject::disconnect(listening), thread.quit(), thread.wait(); }
+};
+
+} // namespace
+
+// The scan layer: cutting pages into tasks, and the engine that fetches them.
+class TestScan : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void charsetChoice()
+    {
+        // A page is read as UTF-8 when the first "charset=" (its keyword in lower case) names UTF-8 in any case, or
+        // when there is none; as GBK otherwise.
+        const QString text = u"网站建设"_s;
+        const QByteArray gbk = QStringEncoder("GBK")(text);
+        const QList<QByteArray> utf8{"<html>", "<meta charset=utf-8>", "<meta charset=\"UTF-8\">", "CHARSET=gbk"};
+        for (const QByteArray &head :
+             utf8 + QList<QByteArray>{"<meta charset=utf8>", "charset=gbk charset=utf-8",
+                                      "<meta content=\"text/html; charset=gb2312\">", "charset=\"UT"}) {
+            QVERIFY2(decodePage(head + (utf8.contains(head) ? text.toUtf8() : gbk)).endsWith(text), head);
+            QVERIFY2(!decodePage(head + (utf8.contains(head) ? gbk : text.toUtf8())).endsWith(text), head);
+        }
+    }
+
+    void largePagesDecodeAlike()
+    {
+        // Pages from 4 MiB on take another decoding path; the text must be the one a small page gets.
+        // (Rows of 36 and 24 bytes: about 5 MiB each.)
+        const QByteArray big = "\xef\xbb\xbf<meta charset=utf-8><ul>" +
+                               QByteArray("<li><b>网站 \xff\xfe broken \xe4\xb8</b></li>\n").repeated(150000);
+        const QByteArray gbkRow = "<li><b>" + QByteArray(QStringEncoder("GBK")(u"网站建设"_s)) + "</b></li>";
+        const QByteArray bigGbk = "<meta charset=gbk><ul>" + gbkRow.repeated(220000);
+        QCOMPARE(decodePage(big), QString::fromUtf8(big));
+        QVERIFY(decodePage(big).startsWith(u"<meta"_s));
+        const QString text = decodePage(bigGbk);
+        QCOMPARE(text, QStringDecoder("GBK")(bigGbk));
+        QCOMPARE(parse(text).size(), maxRowsPerPage);
+    }
+
+    void rowCutting()
+    {
+        const QString outside = u"<li><b>before</b></li><ul><li><b>in</b></li></ul><li><b>after</b></li>"_s;
+        const QString one = u"<ul><li><b>t</b></li></ul>"_s;
+        const QStringList hr = markersWith({{RowBegin, QString()}, {RowEnd, u"<hr>"_s}});
+        // Page, markers → titles. Rows outside the table are not seen; a missing or empty table marker leaves that
+        // side uncut. The end is searched from the begin marker's start: a marker that is both finds an empty table.
+        // An empty row begin: each row runs up to the next row end, the first from the table's start. Rows without a
+        // title are skipped; an unfinished last row is ignored. An empty row end could never advance, and a node needs
+        // ten markers: both yield nothing. A page of tiny rows is read up to its first 2,000.
+        const std::tuple<QString, QStringList, QStringList> cases[] = {
+            {outside, listMarkers, {u"in"_s}},
+            {outside, markersWith({{TableBegin, u"<x>"_s}}), {u"before"_s, u"in"_s}},
+            {outside, markersWith({{TableBegin, u"<x>"_s}, {TableEnd, QString()}}), {u"before"_s, u"in"_s, u"after"_s}},
+            {outside, markersWith({{TableEnd, u"<x>"_s}}), {u"in"_s, u"after"_s}},
+            {outside, markersWith({{TableEnd, u"<ul>"_s}}), {}},
+            {u"<ul><b>a</b><hr>text <b>b</b><hr><b>c</b></ul>"_s, hr, {u"a"_s, u"b"_s}},
+            {u"<ul><li>none</li><li><b>x</b></li><li><b>open</ul>"_s, listMarkers, {u"x"_s}},
+            {u"<ul><li><b>t</b></li><li><b>t</b></li></ul>"_s, listMarkers, {u"t"_s, u"t"_s}},
+            {one, markersWith({{RowEnd, QString()}}), {}},
+            {one, listMarkers.mid(0, 9), {}},
+            {QString(), listMarkers, {}},
+            {u"<ul>"_s + u"<li><b>t</b></li>"_s.repeated(2001) + u"<li><b>last</b></li></ul>"_s, listMarkers,
+             QStringList(2000, u"t"_s)},
+        };
+        for (const auto &[page, markers, titles] : cases) {
+            const QList<TaskData> tasks = parse(page, markers);
+            QCOMPARE(taskTitles(tasks), titles);
+            for (const TaskData &task : tasks)
+                QCOMPARE(task.site_name + task.note_name + task.note_url + QString::number(task.attr_mark),
+                         u"站设计"_s + nodeUrl + u'0');
+        }
+    }
+
+    void titlesPricesAndAddresses()
+    {
+        // Row → title ("<none>": no task) and price. Entities go in their fixed order (&amp; after &lt; and &gt;,
+        // before &quot;); others stay. Titles are trimmed before and after the replacements: "&nbsp;" alone is a task
+        // with an empty title. Every space leaves a price, other white space only at the ends; it may stand before the
+        // title.
+        const std::tuple<QString, QString, QString> cases[] = {
+            {u"<b>&amp;lt;b&amp;gt;&amp;quot;</b>"_s, u"&lt;b&gt;\""_s, {}},
+            {u"<b>A&ensp;B&emsp;C&#160;D &lt;E&gt;</b>"_s, u"A B\u3000C D <E>"_s, {}},
+            {u"<b>&yen;5 &#39;q&#39; &AMP;</b>"_s, u"&yen;5 &#39;q&#39; &AMP;"_s, {}},
+            {u"<b>  Logo 设计\u3000</b>"_s, u"Logo 设计"_s, {}},
+            {u"<b>&nbsp;</b>"_s, QString(), {}},
+            {u"<b> \t </b>"_s, u"<none>"_s, {}},
+            {u"<b><img src=x onerror=alert(1)></b>"_s, u"<img src=x onerror=alert(1)>"_s, {}},
+            {u"<b>t</b><i> 1 000 元 </i>"_s, u"t"_s, u"1000元"_s},
+            {u"<b>t</b><i>&nbsp;5&emsp;</i>"_s, u"t"_s, u"5"_s},
+            {u"<i>9</i><b>t</b>"_s, u"t"_s, u"9"_s},
+            {u"<b>t</b><i>open"_s, u"t"_s, QString()},
+        };
+        for (const auto &[row, title, price] : cases) {
+            const QList<TaskData> tasks = parse(u"<ul><li>%1</li></ul>"_s.arg(row));
+            QCOMPARE(tasks.isEmpty() ? u"<none>"_s : tasks.first().task_name, title);
+            QCOMPARE(tasks.value(0).task_price, price);
+        }
+        // Without an end marker there is no price.
+        const QStringList noPriceEnd = markersWith({{PriceEnd, {}}});
+        QVERIFY(parse(u"<ul><li><b>t</b><i>9</i></li></ul>"_s, noPriceEnd).value(0).task_price.isEmpty());
+        // Address, node address → task address: relative ones count from the host's root; user and port stay.
+        const QString page = u"https://h.example:81/list/1.html"_s;
+        const std::tuple<QString, QString, QString> addresses[] = {
+            {u"/task/9"_s, page, u"https://h.example:81/task/9"_s},
+            {u"task/9"_s, page, u"https://h.example:81/task/9"_s},
+            {u"?id=9"_s, page, u"https://h.example:81/?id=9"_s},
+            {u"  /t/1 "_s, page, u"https://h.example:81/t/1"_s},
+            {u"http://other/x"_s, page, u"http://other/x"_s},
+            {u"go?to=ftp://x"_s, page, u"go?to=ftp://x"_s},
+            {u"task/9"_s, u"http://h.example"_s, u"http://h.example/task/9"_s},
+            {u"/a"_s, u"http://u@h:8/p"_s, u"http://u@h:8/a"_s},
+            {QString(), page, u"https://h.example:81/"_s},
+            {u"/a"_s, u"h.example/list"_s, u"/a"_s},
+            {u"/t?a=1&amp;b=2"_s, page, u"https://h.example:81/t?a=1&amp;b=2"_s},
+        };
+        for (const auto &[href, url, expected] : addresses)
+            QCOMPARE(parse(linkRow.arg(href), listMarkers, url).value(0).task_url, expected);
+        // Without address markers the address stays empty.
+        QVERIFY(parse(linkRow.arg(u"/a"_s), markersWith({{UrlBegin, {}}})).value(0).task_url.isEmpty());
+    }
+
+    void firstPass()
+    {
+        // 40 MiB in 1 MiB pieces over four seconds: given up as soon as it passes 16 MiB, while a page of exactly the
+        // limit is still read. Hostile pages: a deflate bomb (what it unpacks to counts against the cap), bad
+        // compressed data, a drip that never ends within the pass, an answer cut off mid-body (its whole rows count,
+        // as any body does), no text. A local file is never fetched, nor is a redirection followed.
+        const QByteArray limit = listPage({u"L1"_s}), deflate = "Content-Encoding";
+        const Response huge{200, listPage({u"H1"_s}) + QByteArray(40 << 20, ' '), {}, 0, false, 1 << 20, 100};
+        const Response atLimit{200, limit + QByteArray((16 << 20) - limit.size(), ' '), {}};
+        const Response bomb{200, qCompress(QByteArray(64 << 20, '<'), 9).mid(4), {{deflate, "deflate"}}};
+        const Response badDeflate{200, listPage({u"X"_s}), {{deflate, "deflate"}}};
+        const Response drip{200, listPage({u"D1"_s}), {}, 0, false, 1, 50};
+        const Response cut{200, listPage({u"C1"_s}), {}, 0, false, 0, 0, true};
+        const Response binary{200, QByteArray("\xff\xfe\x00\x01<ul>\x80\x81</ul>", 15), {}};
+        const Response moved{302, {}, {{"Location", "/a"}}};
+        // The followed nodes → the first pass's batch (the interval is 100 s here: no other pass comes).
+        const std::pair<Nodes, QStringList> scenarios[] = {
+            {{{u"a"_s, ok({u"A1"_s, u"A2"_s}, 600)}, {u"b"_s, ok({u"B1"_s})}, {u"file:///etc/passwd"_s, ok({u"P"_s})}},
+             {u"B1"_s, u"A1"_s, u"A2"_s}},
+            {{{u"a"_s, ok({u"A1"_s})}, {u"hang"_s, hang}, {u"moved"_s, moved}}, {u"A1"_s}},
+            {{{u"a"_s, ok({u"A1"_s})}, {u"huge"_s, huge}, {u"limit"_s, atLimit}}, {u"A1"_s, u"L1"_s}},
+            {{{u"a"_s, ok({u"A1"_s}, 300)},
+              {u"bomb"_s, bomb},
+              {u"bad"_s, badDeflate},
+              {u"drip"_s, drip},
+              {u"cut"_s, cut},
+              {u"binary"_s, binary}},
+             {u"C1"_s, u"A1"_s}},
+        };
+        for (const auto &[nodes, batch] : scenarios) {
+            Scan scan(nodes);
+            // A page that never ends would hold this pass for a minute: only the size cap ends it.
+            if (batch.contains(u"L1"_s))
+                Clock::setTiming({60000, 10, 300});
+            scan.start();
+            QTRY_COMPARE_WITH_TIMEOUT(scan.batches.size(), 1, 30000);
+            QCOMPARE(taskTitles(scan.batches.first()), batch);
+            QCOMPARE(scan.server.requests().size(), nodes.size() - batch.contains(u"B1"_s));
+            scan.stop();
+            QVERIFY(!UserDb().hasTasks(scan.batches.first()).contains(false));
+        }
+    }
+
+    void stopWhilePassWaitsStoresButAnnouncesNothing()
+    {
+        Scan scan({{u"a"_s, ok({u"A1"_s, u"A2"_s})}, {u"hang"_s, hang}});
+        Clock::setTiming({60000, 10, 300});
+        scan.start();
+        QTRY_COMPARE_WITH_TIMEOUT(scan.server.requests().size(), 2, 10000);
+        // The quick page is cut while the pass still waits for the other one; the stop does not wait for the cap.
+        QTest::qWait(1000);
+        scan.stop();
+        QVERIFY(scan.batches.isEmpty());
+        QVERIFY(UserDb().hasTask({u"站"_s, u"a"_s, u"A2"_s, u"9元"_s, scan.server.url(u"/t/4132"_s), {}, 0}));
+    }
+
+    void missingNodeStopsTheRun()
+    {
+        Scan scan({{u"a"_s, ok({u"A1"_s})}});
+        QVERIFY(UserDb().setAttention({{u"站"_s, u"a"_s}, {u"站"_s, u"gone"_s}}));
+        scan.start();
+        scan.thread.task(); // returns once the run has tried to start, whatever the outcome
+        QVERIFY(scan.thread.wait(QDeadlineTimer(10000)));
+        QVERIFY(scan.batches.isEmpty() && scan.server.requests().isEmpty() && !scan.thread.task());
+    }
+
+    void laterPassesAnnounceOnlyNewTasks()
+    {
+        // "0" would re-scan without pause: it waits the fallback 180 "seconds" (1.8 s here) like any invalid value.
+        Scan scan({{u"a"_s, ok({u"A1"_s, u"A2"_s})}}, u"0"_s);
+        scan.start();
+        QTRY_COMPARE_WITH_TIMEOUT(scan.batches.size(), 1, 10000);
+        QTest::qWait(1000);
+        QCOMPARE(scan.server.requests().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(scan.server.requests().size(), 2, 10000);
+        // Further passes, now every 300 ms, find nothing new and emit nothing at all.
+        setSetting(Key::ScanInterval, u"30"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(scan.server.requests().size() >= 4, 10000);
+        QCOMPARE(scan.batches.size(), 1);
+        // A new row, and an old one whose price changed, are new tasks.
+        Response changed = ok({u"A0"_s, u"A1"_s, u"A2"_s});
+        changed.body.replace("<b>A2</b></a><i>9 元</i>", "<b>A2</b></a><i>19 元</i>");
+        scan.server.setResponse(u"/a"_s, changed);
+        QTRY_COMPARE_WITH_TIMEOUT(scan.batches.size(), 2, 10000);
+        QCOMPARE(taskTitles(scan.batches[1]), (QStringList{u"A0"_s, u"A2"_s}));
+        QCOMPARE(scan.batches[1][1].task_price, u"19元"_s);
+    }
+
+    void knownTasksAgreeWithTheDatabase()
+    {
+        Sandbox sandbox;
+        UserDb scanDb, other; // the scan thread's connection, and another one (the purge's, a second window's)
+        auto known = std::make_unique<KnownTasks>(scanDb);
+        const AttentionData here{u"站"_s, u"节点"_s, u"http://127.0.0.1/a"_s, listMarkers};
+        AttentionData elsewhere = here;
+        elsewhere.note_name = u"其他"_s; // the same rows on another node are other tasks
+        const QByteArray page = listPage({u"A"_s, u"B"_s});
+        // The pages as the engine handles them; what is kept must be exactly what a fresh connection calls new.
+        const auto pass = [&] {
+            known->beginPass();
+            QList<TaskData> fresh, all, expected;
+            int rows = 0;
+            for (const AttentionData &node : {here, elsewhere}) {
+                rows += known->newTasks(page, node, fresh);
+                parseBody(page, node, all);
+            }
+            UserDb check;
+            std::copy_if(all.cbegin(), all.cend(), std::back_inserter(expected),
+                         [&](const TaskData &task) { return !check.hasTask(task); });
+            if (rows != 4 || fresh.size() != expected.size() ||
+                !std::equal(fresh.cbegin(), fresh.cend(), expected.cbegin(), std::mem_fn(&TaskData::isSameTask)))
+                QTest::qFail("the remembered answer differs from the database's", __FILE__, __LINE__);
+            if (scanDb.addTasks(fresh))
+                known->stored();
+            return fresh.size();
+        };
+        QList<TaskData> first;
+        parseBody(page, here, first);
+        QVERIFY(other.addTasks({first.first()}));
+        QCOMPARE(pass(), 3);
+        QCOMPARE(pass(), 0);
+        // Purged by another connection: every task is new again.
+        Clock::setOverride(Clock::now().addDays(4));
+        QVERIFY(other.purgeTasks(3));
+        QCOMPARE(pass(), 4);
+        QCOMPARE(pass(), 0);
+        known = std::make_unique<KnownTasks>(scanDb); // a restart remembers nothing but finds the history
+        QCOMPARE(pass(), 0);
+    }
+
+    void healthAndBackOff()
+    {
+        // Failing and broken nodes and the doubling back-off are seen end to end in nodeHealthEndToEnd(); here the
+        // rules that take longer. Per fetched pass: F failed, E answered without rows, R rows; interval → per pass: x
+        // fetched, - left out; the health at the end; how often trouble began. Three failures make a node failing; from
+        // then on each failure doubles the passes between tries, up to 30 minutes: at 10 minutes a pass, every third
+        // pass.
+        using Health = NodeStatus::Health;
+        const std::tuple<QString, qint64, QString, Health, int> cases[] = {
+            {u"FFFRFFF"_s, 180000, u"xxx-xxxx"_s, Health::Failing, 2},
+            {u"FFFFFF"_s, 600000, u"xxx-x--x--x"_s, Health::Failing, 1},
+            {u"EEEEFEE"_s, 180000, u"xxxxxxx"_s, Health::Broken, 1},
+            {u"EEEEEER"_s, 180000, u"xxxxxxx"_s, Health::Ok, 1},
+        };
+        const QList<AttentionData> node{{u"站"_s, u"n"_s, u"http://h/"_s, {}}};
+        for (const auto &[outcomes, intervalMs, passes, health, troubleBegan] : cases) {
+            NodeHealth book(node, {}, NodeHealth::Limits{3, 6, intervalMs});
+            QString seen;
+            int began = 0;
+            for (qsizetype next = 0; next < outcomes.size(); book.takeChanged()) {
+                const qint64 now = 1000 * (seen.size() + 1);
+                const QChar outcome = book.takesPart(0, now) ? outcomes[next++] : u'-';
+                seen += outcome == u'-' ? u'-' : u'x';
+                if (outcome != u'-')
+                    outcome == u'F' ? book.failed(0, u"HTTP 500"_s, now)
+                                    : book.answered(0, outcome == u'R' ? 3 : 0, now);
+                began += int(book.takeNewTrouble().size());
+            }
+            QCOMPARE(seen, passes);
+            QVERIFY(book.status(0).health(3, 6) == health);
+            QCOMPARE(began, troubleBegan);
+        }
+        // Retry-After in seconds or as an HTTP date; a host may ask for an hour at most.
+        const qint64 now = QDateTime(QDate(2026, 12, 6), QTime(12, 0), Qt::UTC).toMSecsSinceEpoch();
+        for (const auto &[value, ms] :
+             {std::pair{"120", 120000}, {" 0 ", 0}, {"Sun, 06 Dec 2026 12:30:00 GMT", 1800000}})
+            QCOMPARE(PageRequest::retryAfter(value, now), now + ms);
+        for (const char *value : {"-5", "soon", "Sun, 06 Dec 2026 12:30:00 CET", ""})
+            QCOMPARE(PageRequest::retryAfter(value, now), -1);
+        NodeHealth book({{u"站"_s, u"n"_s, u"http://H/"_s, {}}}, {}, NodeHealth::Limits());
+        book.holdHost(u"h"_s, now + 24 * 3600000, now);
+        QVERIFY(!book.takesPart(0, now + 3600000 - 1) && book.takesPart(0, now + 3600000));
+    }
+
+    void nodeHealthEndToEnd()
+    {
+        // A good node beside one answering 500 and one whose markup changed (it answers, but without rows); 100 ms a
+        // pass.
+        Scan scan({{u"good"_s, ok({u"G1"_s})},
+                   {u"bad"_s, Response{500, listPage({}), {}}},
+                   {u"changed"_s, Response{200, "<html><table><tr><td>新的页面</td></tr></table></html>", {}}}},
+                  u"10"_s);
+        scan.start();
+        QTRY_VERIFY_WITH_TIMEOUT(scan.requestsFor(u"good"_s) >= 9, 20000);
+        scan.stop();
+        // The bad node is backed off after its third failure; each becomes troubled once; the good one is announced.
+        QCOMPARE(scan.requestsFor(u"bad"_s), int(u"xxx-x---x-------x"_s.left(scan.requestsFor(u"good"_s)).count(u'x')));
+        QCOMPARE(scan.troubleBegan, (QStringList{u"bad"_s, u"changed"_s}));
+        QCOMPARE(taskTitles(scan.batches.value(0)), QStringList{u"G1"_s});
+        QVERIFY(scan.troubled.size() == 2 && scan.troubled[0].lastError == u"HTTP 500"_s);
+        // The statuses outlive the run: the next one starts out knowing them, and a good answer heals the bad node.
+        scan.server.setResponse(u"/bad"_s, ok({u"B1"_s}));
+        scan.batches.clear(), scan.troubleBegan.clear();
+        scan.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!scan.batches.isEmpty(), 10000);
+        QTRY_COMPARE(scan.troubled.size(), 1);
+        QVERIFY(scan.troubled[0].note_name == u"changed"_s && scan.troubleBegan.isEmpty());
+        QCOMPARE(rawColumn(scan.sandbox.userDbPath(), u"SELECT note_name || failures || (empty_passes > 0) FROM "
+                                                      "tb_node_status ORDER BY note_name;"_s),
+                 (QStringList{u"bad00"_s, u"changed01"_s, u"good00"_s}));
+    }
+
+    void retryAfterHoldsTheHost()
+    {
+        Scan scan({{u"busy"_s, Response{503, listPage({}), {{"Retry-After", "2"}}}}, {u"other"_s, ok({u"O1"_s})}},
+                  u"10"_s);
+        scan.start();
+        QTRY_COMPARE_WITH_TIMEOUT(scan.batches.size(), 1, 10000);
+        // Every node of the host rests until the time asked for, then both are fetched again.
+        QTest::qWait(700);
+        QCOMPARE(scan.server.requests().size(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(scan.requestsFor(u"other"_s) >= 2 && scan.requestsFor(u"busy"_s) >= 2, 10000);
+    }
+};
+
+QTEST_MAIN(TestScan)
+#include "tst_scan.moc"

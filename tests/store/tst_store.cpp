@@ -1,0 +1,339 @@
+#include "store/cattokenizer.h"
+#include "store/query.h"
+#include "store/settings.h"
+#include "store/storehealth.h"
+#include "store/userdb.h"
+#include "support/sandbox.h"
+
+#include <QTest>
+#include <sqlite3.h>
+
+#include <csignal>
+
+#include <sys/resource.h>
+
+using namespace Qt::StringLiterals;
+
+// The store layer: the SQL layer and its character tokenizer (which the searches and fuzz_tokenizer exercise), the user
+// database and the settings kept in it.
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Sandbox> m_sandbox;
+
+    QString path() const { return m_sandbox->userDbPath(); }
+    QStringList raw(const QString &sql) const { return rawColumn(path(), sql); }
+    QString count(const QString &table) const { return raw(u"SELECT COUNT(*) FROM %1;"_s.arg(table)).value(0); }
+    // The settings row of key, "<no row>" without one.
+    QString stored(const QString &key) const
+    {
+        return raw(u"SELECT cval FROM tb_config WHERE ckey = '%1';"_s.arg(key)).value(0, u"<no row>"_s);
+    }
+    // Makes writes to table fail where condition holds.
+    bool refuse(const QString &table, const QString &condition, const QString &write = u"INSERT"_s) const
+    {
+        return rawExec(path(), u"CREATE TRIGGER refuse_%1_%3 BEFORE %3 ON %1 WHEN %2 BEGIN SELECT "
+                               "RAISE(ABORT, 'no'); END;"_s.arg(table, condition, write));
+    }
+    // Titles of a search in result order; "<failed>" when the search reports failure.
+    static QStringList search(UserDb &db, const QString &site = {}, const QString &text = {})
+    {
+        TaskRows tasks;
+        if (!db.searchTasks(site, text, tasks))
+            return {u"<failed>"_s};
+        QStringList titles;
+        for (qsizetype row = 0; row < tasks.size(); ++row)
+            titles << tasks.text(row, 2);
+        return titles;
+    }
+    // Tasks titled after pattern, with %1 the task's number.
+    static QList<TaskData> tasks(int count, const QString &pattern)
+    {
+        QList<TaskData> tasks;
+        for (int i = 0; i < count; ++i)
+            tasks << makeTask(pattern.arg(i));
+        return tasks;
+    }
+
+private slots:
+    void init() { m_sandbox = std::make_unique<Sandbox>(false); }
+    void cleanup() { m_sandbox.reset(); }
+
+    void sqlTextCannotRegisterPointers()
+    {
+        // The registered module is ours; only a bound name reads the pointer back...
+        UserDb db;
+        Query query(db, u"SELECT fts3_tokenizer(?);"_s);
+        query.bind(u"CatTokenizer"_s);
+        const sqlite3_tokenizer_module *expected = &tokenizerModule;
+        QVERIFY(query.exec() && query.next());
+        QCOMPARE(query.value(0).toByteArray(), QByteArray(reinterpret_cast<const char *>(&expected), sizeof expected));
+        Query literal(db, u"SELECT fts3_tokenizer('CatTokenizer');"_s);
+        QVERIFY(literal.exec() && literal.next() && !literal.value(0).isValid());
+        // ...and a pointer written into SQL text is refused, while a second connection still registers fine.
+        QVERIFY(!db.execute(u"SELECT fts3_tokenizer('evil', x'0102030405060708');"_s));
+        QVERIFY(UserDb().execute(u"CREATE VIRTUAL TABLE t USING fts4(x, tokenize = CatTokenizer);"_s));
+    }
+
+    void schemaIsMadeOnceAndWhole()
+    {
+        // A group whose last statement fails leaves nothing of itself, so a later start makes it whole; opening again
+        // changes nothing.
+        QVERIFY(writeFile(path(), {}) && rawExec(path(), u"CREATE TABLE tb_history_task_text(x);"_s));
+        QVERIFY(UserDb().isOpen() && count(u"sqlite_master WHERE name = 'tb_history_task'"_s) == u"0"_s);
+        QVERIFY(rawExec(path(), u"DROP TABLE tb_history_task_text;"_s) && UserDb().setConfig(u"k"_s, u"v"_s));
+        const QStringList sql = raw(u"SELECT sql FROM sqlite_master;"_s);
+        QVERIFY(sql.contains(u"CREATE VIRTUAL TABLE tb_history_task_text USING FTS4(task_name TEXT, tokenize = "
+                             "CatTokenizer)"_s));
+        QCOMPARE(UserDb().config(u"k"_s, QString()), u"v"_s);
+        QCOMPARE(raw(u"SELECT sql FROM sqlite_master;"_s), sql);
+    }
+    void unusableFilesFailQuietly()
+    {
+        const QByteArray garbage = QByteArray("this is not a database").repeated(300);
+        QVERIFY(writeFile(path(), garbage));
+        // A file that is no database, and a path that is a directory; the user hears of both.
+        for (const QString &file : {path(), m_sandbox->root()}) {
+            UserDb db(file);
+            QVERIFY(!db.isOpen() && StoreHealth::instance()->problem().endsWith(QFileInfo(file).absolutePath()));
+            QVERIFY(db.config(u"k"_s, u"fallback"_s) == u"fallback"_s && !db.setConfig(u"k"_s, u"v"_s));
+            QVERIFY(!db.setAttention({{u"s"_s, u"n"_s}}) && db.attentionMap().isEmpty());
+            QVERIFY(!db.addTasks({makeTask(u"t"_s)}) && !db.hasTask(makeTask(u"t"_s)) && db.attentionList().isEmpty());
+            QVERIFY(!db.storePass({}, {NodeStatus()}) && db.nodeStatuses().isEmpty());
+        }
+        QCOMPARE(readFile(path()), garbage);
+    }
+
+    void fullDiskIsReportedAndHeals()
+    {
+        // The file may not grow (as on a full disk): batches fail whole, the user hears of it, and storing works again
+        // once there is room.
+        UserDb db;
+        QVERIFY(db.addTasks({makeTask(u"first"_s)}));
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit tight{rlim_t(QFileInfo(path()).size()), saved.rlim_max};
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &tight) == 0);
+        const QList<TaskData> batch = tasks(500, u"任务 %1 with a title long enough to need new pages"_s);
+        const bool stored = db.addTasks(batch);
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &saved) == 0 && !stored);
+        // (A file over its size limit is a write error to SQLite; a full disk would read "磁盘已满".)
+        QCOMPARE(StoreHealth::instance()->problem(), u"无法写入: "_s + QFileInfo(path()).absolutePath());
+        QVERIFY(!db.hasTask(batch.first()) && db.hasTask(makeTask(u"first"_s)));
+        // A pass that only rewrites node statuses does not tell that storing works again; storing tasks does.
+        QVERIFY(db.storePass({}, {NodeStatus{u"站"_s, u"节点"_s, 0, 1, 0, 0, QString()}}));
+        QVERIFY(!StoreHealth::instance()->problem().isEmpty());
+        QVERIFY(db.addTasks(batch) && StoreHealth::instance()->problem().isEmpty());
+        QCOMPARE(raw(u"PRAGMA integrity_check;"_s), QStringList{u"ok"_s});
+    }
+
+    void configAndFollowedNodes()
+    {
+        UserDb db;
+        // A missing key reads as the default, a NULL or empty value as empty text; keys and values are plain UTF-8,
+        // quotes and all; a key is stored once.
+        QVERIFY(db.setConfig(u"empty"_s, {}) && db.setConfig(u"it's"_s, u"1"_s) &&
+                db.setConfig(u"it's"_s, u"字体 \"x\""_s));
+        QVERIFY(db.execute(u"INSERT INTO tb_config VALUES('null', NULL);"_s) && count(u"tb_config"_s) == u"3"_s);
+        QCOMPARE((QStringList{db.config(u"missing"_s, u"d"_s), db.config(u"it's"_s, {}), db.config(u"empty"_s, u"d"_s),
+                              db.config(u"null"_s, u"d"_s)}),
+                 (QStringList{u"d"_s, u"字体 \"x\""_s, {}, {}}));
+        // The followed nodes are replaced all or nothing: a failing row leaves the earlier list, the connection usable.
+        QVERIFY(db.setAttention({{u"A"_s, u"x"_s}, {u"A"_s, u"y"_s}, {u"猪八戒"_s, u"设计"_s}}));
+        const QHash<QString, QSet<QString>> expected{{u"A"_s, {u"x"_s, u"y"_s}}, {u"猪八戒"_s, {u"设计"_s}}};
+        QVERIFY(refuse(u"tb_attention"_s, u"NEW.note_name = 'bad'"_s));
+        QVERIFY(!db.setAttention({{u"C"_s, u"1"_s}, {u"C"_s, u"bad"_s}}));
+        QVERIFY(db.attentionMap() == expected && db.attentionList().size() == 3);
+        QVERIFY(db.isAttention(u"A"_s, u"y"_s) && !db.isAttention(u"y"_s, u"A"_s));
+        QVERIFY(db.setAttention({}) && db.attentionList().isEmpty());
+    }
+
+    void identityLookup()
+    {
+        UserDb db;
+        const TaskData stored = makeTask(u"Logo设计"_s);
+        QVERIFY(!db.hasTask(stored) && db.addTasks({stored}));
+        // Node address and mark do not count; every one of the five fields does, exactly.
+        TaskData other = stored;
+        other.note_url = u"http://elsewhere/"_s, other.attr_mark = 5;
+        QVERIFY(db.hasTask(other) && stored.isSameTask(other));
+        for (QString TaskData::*field : {&TaskData::site_name, &TaskData::note_name, &TaskData::task_name,
+                                         &TaskData::task_price, &TaskData::task_url}) {
+            TaskData changed = stored;
+            changed.*field += u"x"_s;
+            QVERIFY(!db.hasTask(changed) && !stored.isSameTask(changed));
+            QCOMPARE(db.hasTasks({changed, other}), (QList<bool>{false, true}));
+        }
+        // A file made before the identity index existed gets it.
+        QVERIFY(db.execute(u"DROP INDEX idx_tb_history_task_identity;"_s) && UserDb().isOpen());
+        QCOMPARE(count(u"sqlite_master WHERE name = 'idx_tb_history_task_identity'"_s), u"1"_s);
+    }
+
+    void addTasksAllOrNothing()
+    {
+        UserDb db;
+        // Times after 2038 keep their full value; titles are indexed lower-cased.
+        const QDateTime when(QDate(2040, 2, 29), QTime(12, 0), Qt::UTC);
+        Clock::setOverride(when.toLocalTime());
+        TaskData first = makeTask(u"Café LOGO"_s, QString());
+        first.attr_mark = 9;
+        QVERIFY(db.addTasks({first}) && db.addTasks({}));
+        Query rows(db,
+                   u"SELECT h.task_time || '|' || h.attr_mark || '|' || h.task_price || '|' || h.note_url || '|' || "
+                   "t.task_name FROM tb_history_task h JOIN tb_history_task_text t ON t.rowid = h.idxid;"_s);
+        QVERIFY(rows.exec() && rows.next());
+        QCOMPARE(rows.value(0).toString(), u"%1|9||http://127.0.0.1/list|café logo"_s.arg(when.toSecsSinceEpoch()));
+        QVERIFY(!rows.next());
+        QVERIFY(refuse(u"tb_history_task"_s, u"NEW.task_name = 'bad'"_s));
+        QVERIFY(!db.addTasks({makeTask(u"one"_s), makeTask(u"bad"_s), makeTask(u"three"_s)}));
+        QVERIFY(count(u"tb_history_task"_s) == u"1"_s && count(u"tb_history_task_text_content"_s) == u"1"_s);
+        // A pass's tasks and node statuses go in together or not at all; a status is replaced, never doubled.
+        const NodeStatus status{u"站"_s, u"节点"_s, 1, 2, 3, 4, u"HTTP 503"_s};
+        QVERIFY(refuse(u"tb_node_status"_s, u"NEW.failures > 5"_s));
+        QVERIFY(!db.storePass({makeTask(u"four"_s)}, {status, NodeStatus{u"站"_s, u"x"_s, 6, 0, 0, 0, QString()}}));
+        QCOMPARE(count(u"tb_history_task"_s), u"1"_s);
+        QVERIFY(db.storePass({makeTask(u"four"_s)}, {status}) && db.storePass({}, {status}));
+        QCOMPARE(db.nodeStatuses(), QList<NodeStatus>{status});
+        QVERIFY(db.addTasks({makeTask(u"five"_s)}));
+    }
+
+    void search()
+    {
+        UserDb db;
+        const QStringList all = {u"Logo Design"_s, u"企业网站建设与维护"_s, u"word  two"_s, u"word two"_s,
+                                 u"LOGO redo"_s};
+        QVERIFY(db.addTasks({makeTask(all[0], u"1"_s, u"站A"_s), makeTask(all[1], QString(), u"站A"_s),
+                             makeTask(all[2], u"1"_s, u"站B"_s), makeTask(all[3], u"2"_s, u"站B"_s),
+                             makeTask(all[4], u"1"_s, u"站A"_s)}));
+        // Site, text → titles, oldest first; the text matches any case, across words and spaces count.
+        const std::tuple<QString, QString, QStringList> cases[] = {
+            {{}, {}, all},
+            {{}, u"logo"_s, {all[0], all[4]}},
+            {{}, u"GO DE"_s, {all[0]}},
+            {{}, u"网站建设"_s, {all[1]}},
+            {{}, u"word  two"_s, {all[2]}},
+            {u"站B"_s, {}, {all[2], all[3]}},
+            {u"站A"_s, u"redo"_s, {all[4]}},
+            {u"站B"_s, u"logo"_s, {}},
+            {u"站C"_s, {}, {}},
+        };
+        for (const auto &[site, text, titles] : cases)
+            QCOMPARE(search(db, site, text), titles);
+        // Search text is never SQL nor full-text syntax, only characters none of the titles hold in that order: it
+        // finds nothing (a text that breaks the statement fails), and the history stays as it was.
+        for (const char *text : {"\"", "a\"b", "logo\" OR \"word", "*", "-logo", "NEAR", "logo*",
+                                 "'; DROP TABLE tb_history_task; --", "(", "a AND", "^", "\\", "%", "\x01"})
+            QVERIFY2(search(db, {}, QString::fromUtf8(text)).value(0, u"<failed>"_s) == u"<failed>"_s, text);
+        QCOMPARE(search(db), all);
+    }
+
+    void purgeByAgeAndCompact()
+    {
+        UserDb db;
+        const QDateTime now(QDate(2026, 12, 6), QTime(10, 0)), cutoff = now.addDays(-3);
+        // Seconds after the cutoff three days ago.
+        const std::pair<int, QString> rows[] = {
+            {-1, u"older"_s}, {0, u"exactly"_s}, {1, u"younger"_s}, {2 * 86400, u"yesterday"_s}};
+        for (const auto &[seconds, title] : rows) {
+            Clock::setOverride(cutoff.addSecs(seconds));
+            QVERIFY(db.addTasks({makeTask(title)}));
+        }
+        QVERIFY(db.addTasks(tasks(2000, u"任务 %1 with a fairly long title to fill pages"_s)));
+        QVERIFY(db.execute(u"DELETE FROM tb_history_task WHERE task_name LIKE '任务%';"_s));
+        // A purge that removes nothing does not rewrite the file; one that removes rows compacts it.
+        Clock::setOverride(cutoff);
+        QVERIFY(db.purgeTasks(3) && raw(u"PRAGMA freelist_count;"_s).value(0).toInt() > 0);
+        Clock::setOverride(now);
+        QVERIFY(db.purgeTasks(3));
+        QCOMPARE(search(db), (QStringList{u"exactly"_s, u"younger"_s, u"yesterday"_s}));
+        QCOMPARE(search(db, {}, u"older"_s), QStringList());
+        QCOMPARE(raw(u"PRAGMA freelist_count;"_s), QStringList{u"0"_s});
+        // A retention that is not a positive number keeps the default three days instead of wiping the history.
+        QVERIFY(db.purgeTasks(0) && db.purgeTasks(-5) && search(db).size() == 3);
+        QVERIFY(db.purgeTasks(1));
+        QCOMPARE(search(db), QStringList{u"yesterday"_s});
+    }
+    void startsAndReads()
+    {
+        // The first start fills in the defaults without overwriting a stored value, and records the system's font.
+        QVERIFY(UserDb().setConfig(u"scan_interval"_s, u"45"_s));
+        loadSettings(u"Some Font"_s);
+        QCOMPARE((QStringList{stored(u"enable_sound"_s), stored(u"scan_interval"_s), stored(u"default_font"_s),
+                              stored(u"current_font"_s)}),
+                 (QStringList{u"true"_s, u"45"_s, u"Some Font"_s, u"<no row>"_s}));
+        // The first value read wins until the key is written; only writing makes a row.
+        QCOMPARE((QStringList{setting(u"uid"_s, u"A"_s), setting(u"uid"_s, u"B"_s), stored(u"uid"_s)}),
+                 (QStringList{u"A"_s, u"A"_s, u"<no row>"_s}));
+        setSetting(u"uid"_s, u"C"_s);
+        QCOMPARE((QStringList{setting(u"uid"_s, u"A"_s), stored(u"uid"_s)}), (QStringList{u"C"_s, u"C"_s}));
+        // The next start reads what the last one wrote, and keeps the first default font.
+        setSetting(Key::HistoryDays, u"7"_s);
+        resetSettingsStore();
+        loadSettings(u"Other Font"_s);
+        QCOMPARE((QStringList{setting(Key::HistoryDays), setting(Key::ScanInterval), setting(Key::DefaultFont)}),
+                 (QStringList{u"7"_s, u"45"_s, u"Some Font"_s}));
+    }
+
+    void failedWritesKeepTheOldValue()
+    {
+        // The default for enable_sound cannot be written: the program runs with it empty (no sound), the others are in.
+        QVERIFY(UserDb().isOpen() && refuse(u"tb_config"_s, u"NEW.ckey = 'enable_sound'"_s));
+        loadSettings(QString());
+        QVERIFY(setting(Key::EnableSound).isEmpty() && setting(Key::ScanInterval) == u"180"_s);
+        // A failed update leaves both the row and the cached value as they were.
+        setSetting(u"run_date"_s, u"2026-12-05"_s);
+        QVERIFY(refuse(u"tb_config"_s, u"NEW.ckey = 'run_date'"_s, u"UPDATE"_s));
+        setSetting(u"run_date"_s, u"2026-12-06"_s);
+        QCOMPARE((QStringList{setting(u"run_date"_s), stored(u"run_date"_s)}), QStringList(2, u"2026-12-05"_s));
+    }
+
+    void noDatabaseRunsOnDefaults()
+    {
+        // The data folder is a plain file, so there is no user database: the program still runs on the defaults, on a
+        // private temporary database that is gone at the next start.
+        QVERIFY(writeFile(m_sandbox->root() + u"/data"_s, {}));
+        loadSettings(QString());
+        QCOMPARE(setting(Key::EnableSound), u"true"_s);
+        setSetting(u"uid"_s, u"y"_s);
+        QCOMPARE(setting(u"uid"_s, u"x"_s), u"y"_s);
+        resetSettingsStore();
+        loadSettings(QString());
+        QCOMPARE(setting(u"uid"_s, u"x"_s), u"x"_s);
+        QCOMPARE(QDir(m_sandbox->root()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{u"data"_s});
+    }
+
+    void threadHammer()
+    {
+        // Settings readers and writers next to user-database traffic on own and shared connections, all at once:
+        // nothing deadlocks, and every thread's last write is what both the cache and the database hold at the end.
+        loadSettings(QString());
+        UserDb shared;
+        constexpr int threads = 8, rounds = 60;
+        std::atomic<int> failures{0};
+        QVERIFY(runConcurrently(threads, [&](int t) {
+            UserDb own;
+            const QString key = u"own%1"_s.arg(t);
+            for (int i = 0; i < rounds; ++i) {
+                UserDb &db = (i % 2) ? shared : own;
+                setSetting(key, QString::number(i));
+                failures += setting(key) != QString::number(i);
+                setSetting(u"shared"_s, u"%1-%2"_s.arg(t).arg(i));
+                failures += setting(Key::ScanInterval) != u"180"_s;
+                setting(u"miss%1"_s.arg(i), u"d"_s);
+                failures += !db.setAttention({{u"s%1"_s.arg(t), u"n"_s}, {u"s%1"_s.arg(t), u"m"_s}});
+                failures += db.attentionList().size() != 2;
+                failures += !db.addTasks({makeTask(u"%1-%2"_s.arg(t).arg(i))});
+            }
+        }));
+        QCOMPARE(failures.load(), 0);
+        for (int t = 0; t < threads; ++t)
+            QCOMPARE(stored(u"own%1"_s.arg(t)), QString::number(rounds - 1));
+        QCOMPARE(setting(u"shared"_s), stored(u"shared"_s));
+        QCOMPARE(count(u"tb_history_task"_s), QString::number(threads * rounds));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "tst_store.moc"
