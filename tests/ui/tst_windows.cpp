@@ -13,9 +13,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFontComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -24,9 +21,6 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimeEdit>
-
-#include <functional>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -41,13 +35,30 @@ QSet<QString> followed()
 }
 
 // Opens the attention window, lets check() look at its pages, and closes it, which saves.
-bool openAndClose(const std::function<void(TTabWidget *)> &check = {})
+bool openAndClose(const std::function<void(TTabWidget *)> &check)
 {
     QPointer<MainWindow> window = new MainWindow;
-    if (check)
-        check(window->findChild<TTabWidget *>());
+    check(window->findChild<TTabWidget *>());
     window->close();
     return QTest::qWaitFor([&] { return !window; });
+}
+
+template <typename Child> Child *child(QWidget *window, const char *name)
+{
+    return window->findChild<Child *>(QLatin1String(name));
+}
+
+// Shows window, lets the user change it, and leaves with Esc (nothing saved) or the close button.
+template <typename Window> void editAndLeave(bool escape, const std::function<void(Window &)> &edit)
+{
+    Window window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    edit(window);
+    if (escape)
+        QTest::keyClick(&window, Qt::Key_Escape);
+    else
+        window.onClose();
 }
 
 } // namespace
@@ -65,8 +76,7 @@ private slots:
         QVERIFY(m_catalog->site(u"甲站"_s, {u"http://a.example/"_s, u"<b>介绍</b>"_s}));
         for (int n = 1; n <= 5; ++n)
             QVERIFY(m_catalog->node(u"甲站"_s, u"节点%1"_s.arg(n), u"http://a/"_s, listMarkers));
-        QVERIFY(m_catalog->node(u"乙站"_s, u"唯一"_s, u"http://b/"_s, listMarkers));
-        QVERIFY(m_catalog->site(u"丙站"_s));
+        QVERIFY(m_catalog->node(u"乙站"_s, u"唯一"_s, u"http://b/"_s, listMarkers) && m_catalog->site(u"丙站"_s));
         m_urls.opened.clear();
     }
 
@@ -111,14 +121,12 @@ private slots:
         // No catalogue, then one without sites: no pages, and closing must not erase the followed list.
         QFile::rename(Sandbox::catalogPath(), Sandbox::catalogPath() + u".away"_s);
         QVERIFY(openAndClose(pages(0)));
-        {
-            CatalogBuilder empty;
-        }
+        CatalogBuilder{};
         QVERIFY(openAndClose(pages(0)));
         QCOMPARE(followed(), before);
         // A site whose node list cannot be read (a node name over the catalogue's 1 MiB) gets no page but keeps its
         // nodes.
-        QFile::remove(Sandbox::catalogPath());
+        QVERIFY(QFile::remove(Sandbox::catalogPath()));
         QFile::rename(Sandbox::catalogPath() + u".away"_s, Sandbox::catalogPath());
         QVERIFY(m_catalog->raw(u"INSERT INTO tb_node(site_name, node_name) VALUES(%1, zeroblob(2000000));"_s.arg(
             CatalogBuilder::blob(u"乙站"_s))));
@@ -145,37 +153,34 @@ private slots:
         HistoryWindow window;
         window.show();
         auto *table = window.findChild<QTableView *>();
-        const QAbstractItemModel *model = table->model();
-        const auto titles = [model] {
+        const auto titles = [table] {
             QStringList result;
-            for (int r = 0; r < model->rowCount(); ++r)
-                result << model->index(r, 2).data().toString();
-            return result;
+            for (int r = 0; r < table->model()->rowCount(); ++r)
+                result << table->model()->index(r, 2).data().toString() + u' ' +
+                              table->model()->index(r, 3).data().toString();
+            return result.join(u", "_s);
         };
-        // All tasks, oldest first, with the address columns hidden and "无" for a missing price.
-        QCOMPARE(titles(), (QStringList{u"Logo 设计"_s, u"网站开发"_s, u"LOGO 改版"_s}));
-        QVERIFY(table->isColumnHidden(4) && table->isColumnHidden(5) && !table->isColumnHidden(3));
-        QCOMPARE(model->index(1, 3).data().toString(), u"无"_s);
-        auto *combo = window.findChild<QComboBox *>(u"siteCombo"_s);
+        // All tasks, oldest first, "无" for a missing price; a site chosen shows only its tasks.
+        QCOMPARE(titles(), u"Logo 设计 300元, 网站开发 无, LOGO 改版 100元"_s);
+        auto *combo = child<QComboBox>(&window, "siteCombo");
         QCOMPARE(combo->count(), 4);
         combo->setCurrentIndex(2);
-        QCOMPARE(titles(), QStringList{u"网站开发"_s});
+        QCOMPARE(titles(), u"网站开发 无"_s);
         combo->setCurrentIndex(0);
         // User edits refresh; a 21st character is refused; a broken search shows only the headers.
-        auto *search = window.findChild<QLineEdit *>(u"searchEdit"_s);
+        auto *search = child<QLineEdit>(&window, "searchEdit");
         QTest::keyClicks(search, u"abcdefghijklmnopqrstuvwxyz"_s);
         QCOMPARE(search->text().size(), 20);
         search->clear();
         QTest::keyClicks(search, u"\""_s);
-        QCOMPARE(model->rowCount(), 0);
-        QCOMPARE(model->columnCount(), 6);
+        QVERIFY(table->model()->rowCount() == 0 && table->model()->columnCount() == 6);
         search->clear();
         QTest::keyClicks(search, u"logo"_s);
-        QCOMPARE(titles(), (QStringList{u"Logo 设计"_s, u"LOGO 改版"_s}));
+        QCOMPARE(titles(), u"Logo 设计 300元, LOGO 改版 100元"_s);
         // A double click opens the row as shown, after sorting; the selection moves with its row.
         table->selectRow(1);
         table->sortByColumn(3, Qt::AscendingOrder);
-        QCOMPARE(table->model()->index(0, 2).data().toString(), u"LOGO 改版"_s);
+        QCOMPARE(titles(), u"LOGO 改版 100元, Logo 设计 300元"_s);
         QCOMPARE(table->selectionModel()->selectedRows().value(0).row(), 0);
         QVERIFY(QMetaObject::invokeMethod(&window, "onTableDoubleClicked",
                                           Q_ARG(QModelIndex, table->model()->index(0, 1))));
@@ -186,10 +191,10 @@ private slots:
     {
         const auto stored = [] {
             return QStringList{setting(Key::EnableSound), setting(Key::ScanInterval), setting(Key::HistoryDays),
-                               setting(Key::CurrentFont)};
+                               QApplication::font().family()};
         };
-        // Stored sound, interval, days and font → what closing the window stores: values it cannot show become the
-        // nearest it can, and a font outside its Chinese list (Debian's "Sans Serif") is kept.
+        // Stored sound, interval, days and interface font → what closing the window stores: values it cannot show
+        // become the nearest it can, and a font outside its Chinese list (Debian's "Sans Serif") is kept.
         const QList<QPair<QStringList, QStringList>> rounds = {
             {{u"false"_s, u"60"_s, u"7"_s, u"Sans Serif"_s}, {u"false"_s, u"60"_s, u"7"_s, u"Sans Serif"_s}},
             {{u"true"_s, u"45"_s, u"50"_s, u"Sans Serif"_s}, {u"true"_s, u"30"_s, u"30"_s, u"Sans Serif"_s}}};
@@ -201,43 +206,31 @@ private slots:
             QFont font = original;
             font.setFamily(before[3]);
             QApplication::setFont(font);
-            ConfigWindow window;
-            window.close();
+            ConfigWindow().close();
             QCOMPARE(stored(), after);
-            QCOMPARE(QApplication::font().family(), after[3]);
+            QCOMPARE(setting(Key::CurrentFont), after[3]);
         }
         QApplication::setFont(original);
         // What the user changes is stored; Esc leaves without saving.
         for (const bool escape : {true, false}) {
-            ConfigWindow window;
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
-            window.findChild<QCheckBox *>(u"soundCheck"_s)->setChecked(false);
-            window.findChild<QComboBox *>(u"intervalCombo"_s)->setCurrentIndex(2);
-            window.findChild<QSpinBox *>(u"retentionSpin"_s)->setValue(12);
-            window.findChild<QCheckBox *>(u"autostartCheck"_s)->setChecked(true);
-            if (escape)
-                QTest::keyClick(&window, Qt::Key_Escape);
-            else
-                window.onClose();
-            const QStringList expected = escape ? rounds[1].second : QStringList{u"false"_s, u"180"_s, u"12"_s};
-            QCOMPARE(stored().mid(0, 3), expected.mid(0, 3));
+            editAndLeave<ConfigWindow>(escape, [](ConfigWindow &window) {
+                child<QCheckBox>(&window, "soundCheck")->setChecked(false);
+                child<QComboBox>(&window, "intervalCombo")->setCurrentIndex(2);
+                child<QSpinBox>(&window, "retentionSpin")->setValue(12);
+                child<QCheckBox>(&window, "autostartCheck")->setChecked(true);
+            });
+            QCOMPARE(stored().mid(0, 3),
+                     (escape ? rounds[1].second.mid(0, 3) : QStringList{u"false"_s, u"180"_s, u"12"_s}));
             QCOMPARE(ConfigWindow::isAutostart(), !escape);
         }
         ConfigWindow::setAutostart(false);
     }
 
-    void aboutMessage()
+    void aboutMessageIsShownAsItIs()
     {
-        {
-            AboutWindow window;
-            QCOMPARE(window.findChild<QPlainTextEdit *>(u"messageEdit"_s)->toPlainText(), QString());
-            QVERIFY(window.findChild<QLabel *>(u"versionLabel"_s)->text().startsWith(u"Kestrow v2.0.0"_s));
-        }
         QVERIFY(writeFile(dataFilePath(u"aboutmsg"_s), "第一行\n<b>second</b> line\n"));
         AboutWindow window;
-        QCOMPARE(window.findChild<QPlainTextEdit *>(u"messageEdit"_s)->toPlainText(),
-                 u"第一行\n<b>second</b> line\n"_s);
+        QCOMPARE(child<QPlainTextEdit>(&window, "messageEdit")->toPlainText(), u"第一行\n<b>second</b> line\n"_s);
     }
 
     void alertSettings()
@@ -247,18 +240,13 @@ private slots:
         setSetting(Key::QuietEnd, u"07:30"_s);
         // Words are stored one space apart; quiet hours switched off store none; Esc stores nothing.
         for (const bool escape : {true, false}) {
-            AlertWindow window;
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
-            QCOMPARE(window.findChild<QLineEdit *>(u"requireEdit"_s)->text(), u"logo 网站"_s);
-            QCOMPARE(window.findChild<QTimeEdit *>(u"quietEndEdit"_s)->time(), QTime(7, 30));
-            window.findChild<QLineEdit *>(u"excludeEdit"_s)->setText(u" 急，刷单 "_s);
-            window.findChild<QSpinBox *>(u"minPriceSpin"_s)->setValue(500);
-            window.findChild<QCheckBox *>(u"quietCheck"_s)->setChecked(false);
-            if (escape)
-                QTest::keyClick(&window, Qt::Key_Escape);
-            else
-                window.onClose();
+            editAndLeave<AlertWindow>(escape, [](AlertWindow &window) {
+                QCOMPARE(child<QLineEdit>(&window, "requireEdit")->text(), u"logo 网站"_s);
+                QCOMPARE(child<QTimeEdit>(&window, "quietEndEdit")->time(), QTime(7, 30));
+                child<QLineEdit>(&window, "excludeEdit")->setText(u" 急，刷单 "_s);
+                child<QSpinBox>(&window, "minPriceSpin")->setValue(500);
+                child<QCheckBox>(&window, "quietCheck")->setChecked(false);
+            });
             const QStringList stored{setting(Key::AlertExclude), setting(Key::AlertMinPrice), setting(Key::QuietStart)};
             QCOMPARE(stored, escape ? (QStringList{QString(), u"0"_s, u"23:00"_s})
                                     : (QStringList{u"急 刷单"_s, u"500"_s, QString()}));
