@@ -99,12 +99,8 @@ private slots:
         m_kestrow = std::make_unique<Kestrow>();
     }
 
-    void cleanup()
-    {
-        m_kestrow.reset();
-        m_server.reset();
-        m_sandbox.reset();
-    }
+    void cleanup() { m_kestrow.reset(), m_server.reset(), m_sandbox.reset(); }
+    void cleanupTestCase() { m_bus.kill(), m_bus.waitForFinished(); }
 
     void trayAndAttentionWindow()
     {
@@ -346,7 +342,7 @@ private:
         return m_kestrow->popup() ? m_kestrow->popup()->findChild<QLabel *>(u"pageLabel"_s)->text() : QString();
     }
 
-    QProcess m_bus; // the bus ends with the test object
+    QProcess m_bus;
     QString m_busAddress;
     std::unique_ptr<Sandbox> m_sandbox;
     std::unique_ptr<TestHttpServer> m_server;

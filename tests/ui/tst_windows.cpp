@@ -6,9 +6,14 @@
 #include "ui/alertwindow.h"
 #include "ui/configwindow.h"
 #include "ui/historywindow.h"
+#include "ui/kit/safeurl.h"
+#include "ui/kit/tbutton.h"
+#include "ui/kit/tdialog.h"
+#include "ui/kit/tlinkbutton.h"
 #include "ui/kit/ttabwidget.h"
 #include "ui/mainwindow.h"
 #include "ui/siteview.h"
+#include "ui/taskwindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +22,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QSoundEffect>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTest>
@@ -61,8 +69,21 @@ template <typename Window> void editAndLeave(bool escape, const std::function<vo
         window.onClose();
 }
 
+struct Popup
+{
+    QPointer<TaskWindow> window = new TaskWindow;
+    QString text(const char *name) const { return window->findChild<QLabel *>(QLatin1String(name))->text(); }
+    QString shown() const { return text("pageLabel") + u' ' + text("taskLink"); }
+    void click(const char *name) const
+    {
+        QTest::mouseClick(window->findChild<TLinkButton *>(QLatin1String(name)), Qt::LeftButton, {}, QPoint(3, 3));
+    }
+    ~Popup() { delete window; }
+};
+
 } // namespace
 
+// The windows, the new-task popup, and the widget kit they are made of.
 class TestWindows : public QObject
 {
     Q_OBJECT
@@ -80,11 +101,7 @@ private slots:
         m_urls.opened.clear();
     }
 
-    void cleanup()
-    {
-        m_catalog.reset();
-        m_sandbox.reset();
-    }
+    void cleanup() { m_catalog.reset(), m_sandbox.reset(); }
 
     void attentionPagesAndSaving()
     {
@@ -163,15 +180,11 @@ private slots:
         // All tasks, oldest first, "无" for a missing price; a site chosen shows only its tasks.
         QCOMPARE(titles(), u"Logo 设计 300元, 网站开发 无, LOGO 改版 100元"_s);
         auto *combo = child<QComboBox>(&window, "siteCombo");
-        QCOMPARE(combo->count(), 4);
         combo->setCurrentIndex(2);
         QCOMPARE(titles(), u"网站开发 无"_s);
         combo->setCurrentIndex(0);
-        // User edits refresh; a 21st character is refused; a broken search shows only the headers.
+        // User edits refresh; a broken search shows only the headers.
         auto *search = child<QLineEdit>(&window, "searchEdit");
-        QTest::keyClicks(search, u"abcdefghijklmnopqrstuvwxyz"_s);
-        QCOMPARE(search->text().size(), 20);
-        search->clear();
         QTest::keyClicks(search, u"\""_s);
         QVERIFY(table->model()->rowCount() == 0 && table->model()->columnCount() == 6);
         search->clear();
@@ -189,26 +202,24 @@ private slots:
 
     void settingsRoundTrip()
     {
-        const auto stored = [] {
-            return QStringList{setting(Key::EnableSound), setting(Key::ScanInterval), setting(Key::HistoryDays),
-                               QApplication::font().family()};
+        const QList<SettingKey> keys = {Key::EnableSound, Key::ScanInterval, Key::HistoryDays};
+        const auto stored = [&keys] {
+            QStringList values;
+            for (const SettingKey &key : keys)
+                values << setting(key);
+            return values.join(u' ');
         };
-        // Stored sound, interval, days and interface font → what closing the window stores: values it cannot show
-        // become the nearest it can, and a font outside its Chinese list (Debian's "Sans Serif") is kept.
-        const QList<QPair<QStringList, QStringList>> rounds = {
-            {{u"false"_s, u"60"_s, u"7"_s, u"Sans Serif"_s}, {u"false"_s, u"60"_s, u"7"_s, u"Sans Serif"_s}},
-            {{u"true"_s, u"45"_s, u"50"_s, u"Sans Serif"_s}, {u"true"_s, u"30"_s, u"30"_s, u"Sans Serif"_s}}};
+        // Stored sound, interval and days → what closing the window stores: values it cannot show become the nearest
+        // it can. An interface font outside its Chinese list (Debian's "Sans Serif") is kept, stored and in use.
         const QFont original = QApplication::font();
-        for (const auto &[before, after] : rounds) {
-            setSetting(Key::EnableSound, before[0]);
-            setSetting(Key::ScanInterval, before[1]);
-            setSetting(Key::HistoryDays, before[2]);
-            QFont font = original;
-            font.setFamily(before[3]);
-            QApplication::setFont(font);
+        QApplication::setFont(QFont(u"Sans Serif"_s, original.pointSize()));
+        for (const auto &[before, after] :
+             QList<QPair<QString, QString>>{{u"false 60 7"_s, u"false 60 7"_s}, {u"true 45 50"_s, u"true 30 30"_s}}) {
+            for (int i = 0; i < keys.size(); ++i)
+                setSetting(keys[i], before.section(u' ', i, i));
             ConfigWindow().close();
             QCOMPARE(stored(), after);
-            QCOMPARE(setting(Key::CurrentFont), after[3]);
+            QCOMPARE(setting(Key::CurrentFont) + u'/' + QApplication::font().family(), u"Sans Serif/Sans Serif"_s);
         }
         QApplication::setFont(original);
         // What the user changes is stored; Esc leaves without saving.
@@ -219,8 +230,7 @@ private slots:
                 child<QSpinBox>(&window, "retentionSpin")->setValue(12);
                 child<QCheckBox>(&window, "autostartCheck")->setChecked(true);
             });
-            QCOMPARE(stored().mid(0, 3),
-                     (escape ? rounds[1].second.mid(0, 3) : QStringList{u"false"_s, u"180"_s, u"12"_s}));
+            QCOMPARE(stored(), escape ? u"true 30 30"_s : u"false 180 12"_s);
             QCOMPARE(ConfigWindow::isAutostart(), !escape);
         }
         ConfigWindow::setAutostart(false);
@@ -251,6 +261,104 @@ private slots:
             QCOMPARE(stored, escape ? (QStringList{QString(), u"0"_s, u"23:00"_s})
                                     : (QStringList{u"急 刷单"_s, u"500"_s, QString()}));
         }
+    }
+
+    void popupPagingAndPlace()
+    {
+        Popup popup;
+        popup.window->pushTasks({makeTask(u"一"_s), makeTask(u"二"_s, QString()), makeTask(u"三"_s)});
+        popup.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(popup.window));
+        // It opens in the screen's corner; once the user drags it away, later batches and showing leave it there.
+        QCOMPARE(popup.window->frameGeometry().bottomRight() + QPoint(2, 2),
+                 popup.window->screen()->availableGeometry().bottomRight());
+        popup.window->move(40, 50);
+        // Paging wraps around both ways; a later batch is appended and keeps the shown task.
+        const QList<std::pair<const char *, QString>> steps = {
+            {"prevLink", u"3 / 3 三"_s}, {"nextLink", u"1 / 3 一"_s}, {"nextLink", u"2 / 3 二"_s},
+            {"", u"2 / 5 二"_s},         {"prevLink", u"1 / 5 一"_s}, {"prevLink", u"5 / 5 五"_s}};
+        for (const auto &[link, shown] : steps) {
+            if (*link)
+                popup.click(link);
+            else
+                popup.window->pushTasks({makeTask(u"四"_s), makeTask(u"五"_s)});
+            QCOMPARE(popup.shown(), shown);
+        }
+        popup.window->hide();
+        popup.window->show();
+        QCOMPARE(popup.window->pos(), QPoint(40, 50));
+        // It keeps the latest 1,000 tasks, the shown one among them while it can.
+        QList<TaskData> many;
+        for (int i = 0; i < 998; ++i)
+            many << makeTask(QString::number(i));
+        popup.window->pushTasks(many);
+        QCOMPARE(popup.shown(), u"2 / 1000 五"_s);
+        popup.window->pushTasks(many.mid(0, 2));
+        QCOMPARE(popup.shown(), u"1 / 1000 0"_s);
+    }
+
+    void textsArePlain()
+    {
+        Popup popup;
+        const QString hostile = u"<img src=x onerror=alert(1)><b>粗体</b>"_s;
+        popup.window->pushTasks({makeTask(hostile, u"<i>9</i>"_s)});
+        auto *link = popup.window->findChild<TLinkButton *>(u"taskLink"_s);
+        QVERIFY(link->textFormat() == Qt::PlainText && link->text() == hostile);
+        QVERIFY(link->toolTip().contains(u"&lt;img src=x"_s) && !link->toolTip().contains(u"<img"_s));
+        QCOMPARE(popup.window->findChild<QLabel *>(u"priceLabel"_s)->textFormat(), Qt::PlainText);
+        QCOMPARE(popup.text("priceLabel"), u"价格 : <i>9</i>"_s);
+    }
+
+    void notificationSoundLoads()
+    {
+        // The compiled-in clip is a wave the sound effect accepts.
+        QSoundEffect probe;
+        probe.setSource(QUrl(u"qrc:/MainWindow/Resources/notify.wav"_s));
+        QTRY_VERIFY_WITH_TIMEOUT(probe.status() != QSoundEffect::Loading, 5000);
+        QCOMPARE(probe.status(), QSoundEffect::Ready);
+    }
+
+    void clicksNeedPressAndReleaseInside()
+    {
+        QWidget parent;
+        TButton glyph(&parent, 0);
+        TLinkButton link(&parent);
+        glyph.setGeometry(5, 5, 16, 16);
+        link.setGeometry(30, 5, 100, 20);
+        parent.resize(200, 40);
+        parent.show();
+        for (QWidget *button : std::initializer_list<QWidget *>{&glyph, &link}) {
+            QSignalSpy clicked(button, SIGNAL(clicked()));
+            QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, 8));
+            QCOMPARE(clicked.size(), 1);
+            // A press released outside is no click.
+            QTest::mousePress(button, Qt::LeftButton, {}, QPoint(8, 8));
+            QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(150, 8));
+            QCOMPARE(clicked.size(), 1);
+        }
+    }
+
+    void dialogsOpenCentred()
+    {
+        // A dialog that was not placed opens in the middle of the screen, not at its top-left corner (Qt allows for a
+        // window-manager frame of up to 10 by 40 pixels it cannot see on a frameless window).
+        TDialog dialog;
+        dialog.resize(250, 200);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QPoint offset = dialog.frameGeometry().center() - dialog.screen()->availableGeometry().center();
+        QVERIFY2(qAbs(offset.x()) <= 10 && qAbs(offset.y()) <= 40,
+                 qPrintable(u"%1,%2"_s.arg(offset.x()).arg(offset.y())));
+    }
+
+    void onlyWebAddressesAreOpened()
+    {
+        for (const char *web : {"http://127.0.0.1:8731/t/1", "HTTPS://example.com/?q=%E4%B8%AD"})
+            QVERIFY2(isWebAddress(QString::fromLatin1(web)), web);
+        QVERIFY(isWebAddress(u"http://127.0.0.1:8731/任务/1?标题=网站 建设"_s));
+        for (const char *bad : {"javascript:alert(1)", "file:///etc/passwd", "mailto:a@b", "/relative/path",
+                                "ftp://example.com/", "http://", "data:text/html,<b>x</b>", ""})
+            QVERIFY2(!isWebAddress(QString::fromLatin1(bad)) && !openWebAddress(QString::fromLatin1(bad)), bad);
     }
 
 private:
