@@ -13,15 +13,11 @@
 #include "update/updatethread.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStyleHints>

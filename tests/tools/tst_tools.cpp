@@ -5,8 +5,6 @@
 #include "support/sandbox.h"
 #include "support/testhttpserver.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>

@@ -15,14 +15,10 @@
 #include "ui/siteview.h"
 #include "ui/taskwindow.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
-#include <QScreen>
 #include <QSignalSpy>
 #include <QSoundEffect>
 #include <QSpinBox>
@@ -49,24 +45,6 @@ bool openAndClose(const std::function<void(TTabWidget *)> &check)
     check(window->findChild<TTabWidget *>());
     window->close();
     return QTest::qWaitFor([&] { return !window; });
-}
-
-template <typename Child> Child *child(QWidget *window, const char *name)
-{
-    return window->findChild<Child *>(QLatin1String(name));
-}
-
-// Shows window, lets the user change it, and leaves with Esc (nothing saved) or the close button.
-template <typename Window> void editAndLeave(bool escape, const std::function<void(Window &)> &edit)
-{
-    Window window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    edit(window);
-    if (escape)
-        QTest::keyClick(&window, Qt::Key_Escape);
-    else
-        window.onClose();
 }
 
 struct Popup
@@ -179,12 +157,12 @@ private slots:
         };
         // All tasks, oldest first, "无" for a missing price; a site chosen shows only its tasks.
         QCOMPARE(titles(), u"Logo 设计 300元, 网站开发 无, LOGO 改版 100元"_s);
-        auto *combo = child<QComboBox>(&window, "siteCombo");
+        auto *combo = window.findChild<QComboBox *>(u"siteCombo"_s);
         combo->setCurrentIndex(2);
         QCOMPARE(titles(), u"网站开发 无"_s);
         combo->setCurrentIndex(0);
         // User edits refresh; a broken search shows only the headers.
-        auto *search = child<QLineEdit>(&window, "searchEdit");
+        auto *search = window.findChild<QLineEdit *>(u"searchEdit"_s);
         QTest::keyClicks(search, u"\""_s);
         QVERIFY(table->model()->rowCount() == 0 && table->model()->columnCount() == 6);
         search->clear();
@@ -224,12 +202,13 @@ private slots:
         QApplication::setFont(original);
         // What the user changes is stored; Esc leaves without saving.
         for (const bool escape : {true, false}) {
-            editAndLeave<ConfigWindow>(escape, [](ConfigWindow &window) {
-                child<QCheckBox>(&window, "soundCheck")->setChecked(false);
-                child<QComboBox>(&window, "intervalCombo")->setCurrentIndex(2);
-                child<QSpinBox>(&window, "retentionSpin")->setValue(12);
-                child<QCheckBox>(&window, "autostartCheck")->setChecked(true);
-            });
+            ConfigWindow window;
+            window.show();
+            window.findChild<QCheckBox *>(u"soundCheck"_s)->setChecked(false);
+            window.findChild<QComboBox *>(u"intervalCombo"_s)->setCurrentIndex(2);
+            window.findChild<QSpinBox *>(u"retentionSpin"_s)->setValue(12);
+            window.findChild<QCheckBox *>(u"autostartCheck"_s)->setChecked(true);
+            escape ? QTest::keyClick(&window, Qt::Key_Escape) : window.onClose();
             QCOMPARE(stored(), escape ? u"true 30 30"_s : u"false 180 12"_s);
             QCOMPARE(ConfigWindow::isAutostart(), !escape);
         }
@@ -240,7 +219,8 @@ private slots:
     {
         QVERIFY(writeFile(dataFilePath(u"aboutmsg"_s), "第一行\n<b>second</b> line\n"));
         AboutWindow window;
-        QCOMPARE(child<QPlainTextEdit>(&window, "messageEdit")->toPlainText(), u"第一行\n<b>second</b> line\n"_s);
+        QCOMPARE(window.findChild<QPlainTextEdit *>(u"messageEdit"_s)->toPlainText(),
+                 u"第一行\n<b>second</b> line\n"_s);
     }
 
     void alertSettings()
@@ -250,13 +230,14 @@ private slots:
         setSetting(Key::QuietEnd, u"07:30"_s);
         // Words are stored one space apart; quiet hours switched off store none; Esc stores nothing.
         for (const bool escape : {true, false}) {
-            editAndLeave<AlertWindow>(escape, [](AlertWindow &window) {
-                QCOMPARE(child<QLineEdit>(&window, "requireEdit")->text(), u"logo 网站"_s);
-                QCOMPARE(child<QTimeEdit>(&window, "quietEndEdit")->time(), QTime(7, 30));
-                child<QLineEdit>(&window, "excludeEdit")->setText(u" 急，刷单 "_s);
-                child<QSpinBox>(&window, "minPriceSpin")->setValue(500);
-                child<QCheckBox>(&window, "quietCheck")->setChecked(false);
-            });
+            AlertWindow window;
+            window.show();
+            QCOMPARE(window.findChild<QLineEdit *>(u"requireEdit"_s)->text(), u"logo 网站"_s);
+            QCOMPARE(window.findChild<QTimeEdit *>(u"quietEndEdit"_s)->time(), QTime(7, 30));
+            window.findChild<QLineEdit *>(u"excludeEdit"_s)->setText(u" 急，刷单 "_s);
+            window.findChild<QSpinBox *>(u"minPriceSpin"_s)->setValue(500);
+            window.findChild<QCheckBox *>(u"quietCheck"_s)->setChecked(false);
+            escape ? QTest::keyClick(&window, Qt::Key_Escape) : window.onClose();
             const QStringList stored{setting(Key::AlertExclude), setting(Key::AlertMinPrice), setting(Key::QuietStart)};
             QCOMPARE(stored, escape ? (QStringList{QString(), u"0"_s, u"23:00"_s})
                                     : (QStringList{u"急 刷单"_s, u"500"_s, QString()}));
@@ -320,20 +301,15 @@ private slots:
 
     void clicksNeedPressAndReleaseInside()
     {
-        QWidget parent;
-        TButton glyph(&parent, 0);
-        TLinkButton link(&parent);
-        glyph.setGeometry(5, 5, 16, 16);
-        link.setGeometry(30, 5, 100, 20);
-        parent.resize(200, 40);
-        parent.show();
+        TButton glyph(nullptr, 0);
+        TLinkButton link;
         for (QWidget *button : std::initializer_list<QWidget *>{&glyph, &link}) {
+            button->resize(20, 20);
             QSignalSpy clicked(button, SIGNAL(clicked()));
             QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, 8));
             QCOMPARE(clicked.size(), 1);
-            // A press released outside is no click.
             QTest::mousePress(button, Qt::LeftButton, {}, QPoint(8, 8));
-            QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(150, 8));
+            QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(150, 8)); // released outside: no click
             QCOMPARE(clicked.size(), 1);
         }
     }
@@ -353,9 +329,9 @@ private slots:
 
     void onlyWebAddressesAreOpened()
     {
-        for (const char *web : {"http://127.0.0.1:8731/t/1", "HTTPS://example.com/?q=%E4%B8%AD"})
-            QVERIFY2(isWebAddress(QString::fromLatin1(web)), web);
-        QVERIFY(isWebAddress(u"http://127.0.0.1:8731/任务/1?标题=网站 建设"_s));
+        for (const QString &web : {u"http://127.0.0.1:8731/t/1"_s, u"HTTPS://example.com/?q=%E4%B8%AD"_s,
+                                   u"http://127.0.0.1:8731/任务/1?标题=网站 建设"_s})
+            QVERIFY2(isWebAddress(web), qPrintable(web));
         for (const char *bad : {"javascript:alert(1)", "file:///etc/passwd", "mailto:a@b", "/relative/path",
                                 "ftp://example.com/", "http://", "data:text/html,<b>x</b>", ""})
             QVERIFY2(!isWebAddress(QString::fromLatin1(bad)) && !openWebAddress(QString::fromLatin1(bad)), bad);
