@@ -242,8 +242,9 @@ private slots:
         QCOMPARE(m_kestrow->popup()->windowTitle(), u"我的站 - n"_s);
     }
 
-    void updateQuestion()
+    void modalWindows()
     {
+        // A new version asks whether to download it.
         QSignalSpy download(m_kestrow.get(), &Kestrow::downloadNewVersion);
         m_kestrow->onCheckNewVersionFinished(QString()); // no new version: no question (a box would block here)
         QString asked;
@@ -259,6 +260,18 @@ private slots:
         QVERIFY(asked.contains(u"2.1.0"_s));
         QCOMPARE(download.size(), 1);
         QCOMPARE(visibleDialogs(), 0);
+        // While a modal window runs, asking for it again does nothing.
+        for (const auto open : {&Kestrow::onOpenConfigWindow, &Kestrow::onOpenAboutWindow}) {
+            int seen = -1;
+            QTimer::singleShot(0, this, [&] {
+                (m_kestrow.get()->*open)();
+                seen = visibleDialogs();
+                QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+            });
+            (m_kestrow.get()->*open)();
+            QCOMPARE(seen, 1);
+            QCOMPARE(visibleDialogs(), 0);
+        }
     }
 
     void quitsWhenThePackageWasOpened()
@@ -281,47 +294,26 @@ private slots:
         m_kestrow->onAboutToQuit(); // the repeated stops find nothing to do
     }
 
-    void modalWindowsRunOnce()
-    {
-        // While a modal window runs, asking for it again does nothing.
-        for (const auto open : {&Kestrow::onOpenConfigWindow, &Kestrow::onOpenAboutWindow}) {
-            int seen = -1;
-            QTimer::singleShot(0, this, [&] {
-                (m_kestrow.get()->*open)();
-                seen = visibleDialogs();
-                QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
-            });
-            (m_kestrow.get()->*open)();
-            QCOMPARE(seen, 1);
-            QCOMPARE(visibleDialogs(), 0);
-        }
-    }
-
     void commandLine()
     {
-        // Arguments → "start", "show", or the exit code and a piece of the text printed.
-        const QList<QPair<QStringList, QString>> lines = {{{}, u"start"_s},
-                                                          {{u"show"_s}, u"show"_s},
-                                                          {{u"SHOW"_s}, u"2 unknown argument \"SHOW\""_s},
-                                                          {{u"show"_s, u"x"_s}, u"2 Usage:"_s},
-                                                          {{u"--frobnicate"_s}, u"2 frobnicate"_s},
-                                                          {{u"--help"_s}, u"0 [show]"_s},
-                                                          {{u"-v"_s}, u"0 Kestrow "_s + appVersion() + u'\n'}};
-        for (const auto &[arguments, outcome] : lines) {
-            const CommandLine line = CommandLine::parse(QStringList{u"kestrow"_s} + arguments);
-            const QString got = line.start ? (line.openMainWindow ? u"show"_s : u"start"_s) + line.text
+        // "arguments => start, show, or the exit code and a piece of the text printed".
+        for (const QString &row : {u" => start"_s, u"show => show"_s, u"SHOW => 2 unknown argument \"SHOW\""_s,
+                                   u"show x => 2 Usage:"_s, u"--frobnicate => 2 frobnicate"_s, u"--help => 0 [show]"_s,
+                                   u"-v => 0 Kestrow "_s + appVersion() + u'\n'}) {
+            const CommandLine line =
+                CommandLine::parse(u"kestrow "_s.append(row.section(u" => "_s, 0, 0)).split(u' ', Qt::SkipEmptyParts));
+            const QString outcome = row.section(u" => "_s, 1),
+                          got = line.start ? (line.openMainWindow ? u"show"_s : u"start"_s) + line.text
                                            : QString::number(line.exitCode) + u' ' + line.text;
             QVERIFY2(line.start ? got == outcome : got.startsWith(outcome.left(2)) && got.contains(outcome.mid(2)),
                      qPrintable(got));
         }
         // Installed, the program is a link in bin to the real one in a private folder, whose catalogue it must find.
-        QTemporaryDir dir;
-        const QString link = dir.filePath(u"bin/kestrow"_s);
-        QVERIFY(QDir().mkpath(dir.filePath(u"bin"_s)) && QFile::link(QStringLiteral(KESTROW_PROGRAM), link));
+        const QString link = m_sandbox->root() + u"/bin/kestrow"_s;
+        QVERIFY(QDir().mkpath(m_sandbox->root() + u"/bin"_s) && QFile::link(QStringLiteral(KESTROW_PROGRAM), link));
         QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const QString &name : {u"XDG_DATA_HOME"_s, u"XDG_CONFIG_HOME"_s, u"XDG_RUNTIME_DIR"_s})
-            environment.insert(name, dir.path());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment(); // the sandbox's data and settings
+        environment.insert(u"XDG_RUNTIME_DIR"_s, m_sandbox->root());
         environment.insert(u"QT_LOGGING_RULES"_s, u"kestrow.app.debug=true"_s);
         program.setProcessEnvironment(environment);
         program.setProcessChannelMode(QProcess::MergedChannels);
@@ -330,6 +322,8 @@ private slots:
         QByteArray output;
         QTRY_VERIFY_WITH_TIMEOUT(
             (output += program.readAll()).contains("site catalogue: " + catalog.toUtf8() + " found\n"), 20000);
+        program.kill();
+        program.waitForFinished();
     }
 
 private:

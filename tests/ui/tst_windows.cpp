@@ -215,16 +215,14 @@ private slots:
         ConfigWindow::setAutostart(false);
     }
 
-    void aboutMessageIsShownAsItIs()
+    void aboutAndAlertWindows()
     {
+        // The vendor's message is shown as it is.
         QVERIFY(writeFile(dataFilePath(u"aboutmsg"_s), "第一行\n<b>second</b> line\n"));
         AboutWindow window;
         QCOMPARE(window.findChild<QPlainTextEdit *>(u"messageEdit"_s)->toPlainText(),
                  u"第一行\n<b>second</b> line\n"_s);
-    }
-
-    void alertSettings()
-    {
+        // The alert window: what it shows and stores.
         setSetting(Key::AlertRequire, u"logo 网站"_s);
         setSetting(Key::QuietStart, u"23:00"_s);
         setSetting(Key::QuietEnd, u"07:30"_s);
@@ -278,7 +276,7 @@ private slots:
         QCOMPARE(popup.shown(), u"1 / 1000 0"_s);
     }
 
-    void textsArePlain()
+    void popupTextsArePlainAndItsSoundLoads()
     {
         Popup popup;
         const QString hostile = u"<img src=x onerror=alert(1)><b>粗体</b>"_s;
@@ -288,19 +286,16 @@ private slots:
         QVERIFY(link->toolTip().contains(u"&lt;img src=x"_s) && !link->toolTip().contains(u"<img"_s));
         QCOMPARE(popup.window->findChild<QLabel *>(u"priceLabel"_s)->textFormat(), Qt::PlainText);
         QCOMPARE(popup.text("priceLabel"), u"价格 : <i>9</i>"_s);
-    }
-
-    void notificationSoundLoads()
-    {
-        // The compiled-in clip is a wave the sound effect accepts.
+        // The compiled-in notification clip is a wave the sound effect accepts.
         QSoundEffect probe;
         probe.setSource(QUrl(u"qrc:/MainWindow/Resources/notify.wav"_s));
         QTRY_VERIFY_WITH_TIMEOUT(probe.status() != QSoundEffect::Loading, 5000);
         QCOMPARE(probe.status(), QSoundEffect::Ready);
     }
 
-    void clicksNeedPressAndReleaseInside()
+    void kit()
     {
+        // Glyph and link buttons click on a press and release inside.
         TButton glyph(nullptr, 0);
         TLinkButton link;
         for (QWidget *button : std::initializer_list<QWidget *>{&glyph, &link}) {
@@ -312,10 +307,6 @@ private slots:
             QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(150, 8)); // released outside: no click
             QCOMPARE(clicked.size(), 1);
         }
-    }
-
-    void dialogsOpenCentred()
-    {
         // A dialog that was not placed opens in the middle of the screen, not at its top-left corner (Qt allows for a
         // window-manager frame of up to 10 by 40 pixels it cannot see on a frameless window).
         TDialog dialog;
@@ -323,12 +314,8 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         const QPoint offset = dialog.frameGeometry().center() - dialog.screen()->availableGeometry().center();
-        QVERIFY2(qAbs(offset.x()) <= 10 && qAbs(offset.y()) <= 40,
-                 qPrintable(u"%1,%2"_s.arg(offset.x()).arg(offset.y())));
-    }
-
-    void onlyWebAddressesAreOpened()
-    {
+        QVERIFY(qAbs(offset.x()) <= 10 && qAbs(offset.y()) <= 40);
+        // Only web addresses are opened.
         for (const QString &web : {u"http://127.0.0.1:8731/t/1"_s, u"HTTPS://example.com/?q=%E4%B8%AD"_s,
                                    u"http://127.0.0.1:8731/任务/1?标题=网站 建设"_s})
             QVERIFY2(isWebAddress(web), qPrintable(web));
