@@ -180,12 +180,8 @@ private slots:
 
     void settingsRoundTrip()
     {
-        const QList<SettingKey> keys = {Key::EnableSound, Key::ScanInterval, Key::HistoryDays};
-        const auto stored = [&keys] {
-            QStringList values;
-            for (const SettingKey &key : keys)
-                values << setting(key);
-            return values.join(u' ');
+        const auto stored = [] {
+            return setting(Key::EnableSound) + u' ' + setting(Key::ScanInterval) + u' ' + setting(Key::HistoryDays);
         };
         // Stored sound, interval and days → what closing the window stores: values it cannot show become the nearest
         // it can. An interface font outside its Chinese list (Debian's "Sans Serif") is kept, stored and in use.
@@ -193,8 +189,9 @@ private slots:
         QApplication::setFont(QFont(u"Sans Serif"_s, original.pointSize()));
         for (const auto &[before, after] :
              QList<QPair<QString, QString>>{{u"false 60 7"_s, u"false 60 7"_s}, {u"true 45 50"_s, u"true 30 30"_s}}) {
-            for (int i = 0; i < keys.size(); ++i)
-                setSetting(keys[i], before.section(u' ', i, i));
+            setSetting(Key::EnableSound, before.section(u' ', 0, 0));
+            setSetting(Key::ScanInterval, before.section(u' ', 1, 1));
+            setSetting(Key::HistoryDays, before.section(u' ', 2, 2));
             ConfigWindow().close();
             QCOMPARE(stored(), after);
             QCOMPARE(setting(Key::CurrentFont) + u'/' + QApplication::font().family(), u"Sans Serif/Sans Serif"_s);
