@@ -160,7 +160,6 @@ private slots:
     {
         QCOMPARE(describeLinux("NAME=x\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n", u"6.1.0-13-amd64"_s, true),
                  u"Debian GNU/Linux 12 (bookworm) (build 6.1.0-13-amd64), 64-bit"_s);
-        QCOMPARE(describeLinux(QByteArray(), u"6.1"_s, false), u"Linux (build 6.1), 32-bit"_s);
         // Memory in GB with two significant digits from 0.996 GiB on, else in whole MB.
         for (const auto &[mib, text] :
              QList<QPair<quint64, QString>>{{1000, u"1000MB"_s}, {1021, u"1GB"_s}, {3963, u"3.9GB"_s}})
@@ -291,10 +290,8 @@ private slots:
         // Something that is no catalogue at all, or nothing.
         const QString other = m_folder.filePath(u"other.dll"_s), missing = m_folder.filePath(u"missing.dll"_s);
         QVERIFY(rawExec(other, u"CREATE TABLE x(y);"_s));
-        for (const QString &command : {u"check"_s, u"dump"_s}) {
-            QCOMPARE(run({command, other}).exitCode, 2);
-            QCOMPARE(run({command, missing}).exitCode, 2);
-        }
+        for (const QString &command : {u"check"_s, u"dump"_s})
+            QVERIFY(run({command, other}).exitCode == 2 && run({command, missing}).exitCode == 2);
         QVERIFY(!QFile::exists(missing));
         // add copies only a site file that checks out into the user's sites.
         QCOMPARE(run({u"add"_s, bad}).exitCode, 2);
