@@ -210,9 +210,8 @@ private slots:
         QVERIFY(service.registerService(u"org.freedesktop.Notifications"_s));
         QVERIFY(service.registerObject(u"/org/freedesktop/Notifications"_s, &fake, QDBusConnection::ExportAllSlots));
         UrlCatcher opener;
-        QList<TaskData> batch;
-        for (const char *title : {"<b>一</b>", "二", "三", "四"})
-            batch << makeTask(QString::fromUtf8(title));
+        const QList<TaskData> batch = {makeTask(u"<b>一</b>"_s), makeTask(u"二"_s), makeTask(u"三"_s),
+                                       makeTask(u"四"_s)};
         m_kestrow->onNewTask(batch);
         QTRY_COMPARE(fake.received.size(), 1);
         QCOMPARE(fake.received[0],
@@ -238,14 +237,13 @@ private slots:
         answerNextBox(QMessageBox::No, &asked);
         m_kestrow->onCheckNewVersionFinished(u"2.1.0"_s);
         QVERIFY(asked.startsWith(u"程序更新|"_s) && asked.contains(u"[Kestrow v2.1.0]"_s));
-        QCOMPARE(download.size(), 0);
         // Asked again at the next check; a second result while the box is open is dropped; yes asks for the download.
         asked.clear();
         QTimer::singleShot(0, this, [this] { m_kestrow->onCheckNewVersionFinished(u"2.2.0"_s); });
         answerNextBox(QMessageBox::Yes, &asked);
         m_kestrow->onCheckNewVersionFinished(u"2.1.0"_s);
         QVERIFY(asked.contains(u"2.1.0"_s));
-        QCOMPARE(download.size(), 1);
+        QCOMPARE(download.size(), 1); // for the yes only
         QCOMPARE(visibleDialogs(), 0);
         // While a modal window runs, asking for it again does nothing.
         for (const auto open : {&Kestrow::onOpenConfigWindow, &Kestrow::onOpenAboutWindow}) {

@@ -53,7 +53,7 @@ QByteArray frameOf(const QByteArray &payload)
     return head + payload + '\x08';
 }
 
-bool read(const QByteArray &bytes, ReportMessage &message)
+bool readFrame(const QByteArray &bytes, ReportMessage &message)
 {
     QBuffer buffer;
     buffer.setData(bytes);
@@ -98,10 +98,8 @@ private slots:
 
     void crcAndFrames()
     {
-        const QList<QPair<QByteArray, quint32>> vectors = {
-            {QByteArray(32, '\0'), 0x8A9136AAu},
-            {QByteArray::fromHex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"), 0x46DD794Eu},
-            {"123456789", 0xE3069283u}};
+        const QList<QPair<QByteArray, quint32>> vectors = {{QByteArray(32, '\0'), 0x8A9136AAu},
+                                                           {"123456789", 0xE3069283u}};
         for (const auto &[bytes, crc] : vectors) {
             QCOMPARE(Crc32c::withTables(bytes.constData(), size_t(bytes.size())), crc);
             if (Crc32c::hasInstruction())
@@ -127,12 +125,12 @@ private slots:
                 payload += 4 + field.size();
             QCOMPARE(buffer.size(), payload + 9);
             ReportMessage message;
-            QVERIFY(read(buffer.data(), message) && message.type == 4 && message.subtype == 2);
+            QVERIFY(readFrame(buffer.data(), message) && message.type == 4 && message.subtype == 2);
             QCOMPARE(message.fields, fields);
         }
     }
 
-    void invalidFrames()
+    void invalidFramesAndReportTexts()
     {
         const QByteArray good = ReportFrame::encode(ReportMessage{4, 1, {"uid", ""}});
         QList<QByteArray> invalid;
@@ -150,22 +148,18 @@ private slots:
         for (const QByteArray &bytes : std::as_const(invalid)) {
             ReportMessage message;
             qsizetype size = -1;
-            QVERIFY2(!read(bytes, message) && message.fields.isEmpty(), bytes.toHex().constData());
+            QVERIFY2(!readFrame(bytes, message) && message.fields.isEmpty(), bytes.toHex().constData());
             QVERIFY2(ReportFrame::scan(bytes, &size, message) != ReportFrame::Scan::Complete && size == -1,
                      bytes.toHex().constData());
         }
-    }
-
-    void reportTexts()
-    {
+        // What the reports say of the machine.
         QCOMPARE(describeLinux("NAME=x\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n", u"6.1.0-13-amd64"_s, true),
                  u"Debian GNU/Linux 12 (bookworm) (build 6.1.0-13-amd64), 64-bit"_s);
         // Memory in GB with two significant digits from 0.996 GiB on, else in whole MB.
         for (const auto &[mib, text] :
              QList<QPair<quint64, QString>>{{1000, u"1000MB"_s}, {1021, u"1GB"_s}, {3963, u"3.9GB"_s}})
             QCOMPARE(describeProcessorAndMemory(QString(), 4, mib << 20), text);
-        QCOMPARE(describeProcessorAndMemory(u" Intel(R) Core(TM) i7 "_s, 4, quint64(8192) << 20),
-                 u"Intel(R) Core(TM) i7 X4, 8GB"_s);
+        QCOMPARE(describeProcessorAndMemory(u" Core i7 "_s, 4, quint64(8192) << 20), u"Core i7 X4, 8GB"_s);
         // This machine's description keeps the three pieces with their separators; the daily report's node masks
         // have a bit a node (the exchange below sends the 64th and one past it).
         QVERIFY(describeMachine().count(u"; "_s) == 2 && describeMachine().endsWith(u';'));
@@ -215,7 +209,7 @@ private slots:
         QCOMPARE(asked.size(), 0);
     }
 
-    void signedPackage()
+    void signedPackageAndSilentServer()
     {
         QSignalSpy finished(m_engine.get(), &UpdateTask::downloadNewVersionFinished);
         const QString package = m_folder.filePath(u"KestrowSetup.deb"_s), other = m_folder.filePath(u"other.deb"_s);
@@ -233,10 +227,6 @@ private slots:
         QCOMPARE(finished.size(), 2);
         QVERIFY(finished[0][0].toString().isEmpty() && finished[1][0].toString().isEmpty());
         QVERIFY(!QFile::exists(saved));
-    }
-
-    void silentServerEndsTheCheck()
-    {
         // A vendor web server that never answers: the check gives up after the stall limit and asks nothing.
         TestHttpServer silent;
         TestHttpServer::Response hang;
@@ -271,7 +261,7 @@ private slots:
         QCOMPARE(sites[2].logo, readFile(images + u"spark-logo.png"_s));
     }
 
-    void refusalsWriteNothing()
+    void refusalsWriteNothingAndCheckListsWhatIsSkipped()
     {
         const QString bad = m_folder.filePath(u"bad.json"_s), good = m_folder.filePath(u"mine.json"_s);
         QVERIFY(writeFile(bad, R"({"sites": [{"name": "s", "nodes": [{"name": "n", "url": "u", )"
@@ -297,10 +287,7 @@ private slots:
         QCOMPARE(run({u"add"_s, bad}).exitCode, 2);
         QCOMPARE(run({u"add"_s, good}).exitCode, 0);
         QCOMPARE(QDir(UserSites::folder()).entryList(QDir::Files), QStringList{u"mine.json"_s});
-    }
-
-    void checkListsWhatIsSkipped()
-    {
+        // check lists what Kestrow would skip or never find.
         const QString path = m_folder.filePath(u"broken.dll"_s);
         CatalogBuilder catalog(path);
         QVERIFY(catalog.raw(u"INSERT INTO tb_site VALUES(%1, 'abc', '', x'00ff', x'', '', '', '');"_s.arg(

@@ -176,7 +176,7 @@ private slots:
         QCOMPARE(m_urls.opened, QList<QUrl>{QUrl(u"http://127.0.0.1/t/LOGO 改版"_s)});
     }
 
-    void settingsRoundTrip()
+    void settingsAlertAndAboutWindows()
     {
         const auto stored = [] {
             return setting(Key::EnableSound) + u' ' + setting(Key::ScanInterval) + u' ' + setting(Key::HistoryDays);
@@ -208,10 +208,6 @@ private slots:
             QCOMPARE(ConfigWindow::isAutostart(), !escape);
         }
         ConfigWindow::setAutostart(false);
-    }
-
-    void aboutAndAlertWindows()
-    {
         // The vendor's message is shown as it is.
         QVERIFY(writeFile(dataFilePath(u"aboutmsg"_s), "第一行\n<b>second</b> line\n"));
         AboutWindow window;
@@ -237,7 +233,7 @@ private slots:
         }
     }
 
-    void popupPagingAndPlace()
+    void popup()
     {
         Popup popup;
         popup.window->pushTasks({makeTask(u"一"_s), makeTask(u"二"_s, QString()), makeTask(u"三"_s)});
@@ -269,22 +265,18 @@ private slots:
         QCOMPARE(popup.shown(), u"2 / 1000 五"_s);
         popup.window->pushTasks(many.mid(0, 2));
         QCOMPARE(popup.shown(), u"1 / 1000 0"_s);
-    }
-
-    void popupTextsArePlainAndItsSoundLoads()
-    {
-        Popup popup;
+        // Titles and prices are plain text.
+        Popup plain;
         const QString hostile = u"<img src=x onerror=alert(1)><b>粗体</b>"_s;
-        popup.window->pushTasks({makeTask(hostile, u"<i>9</i>"_s)});
-        auto *link = popup.window->findChild<TLinkButton *>(u"taskLink"_s);
+        plain.window->pushTasks({makeTask(hostile, u"<i>9</i>"_s)});
+        auto *link = plain.window->findChild<TLinkButton *>(u"taskLink"_s);
         QVERIFY(link->textFormat() == Qt::PlainText && link->text() == hostile);
         QVERIFY(link->toolTip().contains(u"&lt;img src=x"_s) && !link->toolTip().contains(u"<img"_s));
-        QVERIFY(popup.window->findChild<QLabel *>(u"priceLabel"_s)->textFormat() == Qt::PlainText);
+        QVERIFY(plain.window->findChild<QLabel *>(u"priceLabel"_s)->textFormat() == Qt::PlainText);
         // The compiled-in notification clip is a wave the sound effect accepts.
         QSoundEffect probe;
         probe.setSource(QUrl(u"qrc:/MainWindow/Resources/notify.wav"_s));
-        QTRY_VERIFY_WITH_TIMEOUT(probe.status() != QSoundEffect::Loading, 5000);
-        QCOMPARE(probe.status(), QSoundEffect::Ready);
+        QTRY_COMPARE_WITH_TIMEOUT(probe.status(), QSoundEffect::Ready, 5000);
     }
 
     void kit()
