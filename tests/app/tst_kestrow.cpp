@@ -270,7 +270,9 @@ private slots:
         bool updateRan = false;
         connect(
             m_kestrow->scanThread(), &QThread::finished, this,
-            [&updateRan, update = m_kestrow->housekeepingThread()] { updateRan = update->isRunning(); },
+            [&updateRan, update = QPointer<QThread>(m_kestrow->housekeepingThread())] {
+                updateRan = update && update->isRunning();
+            },
             Qt::DirectConnection);
         UrlCatcher opener({u"file"_s});
         m_kestrow->onDownloadNewVersionFinished(package);
