@@ -20,6 +20,9 @@ namespace {
 
 using namespace CatalogSchema;
 
+// A UTF-8 byte order mark, which decoding a whole page drops at its start.
+constexpr QByteArrayView utf8Bom("\xEF\xBB\xBF");
+
 // Finds one marker, case-sensitively, in UTF-16 text; an empty marker is found where the search starts. Set up once
 // per page, so that the search tables are not rebuilt for every row.
 class TextFinder
@@ -104,10 +107,9 @@ public:
     static QString toText(QByteArrayView part)
     {
         // QString::fromUtf8 drops a byte order mark at the start, which decoding the whole page keeps here.
-        static constexpr char bom[] = "\xEF\xBB\xBF";
-        if (!part.startsWith(bom))
+        if (!part.startsWith(utf8Bom))
             return QString::fromUtf8(part);
-        return QChar(0xFEFF) + QString::fromUtf8(part.sliced(3));
+        return QChar(0xFEFF) + QString::fromUtf8(part.sliced(utf8Bom.size()));
     }
 
 private:
@@ -323,9 +325,8 @@ int parseBody(const QByteArray &body, const AttentionData &node, QList<TaskData>
         return cutRows<TextFinder>(QStringView(text), node, taskList, memory);
     }
     QByteArrayView bytes(body);
-    // Decoding the whole page drops a byte order mark at its start.
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes = bytes.sliced(3);
+    if (bytes.startsWith(utf8Bom))
+        bytes = bytes.sliced(utf8Bom.size());
     return cutRows<ByteFinder>(bytes, node, taskList, memory);
 }
 

@@ -3,12 +3,6 @@
 #include <algorithm>
 #include <numeric>
 
-namespace {
-
-constexpr int columns = 6;
-
-} // namespace
-
 void HistoryModel::setTasks(TaskRows tasks)
 {
     beginResetModel();
@@ -31,7 +25,7 @@ int HistoryModel::rowCount(const QModelIndex &parent) const
 
 int HistoryModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : columns;
+    return parent.isValid() ? 0 : TaskRows::fields;
 }
 
 QVariant HistoryModel::data(const QModelIndex &index, int role) const
@@ -51,7 +45,7 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
 
 void HistoryModel::sort(int column, Qt::SortOrder order)
 {
-    if (column < 0 || column >= columns)
+    if (column < 0 || column >= TaskRows::fields)
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QList<qsizetype> before = m_order;

@@ -12,6 +12,8 @@
 #include <QHeaderView>
 #include <QLabel>
 
+#include <iterator>
+
 HistoryWindow::HistoryWindow(QWidget *parent) : TDialog(parent)
 {
     taskModel = new HistoryModel(this);
@@ -63,7 +65,7 @@ HistoryWindow::~HistoryWindow()
 void HistoryWindow::refresh()
 {
     const int widths[] = {100, 120, 270, 100};
-    for (int column = 0; column < 4; ++column)
+    for (int column = 0; column < int(std::size(widths)); ++column)
         taskTable->setColumnWidth(column, widths[column]);
     taskTable->setColumnHidden(4, true);
     taskTable->setColumnHidden(5, true);
