@@ -141,6 +141,7 @@ void Kestrow::startScan()
     connect(taskThread, &TaskThread::newTask, this, &Kestrow::onNewTask, Qt::UniqueConnection);
     connect(taskThread, &TaskThread::nodeHealth, this, &Kestrow::onNodeHealth, Qt::UniqueConnection);
     connect(taskThread, &TaskThread::nodeTroubleBegan, this, &Kestrow::onNodeTroubleBegan, Qt::UniqueConnection);
+    connect(taskThread, &TaskThread::scanProblem, this, &Kestrow::onScanProblem, Qt::UniqueConnection);
     taskThread->start(QThread::LowPriority);
     taskThread->task();
 }
@@ -320,10 +321,19 @@ void Kestrow::onNodeTroubleBegan(const NodeStatus &status)
 void Kestrow::onStoreProblem(const QString &problem)
 {
     // Told once per problem, in a balloon; the tool tip names it while it lasts.
-    trayIcon->setProblem(problem);
+    trayIcon->setProblem(Tray::Problem::Store, problem);
     if (!problem.isEmpty() && problem != announcedProblem)
         trayIcon->showMessage(tr("数据无法保存"), problem);
     announcedProblem = problem;
+}
+
+void Kestrow::onScanProblem(const QString &problem)
+{
+    // Every start of the scan engine says it again: one balloon while the same problem lasts.
+    trayIcon->setProblem(Tray::Problem::Scan, problem);
+    if (!problem.isEmpty() && problem != announcedScanProblem)
+        trayIcon->showMessage(tr("无法监控任务"), problem);
+    announcedScanProblem = problem;
 }
 
 void Kestrow::onTaskWindowDelete()

@@ -62,6 +62,7 @@ public slots:
     void onNewTask(const QList<TaskData> &task_list);
     void onTaskWindowDelete();
     void onStoreProblem(const QString &problem);
+    void onScanProblem(const QString &problem);
     void onNodeHealth(const QList<NodeStatus> &troubled);
     void onNodeTroubleBegan(const NodeStatus &status);
 
@@ -88,6 +89,7 @@ private:
     UpdateThread *updateThread = nullptr;
     Tray *trayIcon = nullptr;
     bool updatePromptOpen = false;
-    QString announcedProblem; // the storage problem the user was told of
+    QString announcedProblem;     // the storage problem the user was told of
+    QString announcedScanProblem; // and the scanning one
     QList<QMetaObject::Connection> updateConnections;
 };

@@ -65,7 +65,7 @@ void Tray::setRunning(bool on)
 {
     running = on;
     QStringList tip{running ? tr("Kestrow") : tr("Kestrow") + tr(" - 未运行")};
-    if (!problem.isEmpty())
+    for (const QString &problem : std::as_const(problems))
         tip << problem;
     if (troubledNodes > 0)
         tip << tr("%1 个关注节点异常").arg(troubledNodes);
@@ -83,16 +83,20 @@ void Tray::setNodeTrouble(int count)
     setRunning(running);
 }
 
-void Tray::setProblem(const QString &text)
+void Tray::setProblem(Problem which, const QString &text)
 {
-    problem = text;
+    if (text.isEmpty())
+        problems.remove(which);
+    else
+        problems.insert(which, text);
     setRunning(running);
 }
 
 void Tray::showMessage(const QString &title, const QString &text)
 {
+    // Desktop notification services read the body as markup: a page's or a file's "<a href=…>" must stay text.
     if (QSystemTrayIcon::supportsMessages())
-        trayIcon->showMessage(title, text, QSystemTrayIcon::NoIcon, 60000);
+        trayIcon->showMessage(title.toHtmlEscaped(), text.toHtmlEscaped(), QSystemTrayIcon::NoIcon, 60000);
     emit messageShown(title, text);
 }
 

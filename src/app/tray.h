@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QObject>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -18,10 +19,13 @@ public:
 
     // The running look (icon and tool tip) or the paused one.
     void setRunning(bool on);
-    // A second tool-tip line naming what is wrong (empty: nothing).
-    void setProblem(const QString &problem);
+    // What keeps the program from doing its work, each a tool-tip line of its own while it lasts.
+    enum class Problem { Store, Scan };
+    // The tool-tip line naming what is wrong with which (empty: nothing).
+    void setProblem(Problem which, const QString &problem);
     // How many followed nodes are failing or broken: a tool-tip line and a warning mark on the icon while any are.
     void setNodeTrouble(int count);
+    // A balloon; its texts are plain text, never markup, whatever shows them.
     void showMessage(const QString &title, const QString &text);
     // Shows the icon as soon as a notification area exists; until then checks every few seconds.
     void watchForArea();
@@ -53,6 +57,6 @@ private:
     bool secondClick = false;
     QTimer areaWatch;
     bool running = true;
-    QString problem;
+    QMap<Problem, QString> problems;
     int troubledNodes = 0;
 };

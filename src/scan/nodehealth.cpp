@@ -33,6 +33,8 @@ NodeHealth::NodeHealth(const QList<AttentionData> &nodes, const QList<NodeStatus
 bool NodeHealth::takesPart(int node, qint64 nowMs)
 {
     Node &entry = m_nodes[node];
+    if (entry.unavailable)
+        return false;
     const auto held = m_heldUntil.constFind(entry.host);
     if (held != m_heldUntil.constEnd() && *held > nowMs)
         return false;
@@ -72,9 +74,35 @@ void NodeHealth::answered(int node, int rows, qint64 nowMs)
     noteChange(entry, nowMs);
 }
 
-void NodeHealth::holdHost(const QString &host, qint64 untilMs, qint64 nowMs)
+void NodeHealth::unavailable(int node, const QString &reason, qint64 nowMs)
 {
-    m_heldUntil.insert(host.toLower(), qMin(untilMs, nowMs + longestHoldMs));
+    m_nodes[node].unavailable = true;
+    markFailing(m_nodes[node], reason, nowMs);
+}
+
+bool NodeHealth::holdIsLong(qint64 untilMs, qint64 nowMs) const
+{
+    return qMin(untilMs, nowMs + longestHoldMs) - nowMs > m_limits.failingAfter * m_limits.intervalMs;
+}
+
+void NodeHealth::holdHost(const QString &host, qint64 untilMs, qint64 nowMs, const QString &reason)
+{
+    const QString name = host.toLower();
+    m_heldUntil.insert(name, qMin(untilMs, nowMs + longestHoldMs));
+    // Otherwise the user would hear of it only after the hold and three more passes: hours after it began.
+    if (!holdIsLong(untilMs, nowMs))
+        return;
+    for (Node &entry : m_nodes) {
+        if (entry.host == name)
+            markFailing(entry, reason, nowMs);
+    }
+}
+
+void NodeHealth::markFailing(Node &entry, const QString &reason, qint64 nowMs)
+{
+    entry.status.failures = qMax(entry.status.failures, m_limits.failingAfter);
+    entry.status.lastError = reason;
+    noteChange(entry, nowMs);
 }
 
 void NodeHealth::noteChange(Node &entry, qint64 nowMs)

@@ -27,8 +27,14 @@ public:
     bool takesPart(int node, qint64 nowMs);
     void failed(int node, const QString &error, qint64 nowMs);
     void answered(int node, int rows, qint64 nowMs);
-    // Leaves every node of host alone until untilMs (at most an hour from nowMs).
-    void holdHost(const QString &host, qint64 untilMs, qint64 nowMs);
+    // node cannot be scanned in this run (the catalogue lacks it or cannot give its rule): it takes no part and counts
+    // as failing, for reason.
+    void unavailable(int node, const QString &reason, qint64 nowMs);
+    // Leaves every node of host alone until untilMs (at most an hour from nowMs). A hold longer than the failed passes
+    // that make a node failing makes the host's nodes failing at once, for reason.
+    void holdHost(const QString &host, qint64 untilMs, qint64 nowMs, const QString &reason);
+    // When a hold for host from nowMs until untilMs makes its nodes failing.
+    bool holdIsLong(qint64 untilMs, qint64 nowMs) const;
 
     // After a pass: the statuses it changed (to be stored), and the nodes it made failing or broken.
     QList<NodeStatus> takeChanged();
@@ -44,10 +50,12 @@ private:
         QString host;
         int skip = 0; // passes still to be left out
         bool changed = false;
+        bool unavailable = false;
         bool troubledBefore = false;
     };
     bool inTrouble(const NodeStatus &status) const;
     void noteChange(Node &node, qint64 nowMs);
+    void markFailing(Node &node, const QString &reason, qint64 nowMs);
 
     QList<Node> m_nodes;
     QHash<QString, qint64> m_heldUntil;

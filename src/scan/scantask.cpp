@@ -8,6 +8,7 @@
 #include "sites/sitedb.h"
 #include "store/settings.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -19,6 +20,13 @@
 namespace {
 
 const unsigned fallbackIntervalSeconds = QByteArray(Key::ScanInterval.defaultValue).toUInt();
+constexpr qsizetype maxUnstored = 1000;
+
+// A task's identity (see TaskData::isSameTask) as one text.
+QString identity(const TaskData &task)
+{
+    return QStringList{task.site_name, task.note_name, task.task_name, task.task_price, task.task_url}.join(QChar(0));
+}
 
 } // namespace
 
@@ -36,18 +44,28 @@ bool ScanTask::init()
 {
     if (!userDb.isOpen())
         return false;
-    SiteDb siteDb;
-    if (!siteDb.isOpen())
-        return false;
     nodes = userDb.attentionList();
-    for (AttentionData &node : nodes) {
-        NodeRule rule;
-        if (!siteDb.nodeRule(node.site_name, node.note_name, rule)) {
-            qCDebug(lcScan) << "followed node not in the catalogue:" << node.site_name << node.note_name;
-            return false;
+    QList<AttentionPair> wanted;
+    for (const AttentionData &node : std::as_const(nodes))
+        wanted.append({node.site_name, node.note_name});
+    SiteDb siteDb;
+    QSet<AttentionPair> unreadable;
+    const QHash<AttentionPair, NodeRule> rules = siteDb.nodeRules(wanted, unreadable);
+    // A node the catalogue cannot give is left out of this run, and said so; every other node is scanned.
+    const QString noCatalog = tr("站点目录无法读取: %1").arg(SiteDb::catalogInUse());
+    QHash<int, QString> leftOut;
+    for (int i = 0; i < nodes.size(); ++i) {
+        const auto rule = rules.constFind(wanted[i]);
+        if (rule != rules.constEnd()) {
+            nodes[i].node_url = rule->node_url;
+            nodes[i].rules = rule->rules;
+            continue;
         }
-        node.node_url = rule.node_url;
-        node.rules = rule.rules;
+        leftOut.insert(i, !siteDb.isOpen()                ? noCatalog
+                          : unreadable.contains(wanted[i]) ? tr("目录中的节点无法读取")
+                                                           : tr("不在目录中"));
+        qCDebug(lcScan).noquote() << "followed node left out:" << nodes[i].site_name << "/" << nodes[i].note_name
+                                  << "-" << leftOut[i];
     }
     NodeHealth::Limits limits;
     limits.failingAfter = positiveSetting(Key::NodeFailingPasses);
@@ -55,6 +73,19 @@ bool ScanTask::init()
     limits.intervalMs = intervalMs();
     health = std::make_unique<NodeHealth>(nodes, userDb.nodeStatuses(), limits);
     health->takeNewTrouble(); // what was wrong before this start was told then
+    const qint64 now = Clock::now().toMSecsSinceEpoch();
+    for (auto node = leftOut.cbegin(); node != leftOut.cend(); ++node)
+        health->unavailable(node.key(), node.value(), now);
+    const qsizetype scannable = nodes.size() - leftOut.size();
+    // Nothing at all to scan is one problem, told once, rather than a balloon a node.
+    const bool stuck = scannable == 0 && !nodes.isEmpty();
+    const QList<NodeStatus> newTrouble = health->takeNewTrouble();
+    emit scanProblem(stuck ? tr("无法扫描任何关注节点: %1").arg(siteDb.isOpen() ? tr("不在目录中") : noCatalog)
+                           : QString());
+    if (!stuck) {
+        for (const NodeStatus &status : newTrouble)
+            emit nodeTroubleBegan(status);
+    }
     emit nodeHealth(health->troubled());
     restartTimer();
     return true;
@@ -124,13 +155,29 @@ void ScanTask::scan()
     }
 
     const QList<NodeStatus> changed = health->takeChanged();
-    if (!task_list.isEmpty()) {
-        qCDebug(lcScan) << "pass found" << task_list.size() << "new tasks";
-        emit newTask(task_list);
+    // Tasks announced while storing failed come again as new until they are stored: they are announced once only.
+    QList<TaskData> fresh;
+    for (TaskData &task : task_list) {
+        if (!unstoredKeys.contains(identity(task)))
+            fresh.append(std::move(task));
     }
-    if ((!task_list.isEmpty() || !changed.isEmpty()) && userDb.storePass(task_list, changed))
-        known.stored();
     task_list.clear();
+    if (!fresh.isEmpty()) {
+        qCDebug(lcScan) << "pass found" << fresh.size() << "new tasks";
+        emit newTask(fresh);
+    }
+    const QList<TaskData> toStore = unstored + fresh;
+    if ((!toStore.isEmpty() || !changed.isEmpty()) && userDb.storePass(toStore, changed)) {
+        known.stored();
+        unstored.clear();
+        unstoredKeys.clear();
+    } else if (!fresh.isEmpty()) {
+        // Kept for the next pass, as many as the popup holds: the oldest beyond that would only be announced again.
+        unstored = toStore.mid(qMax<qsizetype>(0, toStore.size() - maxUnstored));
+        unstoredKeys.clear();
+        for (const TaskData &task : std::as_const(unstored))
+            unstoredKeys.insert(identity(task));
+    }
     for (const NodeStatus &status : health->takeNewTrouble())
         emit nodeTroubleBegan(status);
     emit nodeHealth(health->troubled());
@@ -159,9 +206,16 @@ void ScanTask::onDownloadFinished(QNetworkReply *reply)
     if (status >= 400) {
         // A host that asks for a pause gets it, all its nodes together (at most an hour).
         const qint64 until = PageRequest::retryAfter(reply->rawHeader("Retry-After"), now);
-        if ((status == 429 || status == 503) && until > now)
-            health->holdHost(reply->url().host(), until, now);
-        nodeFailed(index, QStringLiteral("HTTP %1").arg(status));
+        const QString error = QStringLiteral("HTTP %1").arg(status);
+        if ((status == 429 || status == 503) && until > now && health->holdIsLong(until, now)) {
+            const QString when = QDateTime::fromMSecsSinceEpoch(until).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+            qCInfo(lcScan).noquote() << "host held:" << reply->url().host() << "until" << when;
+            health->holdHost(reply->url().host(), until, now, tr("%1, 服务器要求暂停至 %2").arg(error, when));
+        } else {
+            if ((status == 429 || status == 503) && until > now)
+                health->holdHost(reply->url().host(), until, now, error);
+            nodeFailed(index, error);
+        }
     } else if (status == 0 && reply->error() != QNetworkReply::NoError) {
         nodeFailed(index, reply->errorString());
     } else {

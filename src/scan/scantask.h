@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QObject>
 
 #include <memory>
@@ -27,8 +28,8 @@ public:
     explicit ScanTask(QObject *parent = nullptr);
     ~ScanTask() override;
 
-    // Loads the followed nodes with their pages and markers from the catalogue and arms the timer; false when the
-    // engine cannot scan (no user database, no catalogue, or a followed node the catalogue does not hold).
+    // Loads the followed nodes with their pages and markers from the catalogue and arms the timer; a node the
+    // catalogue cannot give is left out and counts as failing. False only without a user database.
     bool init();
     // Starts the timer with the current "scan_interval".
     void restartTimer();
@@ -40,6 +41,8 @@ signals:
     void nodeHealth(const QList<NodeStatus> &troubled);
     // A node has just become failing or broken.
     void nodeTroubleBegan(const NodeStatus &status);
+    // After init(): why no followed node at all can be scanned, or empty when some can (or none is followed).
+    void scanProblem(const QString &problem);
 
 public slots:
     void scan();
@@ -58,6 +61,8 @@ private:
     QTimer *timer;
     QHash<QNetworkReply *, int> replies; // to the index of the node in nodes
     QList<TaskData> task_list;
+    QList<TaskData> unstored; // announced, but not stored yet (a full disk): stored with the next pass, not announced
+    QSet<QString> unstoredKeys;
     UserDb userDb;
     KnownTasks known{userDb};
 };

@@ -15,6 +15,7 @@ void TaskThread::run()
     connect(engine, &ScanTask::newTask, this, &TaskThread::newTask, Qt::DirectConnection);
     connect(engine, &ScanTask::nodeHealth, this, &TaskThread::nodeHealth, Qt::DirectConnection);
     connect(engine, &ScanTask::nodeTroubleBegan, this, &TaskThread::nodeTroubleBegan, Qt::DirectConnection);
+    connect(engine, &ScanTask::scanProblem, this, &TaskThread::scanProblem, Qt::DirectConnection);
     setEngine(engine);
     // A run that cannot scan sends no request at all: it ends as soon as whoever waits in task() is released.
     const bool ready = engine->init();

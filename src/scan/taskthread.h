@@ -25,6 +25,7 @@ signals:
     void newTask(const QList<TaskData> &tasks);
     void nodeHealth(const QList<NodeStatus> &troubled);
     void nodeTroubleBegan(const NodeStatus &status);
+    void scanProblem(const QString &problem);
 
 protected:
     void run() override;

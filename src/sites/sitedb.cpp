@@ -86,7 +86,8 @@ void SiteDb::openReadOnly(const QString &path)
     sqlite3_progress_handler(handle(), 1000, countSteps, &stepsLeft);
     // A view (say over an endless recursive query) in place of a table is no catalogue.
     beginRead();
-    Query types(*this, QStringLiteral("SELECT type FROM sqlite_schema WHERE name IN ('tb_site', 'tb_node');"));
+    // SQLite's names ignore case: "TB_SITE" answers for tb_site, and so must be checked with it.
+    Query types(*this, QStringLiteral("SELECT type FROM sqlite_schema WHERE lower(name) IN ('tb_site', 'tb_node');"));
     bool tablesOnly = types.exec();
     while (tablesOnly && types.next())
         tablesOnly = types.value(0).toString() == QLatin1String("table");
@@ -112,6 +113,20 @@ QStringList SiteDb::siteNames()
     return names;
 }
 
+namespace {
+
+// The rule in the current row of query, read from its first column on.
+NodeRule ruleAt(const Query &query)
+{
+    NodeRule rule;
+    rule.node_url = decodedColumn(query, 0);
+    for (int column = 1; column <= CatalogSchema::markerCount; ++column)
+        rule.rules.append(decodedColumn(query, column));
+    return rule;
+}
+
+} // namespace
+
 bool SiteDb::nodeRule(const QString &siteName, const QString &nodeName, NodeRule &out)
 {
     beginRead();
@@ -122,10 +137,50 @@ bool SiteDb::nodeRule(const QString &siteName, const QString &nodeName, NodeRule
     query.bind(CatalogCodec::encodeText(siteName));
     if (!query.exec() || !query.next())
         return false;
-    out.node_url = decodedColumn(query, 0);
-    for (int column = 1; column <= CatalogSchema::markerCount; ++column)
-        out.rules.append(decodedColumn(query, column));
+    out = ruleAt(query);
     return true;
+}
+
+QHash<AttentionPair, NodeRule> SiteDb::nodeRules(const QList<AttentionPair> &wanted, QSet<AttentionPair> &unreadable)
+{
+    QHash<AttentionPair, NodeRule> rules;
+    // The catalogue has no index on its keys: a lookup a node would read the whole table for each one. The keys are
+    // read once instead, as stored (BLOBs; other types are no keys), and each node's rule then by its rowid.
+    QHash<QPair<QByteArray, QByteArray>, qint64> rowids;
+    beginRead();
+    Query keys(*this);
+    if (!keys.exec(QStringLiteral("SELECT rowid, site_name, node_name FROM tb_node WHERE typeof(site_name) = 'blob' "
+                                  "AND typeof(node_name) = 'blob' ORDER BY rowid ASC;")))
+        return rules;
+    while (keys.next()) {
+        const QPair<QByteArray, QByteArray> key{keys.value(1).toByteArray(), keys.value(2).toByteArray()};
+        if (!rowids.contains(key))
+            rowids.insert(key, keys.value(0).toLongLong());
+    }
+    const bool allKeys = !keys.failed();
+    keys.finalize();
+    Query query(*this, QStringLiteral("SELECT %1 FROM tb_node WHERE rowid = ?;")
+                           .arg(QLatin1String(CatalogSchema::ruleColumns)));
+    for (const AttentionPair &node : wanted) {
+        // The first node of that name counts, as for a single lookup.
+        const auto key = qMakePair(CatalogCodec::encodeText(node.first), CatalogCodec::encodeText(node.second));
+        const auto rowid = rowids.constFind(key);
+        if (rowid == rowids.constEnd()) {
+            // A key list that broke off may lack it: look it up alone.
+            NodeRule rule;
+            if (!allKeys && nodeRule(node.first, node.second, rule))
+                rules.insert(node, rule);
+            continue;
+        }
+        beginRead();
+        query.reset();
+        query.bind(*rowid);
+        if (query.exec() && query.next())
+            rules.insert(node, ruleAt(query));
+        else
+            unreadable.insert(node);
+    }
+    return rules;
 }
 
 bool SiteDb::openUrlParts(OpenUrlTable &out)
@@ -148,14 +203,28 @@ bool SiteDb::sites(QList<SiteData> &out)
     // between its steps start over, for ever.
     QList<QPair<QByteArray, SiteData>> read;
     {
-        Query query(*this);
-        if (!query.exec(QStringLiteral("SELECT site_name, site_url, site_register_url, site_favicon, site_logo, "
-                                       "site_info FROM tb_site;")))
+        // Row by row: a value over the size limit fails the statement that reads it, and must cost its own site only.
+        QList<qint64> rowids;
+        Query list(*this);
+        if (!list.exec(QStringLiteral("SELECT rowid FROM tb_site;")))
             return false;
-        while (query.next()) {
+        while (list.next()) {
             // No catalogue has this many sites; a file that claims to is not read any further.
-            if (read.size() == maxSites)
+            if (rowids.size() == maxSites)
                 return false;
+            rowids.append(list.value(0).toLongLong());
+        }
+        // A list that broke off is no list of the sites: callers must not take it for one.
+        if (list.failed())
+            return false;
+        list.finalize();
+        Query query(*this, QStringLiteral("SELECT site_name, site_url, site_register_url, site_favicon, site_logo, "
+                                          "site_info FROM tb_site WHERE rowid = ?;"));
+        for (const qint64 rowid : std::as_const(rowids)) {
+            query.reset();
+            query.bind(rowid);
+            if (!query.exec() || !query.next())
+                continue;
             SiteData site;
             site.site_name = decodedColumn(query, 0);
             site.site_url = decodedColumn(query, 1);
@@ -168,9 +237,6 @@ bool SiteDb::sites(QList<SiteData> &out)
             // The stored key bytes, still encoded, as a BLOB.
             read.append({query.value(0).toByteArray(), site});
         }
-        // A list that broke off is no list of the sites: callers must not take it for one.
-        if (query.failed())
-            return false;
     }
     Query nodes(*this, QStringLiteral("SELECT node_name FROM tb_node WHERE site_name = ? ORDER BY rowid ASC;"));
     for (auto &[key, site] : read) {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "core/attentiondata.h"
 #include "core/sitedata.h"
 #include "store/database.h"
 
+#include <QHash>
 #include <QList>
+#include <QSet>
 #include <QStringList>
 
 // A read-only connection to the site catalogue sdb.dll. The file comes from elsewhere, so every read is bounded: its
@@ -21,6 +24,9 @@ public:
     QStringList siteNames();
     // Fills out (passed empty) with the first node of that name on that site; false when there is none.
     bool nodeRule(const QString &siteName, const QString &nodeName, NodeRule &out);
+    // The rules of the nodes named in wanted (site, node), in one read of the catalogue's keys: an entry for each node
+    // found. A node the catalogue holds but whose rule cannot be read (a value over the limit) is in unreadable.
+    QHash<AttentionPair, NodeRule> nodeRules(const QList<AttentionPair> &wanted, QSet<AttentionPair> &unreadable);
     // Replaces out with every site's open-address parts; false only when the catalogue cannot be read.
     bool openUrlParts(OpenUrlTable &out);
     // Replaces out with every site and its nodes (a site whose nodes cannot all be read is left out); false when the

@@ -274,14 +274,35 @@ private slots:
         QVERIFY(UserDb().hasTask({u"站"_s, u"a"_s, u"A2"_s, u"9元"_s, scan.server.url(u"/t/4132"_s), {}, 0}));
     }
 
-    void missingNodeStopsTheRun()
+    void nodesTheCatalogueCannotGiveAreLeftOut()
     {
-        Scan scan({{u"a"_s, ok({u"A1"_s})}});
-        QVERIFY(UserDb().setAttention({{u"站"_s, u"a"_s}, {u"站"_s, u"gone"_s}}));
+        // A followed node the catalogue lacks, or whose rule is over the size limit, is left out and failing at once;
+        // the others are scanned.
+        Scan scan({{u"a"_s, ok({u"A1"_s})}, {u"big"_s, ok({u"X"_s})}});
+        QVERIFY(CatalogBuilder().raw(u"UPDATE tb_node SET row_end = zeroblob(20000000) WHERE rowid = 2;"_s));
+        QVERIFY(UserDb().setAttention({{u"站"_s, u"a"_s}, {u"站"_s, u"gone"_s}, {u"站"_s, u"big"_s}}));
+        QStringList problems;
+        QObject::connect(&scan.thread, &TaskThread::scanProblem, &scan.thread, [&](const QString &p) { problems << p; });
         scan.start();
-        scan.thread.task(); // returns once the run has tried to start, whatever the outcome
-        QVERIFY(scan.thread.wait(QDeadlineTimer(10000)));
-        QVERIFY(scan.batches.isEmpty() && scan.server.requests().isEmpty() && !scan.thread.task());
+        QTRY_COMPARE_WITH_TIMEOUT(scan.batches.size(), 1, 10000);
+        QCOMPARE(taskTitles(scan.batches.first()), QStringList{u"A1"_s});
+        QCOMPARE(scan.troubleBegan, (QStringList{u"gone"_s, u"big"_s}));
+        QCOMPARE(scan.troubled.value(0).lastError, u"不在目录中"_s);
+        QCOMPARE(problems, QStringList{QString()});
+        scan.stop();
+        // A catalogue that cannot be read at all: no node can be scanned, which is said once, not a node at a time.
+        for (const QByteArray &catalog : {QByteArray(), QByteArray(4096, 'x')}) {
+            QFile::remove(Sandbox::catalogPath());
+            if (!catalog.isEmpty())
+                QVERIFY(writeFile(Sandbox::catalogPath(), catalog));
+            problems.clear(), scan.troubleBegan.clear();
+            scan.start();
+            QTRY_COMPARE(problems.size(), 1);
+            QVERIFY(problems[0].contains(Sandbox::catalogPath()));
+            QVERIFY(scan.troubleBegan.isEmpty() && scan.thread.task());
+            scan.stop();
+        }
+        QCOMPARE(scan.server.requests().size(), 1);
     }
 
     void laterPassesAnnounceOnlyNewTasks()
@@ -387,9 +408,15 @@ private slots:
             QCOMPARE(PageRequest::retryAfter(value, now), now + ms);
         for (const char *value : {"-5", "soon", "Sun, 06 Dec 2026 12:30:00 CET", ""})
             QCOMPARE(PageRequest::retryAfter(value, now), -1);
-        NodeHealth book({{u"站"_s, u"n"_s, u"http://H/"_s, {}}}, {}, NodeHealth::Limits());
-        book.holdHost(u"h"_s, now + 24 * 3600000, now);
-        QVERIFY(!book.takesPart(0, now + 3600000 - 1) && book.takesPart(0, now + 3600000));
+        // A hold longer than three passes makes the host's nodes failing at once, with the hold as the reason.
+        for (const auto &[holdMs, health] : {std::pair{24 * 3600000, Health::Failing}, {8 * 60000, Health::Ok}}) {
+            NodeHealth book({{u"站"_s, u"n"_s, u"http://H/"_s, {}}}, {}, NodeHealth::Limits());
+            book.holdHost(u"h"_s, now + holdMs, now, u"held"_s);
+            const qint64 end = now + qMin(holdMs, 3600000);
+            QVERIFY(!book.takesPart(0, end - 1) && book.takesPart(0, end));
+            QVERIFY(book.status(0).health(3, 6) == health);
+            QCOMPARE(book.status(0).lastError, health == Health::Ok ? QString() : u"held"_s);
+        }
     }
 
     void nodeHealthEndToEnd()

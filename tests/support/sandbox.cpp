@@ -69,8 +69,9 @@ Sandbox::~Sandbox()
 
 CatalogBuilder::CatalogBuilder(const QString &path) : m_path(path)
 {
-    raw(QLatin1String(CatalogSchema::createSiteTable));
-    raw(QLatin1String(CatalogSchema::createNodeTable));
+    // A builder may be made again on the same catalogue: its tables are made only once.
+    for (const char *create : {CatalogSchema::createSiteTable, CatalogSchema::createNodeTable})
+        raw(QString::fromLatin1(create).replace(u"CREATE TABLE "_s, u"CREATE TABLE IF NOT EXISTS "_s));
 }
 
 bool CatalogBuilder::site(const QString &name, const QStringList &texts, const QByteArray &favicon,
