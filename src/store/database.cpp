@@ -30,6 +30,7 @@ Database::~Database()
 bool Database::open(const QString &path, bool readWrite, bool create)
 {
     close();
+    m_openError = 0;
     int flags = readWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
     if (readWrite && create)
         flags |= SQLITE_OPEN_CREATE;
@@ -41,12 +42,16 @@ bool Database::open(const QString &path, bool readWrite, bool create)
         // every later statement fail cleanly and tells callers the truth through isOpen().
         qCDebug(lcStore) << "cannot open" << path << sqlite3_errstr(rc);
         close();
+        m_openError = rc;
         return false;
     }
     sqlite3_busy_timeout(m_handle, busyTimeoutMs);
+    // The first statement reads the schema: a file that is no database, or a truncated one, shows here.
     if (!registerTokenizer(*this)) {
-        qCDebug(lcStore) << "cannot register the tokenizer on" << path;
+        qCDebug(lcStore) << "cannot register the tokenizer on" << path << sqlite3_errmsg(m_handle);
+        const int error = sqlite3_errcode(m_handle);
         close();
+        m_openError = error == SQLITE_OK ? SQLITE_CANTOPEN : error;
         return false;
     }
     // The bound-parameter registration keeps working; SQL text can no longer hand SQLite a pointer.

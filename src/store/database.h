@@ -17,6 +17,9 @@ public:
     bool open(const QString &path, bool readWrite, bool create);
     void close();
     bool isOpen() const { return m_handle != nullptr; }
+    // Why the last open() failed (an SQLite result code: SQLITE_NOTADB for a file that is no database); 0 after one
+    // that succeeded.
+    int openError() const { return m_openError; }
 
     // Prepares, runs one step and finalizes sql; true when the step gave a row or finished.
     bool execute(const QString &sql);
@@ -26,4 +29,5 @@ public:
 
 private:
     sqlite3 *m_handle = nullptr;
+    int m_openError = 0;
 };

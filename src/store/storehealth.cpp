@@ -45,3 +45,16 @@ QString StoreHealth::problem() const
     QMutexLocker locker(&mutex);
     return current;
 }
+
+void StoreHealth::markDamaged(const QString &path)
+{
+    qCDebug(lcStore).noquote() << "damaged, no longer written:" << path;
+    QMutexLocker locker(&mutex);
+    damaged.insert(path);
+}
+
+bool StoreHealth::isDamaged(const QString &path) const
+{
+    QMutexLocker locker(&mutex);
+    return damaged.contains(path);
+}

@@ -2,6 +2,7 @@
 
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 // Whether the user's data can be stored: a failed open or write of the user database reports its problem here, and
@@ -17,6 +18,9 @@ public:
     void reportFailure(const QString &problem);
     void reportSuccess();
     QString problem() const;
+    // The database file at path failed its integrity check: nothing is written into it again while the program runs.
+    void markDamaged(const QString &path);
+    bool isDamaged(const QString &path) const;
 
 signals:
     // The problem now in force; empty once writing works again. Emitted only when it changes.
@@ -25,4 +29,5 @@ signals:
 private:
     mutable QMutex mutex;
     QString current;
+    QSet<QString> damaged;
 };

@@ -48,10 +48,14 @@ const QString identityIndex = QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tb_
 
 bool UserDb::inTransaction(const std::function<bool()> &body, bool showsRecovery)
 {
+    if (StoreHealth::instance()->isDamaged(m_path))
+        return noteWrite(false, SQLITE_CORRUPT);
+    const qint64 changesBefore = handle() ? sqlite3_total_changes64(handle()) : 0;
     execute(QStringLiteral("BEGIN TRANSACTION;"));
-    // A failed COMMIT (a full disk) is no success either: roll back so the earlier content stays.
+    // A failed COMMIT (a full disk) is no success either: roll back so the earlier content stays. Only a commit that
+    // wrote something shows that storing works again (a purge that found nothing to delete writes nothing).
     if (body() && execute(QStringLiteral("COMMIT TRANSACTION;")))
-        return showsRecovery ? noteWrite(true) : true;
+        return showsRecovery && sqlite3_total_changes64(handle()) > changesBefore ? noteWrite(true) : true;
     const int rc = handle() ? sqlite3_errcode(handle()) : SQLITE_CANTOPEN;
     execute(QStringLiteral("ROLLBACK TRANSACTION;"));
     return noteWrite(false, rc);
@@ -65,10 +69,13 @@ bool UserDb::noteWrite(bool ok, int rc)
             StoreHealth::instance()->reportSuccess();
         return true;
     }
-    if (!handle())
+    if (!handle() && rc == SQLITE_OK)
         rc = SQLITE_CANTOPEN;
     else if (rc == SQLITE_OK)
         rc = sqlite3_errcode(handle());
+    // SQLite found damage: unless the file checks out whole, writing more into it could only make it worse.
+    if (handle() && (rc & 0xFF) == SQLITE_CORRUPT && !StoreHealth::instance()->isDamaged(m_path) && !checksOut())
+        StoreHealth::instance()->markDamaged(m_path);
     QString reason;
     switch (rc & 0xFF) {
     case SQLITE_FULL:
@@ -112,8 +119,12 @@ void UserDb::openAndPrepare(const QString &path)
     std::unique_lock locker(userDbLock);
     if (!path.isEmpty())
         m_folder = QFileInfo(path).absolutePath();
+    m_path = path;
     if (!open(path, true, true)) {
-        noteWrite(false, SQLITE_CANTOPEN);
+        const int rc = openError();
+        if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)
+            StoreHealth::instance()->markDamaged(path);
+        noteWrite(false, rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT ? rc : SQLITE_CANTOPEN);
         return;
     }
     Query query(*this);
@@ -124,6 +135,7 @@ void UserDb::openAndPrepare(const QString &path)
         if (!probed && (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)) {
             query.finalize();
             close();
+            StoreHealth::instance()->markDamaged(path);
             noteWrite(false, rc);
             return;
         }
@@ -144,6 +156,13 @@ void UserDb::openAndPrepare(const QString &path)
     execute(identityIndex);
 }
 
+bool UserDb::checksOut()
+{
+    Query check(*this);
+    return check.exec(QStringLiteral("PRAGMA integrity_check(1);")) && check.next() &&
+           check.value(0).toString() == QLatin1String("ok");
+}
+
 QString UserDb::config(const QString &key, const QString &defaultValue)
 {
     std::shared_lock locker(userDbLock);
@@ -157,6 +176,8 @@ QString UserDb::config(const QString &key, const QString &defaultValue)
 bool UserDb::setConfig(const QString &key, const QString &value)
 {
     std::unique_lock locker(userDbLock);
+    if (StoreHealth::instance()->isDamaged(m_path))
+        return noteWrite(false, SQLITE_CORRUPT);
     Query query(*this, QStringLiteral("SELECT COUNT(rowid) FROM tb_config WHERE ckey = ?;"));
     query.bind(key);
     if (!query.exec() || !query.next())

@@ -65,6 +65,9 @@ private:
     // Tells the store's health how a write went (rc: the failure's SQLite code, 0 for the connection's last); ok.
     bool noteWrite(bool ok, int rc = 0);
     bool insertTasks(const QList<TaskData> &tasks);
+    // Whether SQLite's integrity check finds the file whole.
+    bool checksOut();
 
-    QString m_folder; // the data folder; empty for a private temporary database
+    QString m_path;   // the file; empty for a private temporary database
+    QString m_folder; // its folder
 };

@@ -327,6 +327,24 @@ private slots:
         QCOMPARE(scan.batches[1][1].task_price, u"19元"_s);
     }
 
+    void tasksThatCouldNotBeStoredAreAnnouncedOnce()
+    {
+        // Storing fails (as on a full disk) for a few passes: what was announced is not announced again, and is
+        // stored once storing works.
+        Scan scan({{u"a"_s, ok({u"A1"_s})}}, u"10"_s);
+        const QString path = scan.sandbox.userDbPath();
+        QVERIFY(rawExec(path, u"CREATE TRIGGER full BEFORE INSERT ON tb_history_task BEGIN SELECT RAISE(ABORT, "
+                              "'full'); END;"_s));
+        scan.start();
+        QTRY_VERIFY_WITH_TIMEOUT(scan.requestsFor(u"a"_s) >= 4, 10000);
+        QCOMPARE(scan.batches.size(), 1);
+        QVERIFY(rawExec(path, u"DROP TRIGGER full;"_s));
+        QTRY_VERIFY_WITH_TIMEOUT(UserDb().hasTask(scan.batches[0][0]), 10000);
+        scan.server.setResponse(u"/a"_s, ok({u"A1"_s, u"A2"_s}));
+        QTRY_COMPARE_WITH_TIMEOUT(scan.batches.size(), 2, 10000);
+        QCOMPARE(taskTitles(scan.batches[1]), QStringList{u"A2"_s});
+    }
+
     void knownTasksAgreeWithTheDatabase()
     {
         Sandbox sandbox;

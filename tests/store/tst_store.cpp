@@ -91,18 +91,34 @@ private slots:
     }
     void unusableFilesFailQuietly()
     {
-        const QByteArray garbage = QByteArray("this is not a database").repeated(300);
-        QVERIFY(writeFile(path(), garbage));
-        // A file that is no database, and a path that is a directory; the user hears of both.
-        for (const QString &file : {path(), m_sandbox->root()}) {
+        // A file that is no database, one cut short, one whose pages are damaged, and a path that is a directory: the
+        // user hears of each (damage as damage), and nothing is written into a damaged file again.
+        const QString garbage = path() + u".garbage"_s, truncated = path() + u".truncated"_s;
+        const QString damaged = path() + u".damaged"_s;
+        QVERIFY(writeFile(garbage, QByteArray("this is not a database").repeated(300)));
+        for (const QString &file : {truncated, damaged}) {
             UserDb db(file);
-            QVERIFY(!db.isOpen() && StoreHealth::instance()->problem().endsWith(QFileInfo(file).absolutePath()));
-            QVERIFY(db.config(u"k"_s, u"fallback"_s) == u"fallback"_s && !db.setConfig(u"k"_s, u"v"_s));
-            QVERIFY(!db.setAttention({{u"s"_s, u"n"_s}}) && db.attentionMap().isEmpty());
-            QVERIFY(!db.addTasks({makeTask(u"t"_s)}) && !db.hasTask(makeTask(u"t"_s)) && db.attentionList().isEmpty());
-            QVERIFY(!db.storePass({}, {NodeStatus()}) && db.nodeStatuses().isEmpty());
+            QVERIFY(db.addTasks(tasks(400, u"任务 %1 with a title long enough to fill several pages"_s)));
         }
-        QCOMPARE(readFile(path()), garbage);
+        QVERIFY(QFile::resize(truncated, QFileInfo(truncated).size() / 2));
+        QFile pages(damaged);
+        QVERIFY(pages.open(QIODevice::ReadWrite) && pages.seek(pages.size() - 3 * 4096));
+        pages.write(QByteArray(3 * 4096, '\x5a')), pages.close();
+        const std::pair<QString, QString> cases[] = {
+            {garbage, u"数据文件已损坏"_s}, {truncated, u"数据文件已损坏"_s},
+            {damaged, u"数据文件已损坏"_s}, {m_sandbox->root(), u"无法写入"_s}};
+        for (const auto &[file, problem] : cases) {
+            const QByteArray before = readFile(file);
+            UserDb db(file);
+            QVERIFY2(!db.addTasks(tasks(50, u"新任务 %1"_s)), qPrintable(file));
+            QVERIFY(!db.setConfig(u"k"_s, u"v"_s) && !db.setAttention({{u"s"_s, u"n"_s}}));
+            QVERIFY(!db.storePass({makeTask(u"t"_s)}, {NodeStatus()}) && !db.hasTask(makeTask(u"t"_s)));
+            QCOMPARE(StoreHealth::instance()->problem(), problem + u": "_s + QFileInfo(file).absolutePath());
+            QVERIFY2(readFile(file) == before, qPrintable(file));
+            if (!db.isOpen())
+                QVERIFY(db.config(u"k"_s, u"fallback"_s) == u"fallback"_s && db.attentionList().isEmpty() &&
+                        db.nodeStatuses().isEmpty());
+        }
     }
 
     void fullDiskIsReportedAndHeals()
@@ -123,7 +139,8 @@ private slots:
         QCOMPARE(StoreHealth::instance()->problem(), u"无法写入: "_s + QFileInfo(path()).absolutePath());
         QVERIFY(!db.hasTask(batch.first()) && db.hasTask(makeTask(u"first"_s)));
         // A pass that only rewrites node statuses does not tell that storing works again; storing tasks does.
-        QVERIFY(db.storePass({}, {NodeStatus{u"站"_s, u"节点"_s, 0, 1, 0, 0, QString()}}));
+        // Nor does a purge that found nothing to delete.
+        QVERIFY(db.storePass({}, {NodeStatus{u"站"_s, u"节点"_s, 0, 1, 0, 0, QString()}}) && db.purgeTasks(3));
         QVERIFY(!StoreHealth::instance()->problem().isEmpty());
         QVERIFY(db.addTasks(batch) && StoreHealth::instance()->problem().isEmpty());
         QCOMPARE(raw(u"PRAGMA integrity_check;"_s), QStringList{u"ok"_s});
