@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstddef>
@@ -12,6 +13,12 @@ QString localDataRoot();
 
 // The folder that holds the running executable.
 QString programDirectory();
+
+// How readSmallFile() went.
+enum class FileRead { Ok, Unreadable, NotAFile, TooLarge };
+// Reads the regular file at path whole into out when it holds at most maxBytes. Never blocks (a FIFO, a device) and
+// never reads what is not a regular file (/dev/zero), so a path from elsewhere costs at most maxBytes.
+FileRead readSmallFile(const QString &path, qint64 maxBytes, QByteArray &out);
 
 // Hands freed heap pages back to the system.
 void trimWorkingSet();

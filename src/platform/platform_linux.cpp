@@ -10,15 +10,18 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -27,6 +30,44 @@
 #endif
 
 namespace Platform {
+
+FileRead readSmallFile(const QString &path, qint64 maxBytes, QByteArray &out)
+{
+    out.clear();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return FileRead::Unreadable;
+    struct stat info{};
+    FileRead result = FileRead::Ok;
+    if (fstat(fd, &info) != 0)
+        result = FileRead::Unreadable;
+    else if (!S_ISREG(info.st_mode))
+        result = FileRead::NotAFile;
+    else if (info.st_size > maxBytes)
+        result = FileRead::TooLarge;
+    if (result == FileRead::Ok) {
+        // One byte more than allowed tells a file that grew since fstat.
+        out.resize(qsizetype(maxBytes) + 1);
+        qsizetype total = 0;
+        while (total < out.size()) {
+            const ssize_t n = ::read(fd, out.data() + total, size_t(out.size() - total));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                result = n < 0 ? FileRead::Unreadable : FileRead::Ok;
+                break;
+            }
+            total += n;
+        }
+        out.resize(total);
+        if (total > maxBytes)
+            result = FileRead::TooLarge;
+        if (result != FileRead::Ok)
+            out.clear();
+    }
+    ::close(fd);
+    return result;
+}
 
 QString localDataRoot()
 {

@@ -1,6 +1,7 @@
 #include "sites/catalogfile.h"
 
 #include "core/webaddress.h"
+#include "platform/platform.h"
 #include "sites/catalogcodec.h"
 #include "sites/catalogschema.h"
 #include "sites/sitedb.h"
@@ -22,6 +23,9 @@ namespace CatalogFile {
 namespace {
 
 using namespace CatalogSchema;
+
+// As large as an image of the program's catalogue may be.
+constexpr qint64 maxImageBytes = 1024 * 1024;
 
 bool fail(QString *error, const QString &message)
 {
@@ -71,12 +75,10 @@ bool readImage(const QJsonObject &object, const char *key, const QString &where,
         !readString(object, embeddedKey.toLatin1().constData(), where, false, embedded, error))
         return false;
     if (!path.isEmpty()) {
-        QFile file(QDir(baseDir).filePath(path));
-        if (!file.open(QIODevice::ReadOnly))
-            return fail(
-                error,
-                QStringLiteral("%1: %2 image \"%3\" cannot be read").arg(where, QLatin1String(key), file.fileName()));
-        out = file.readAll();
+        // A path may name anything: a device, a FIFO, a huge file. Only a regular file of icon size is read.
+        QString problem;
+        if (!readSmallFile(QDir(baseDir).filePath(path), maxImageBytes, out, &problem))
+            return fail(error, QStringLiteral("%1: %2 image: %3").arg(where, QLatin1String(key), problem));
     } else if (!embedded.isEmpty()) {
         const auto decoded =
             QByteArray::fromBase64Encoding(embedded.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
@@ -216,6 +218,21 @@ QString imageProblem(const QVariant &stored)
 }
 
 } // namespace
+
+bool readSmallFile(const QString &path, qint64 maxBytes, QByteArray &out, QString *error)
+{
+    switch (Platform::readSmallFile(path, maxBytes, out)) {
+    case Platform::FileRead::Ok:
+        return true;
+    case Platform::FileRead::TooLarge:
+        return fail(error, QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(maxBytes));
+    case Platform::FileRead::NotAFile:
+        return fail(error, QStringLiteral("%1 is not a regular file").arg(path));
+    case Platform::FileRead::Unreadable:
+        break;
+    }
+    return fail(error, QStringLiteral("%1 cannot be read").arg(path));
+}
 
 bool parseJson(const QByteArray &json, const QString &baseDir, QList<CatalogSite> &sites, QString *error)
 {

@@ -32,6 +32,9 @@ namespace CatalogFile {
 
 // The JSON form; image paths are relative to baseDir. Refuses malformed JSON, missing or mistyped fields, an empty
 // row end marker, duplicate site names or node names within a site, and images that cannot be read.
+// Reads a file an author names (a site file, an image, a saved page) into out: only a regular file of at most maxBytes,
+// without blocking; false with the reason in *error ("<path> is larger than … bytes").
+bool readSmallFile(const QString &path, qint64 maxBytes, QByteArray &out, QString *error);
 bool parseJson(const QByteArray &json, const QString &baseDir, QList<CatalogSite> &sites, QString *error);
 // The JSON form of sites, images embedded as base64 ("favicon_base64", "logo_base64").
 QByteArray toJson(const QList<CatalogSite> &sites);

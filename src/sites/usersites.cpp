@@ -43,13 +43,10 @@ bool tooLong(const CatalogSite &site)
 
 bool parse(const QString &path, const QStringList &reservedNames, QList<CatalogSite> &sites, QString *error)
 {
-    QFile file(path);
-    if (file.size() > maxFileBytes || !file.open(QIODevice::ReadOnly)) {
-        *error = file.size() > maxFileBytes ? QStringLiteral("larger than %1 bytes").arg(maxFileBytes)
-                                            : QStringLiteral("cannot be read");
+    QByteArray json;
+    if (!CatalogFile::readSmallFile(path, maxFileBytes, json, error))
         return false;
-    }
-    if (!CatalogFile::parseJson(file.readAll(), QFileInfo(path).absolutePath(), sites, error))
+    if (!CatalogFile::parseJson(json, QFileInfo(path).absolutePath(), sites, error))
         return false;
     for (const CatalogSite &site : std::as_const(sites)) {
         if (reservedNames.contains(site.name)) {

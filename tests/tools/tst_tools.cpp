@@ -24,6 +24,8 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -337,6 +339,10 @@ private slots:
         QCOMPARE(lines.size(), 2);
         QVERIFY(QJsonDocument::fromJson(lines[0]).object().contains(u"task_name"_s));
         QCOMPARE(run({u"try"_s, path, u"蜂巢"_s, u"list"_s, u"--page"_s, saved}).out, tried.out);
+        // A saved page over the cap is refused, as the program would skip it.
+        QVERIFY(QFile::resize(saved, (16 << 20) + 1));
+        const Run huge = run({u"try"_s, path, u"蜂巢"_s, u"list"_s, u"--page"_s, saved});
+        QVERIFY(huge.exitCode != 0 && huge.out.isEmpty() && huge.err.contains("is larger than 16777216 bytes"));
         // A redirection yields nothing and is not followed, and the author reads why; an error status fails.
         const Run redirected = run({u"try"_s, path, u"蜂巢"_s, u"moved"_s});
         QVERIFY(redirected.exitCode == 0 && redirected.out.isEmpty() && redirected.err.contains("not followed"));
@@ -395,10 +401,16 @@ private slots:
             {R"(}, {"name": "s")", u"two sites are named \"s\""_s},
             {nodes(node + ", " + node), u"two nodes are named"_s},
             {R"(, "logo": "images/none.png")", u"cannot be read"_s},
+            // Only a regular file of icon size is read: no device, no FIFO (it would block), nothing huge.
+            {R"(, "logo": "/dev/zero")", u"is not a regular file"_s},
+            {R"(, "favicon": "fifo")", u"is not a regular file"_s},
+            {R"(, "logo": "big.png")", u"is larger than 1048576 bytes"_s},
             {R"(, "favicon_base64": "@@@")", u"is not base64"_s},
             {R"(, "urll": "x")", u"unknown key"_s},
             {with(R"("urll": "x", )", markers), u"unknown key"_s},
             {with({}, R"("prise": ["a", "b"], )" + markers), u"unknown key"_s}};
+        QVERIFY(mkfifo(QFile::encodeName(m_folder.filePath(u"fifo"_s)).constData(), 0600) == 0);
+        QVERIFY(writeFile(m_folder.filePath(u"big.png"_s), QByteArray((1 << 20) + 1, 0)));
         for (const auto &[site, reason] : refusals) {
             QList<CatalogSite> parsed;
             QString error;

@@ -13,6 +13,9 @@
 
 namespace {
 
+// A catalogue's JSON form with every image embedded stays far below this.
+constexpr qint64 maxJsonBytes = 64 * 1024 * 1024;
+
 int complain(const QString &message)
 {
     std::fprintf(stderr, "kestrow-catalog: %s\n", qUtf8Printable(message));
@@ -21,12 +24,12 @@ int complain(const QString &message)
 
 int build(const QString &jsonPath, const QString &outPath)
 {
-    QFile file(jsonPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return complain(QStringLiteral("cannot read %1").arg(jsonPath));
+    QByteArray json;
     QList<CatalogSite> sites;
     QString error;
-    if (!CatalogFile::parseJson(file.readAll(), QFileInfo(jsonPath).absolutePath(), sites, &error))
+    if (!CatalogFile::readSmallFile(jsonPath, maxJsonBytes, json, &error))
+        return complain(error);
+    if (!CatalogFile::parseJson(json, QFileInfo(jsonPath).absolutePath(), sites, &error))
         return complain(QStringLiteral("%1: %2; nothing written").arg(jsonPath, error));
     if (!CatalogFile::write(sites, outPath, &error))
         return complain(error);

@@ -4,6 +4,7 @@
 #include "core/webaddress.h"
 #include "scan/pagerequest.h"
 #include "scan/pages.h"
+#include "sites/catalogfile.h"
 #include "sites/sitedb.h"
 
 #include <QEventLoop>
@@ -89,14 +90,8 @@ bool run(const QString &catalogPath, const QString &site, const QString &node, c
         return fail(error, QStringLiteral("%1 has no node \"%2\" on site \"%3\"").arg(catalogPath, node, site));
     QByteArray body;
     if (!pageFile.isEmpty()) {
-        QFile file(pageFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return fail(error, QStringLiteral("cannot read %1").arg(pageFile));
-        body = file.read(PageRequest::maxPageBytes + 1);
-        if (body.size() > PageRequest::maxPageBytes)
-            return fail(error, QStringLiteral("%1 is larger than %2 bytes and would be skipped")
-                                   .arg(pageFile)
-                                   .arg(PageRequest::maxPageBytes));
+        if (!CatalogFile::readSmallFile(pageFile, PageRequest::maxPageBytes, body, error))
+            return false;
     } else if (!fetch(rule.node_url, body, outcome, error)) {
         return false;
     }
