@@ -12,6 +12,8 @@ EngineThread::~EngineThread()
 void EngineThread::stop()
 {
     stopping.store(true);
+    // Blocking waits on the thread (a report exchange) look for this, so that stopping never waits on the network.
+    requestInterruption();
     quit();
     wait();
     worker.load();

@@ -2,7 +2,9 @@
 
 #include "report/crc32c.h"
 
+#include <QAbstractSocket>
 #include <QIODevice>
+#include <QThread>
 #include <QtEndian>
 
 namespace ReportFrame {
@@ -94,22 +96,28 @@ Scan scan(const QByteArray &buffer, qsizetype *size, ReportMessage &message)
 
 } // namespace ReportFrame
 
-bool writeReportFrame(QIODevice *socket, quint16 type, quint16 subtype, const QList<QByteArray> &fields)
-{
-    if (!socket)
-        return false;
-    socket->write(ReportFrame::encode(ReportMessage{type, subtype, fields}));
-    socket->waitForBytesWritten(ReportFrame::waitMs);
-    return true;
-}
-
 namespace {
 
+// Waits until socket has more to read (or has written, for a write), in short slices so that a thread asked to stop
+// is not held; false at the deadline, at a stop, or when nothing more can come.
+bool waitOn(QIODevice *socket, QDeadlineTimer deadline, bool forRead)
+{
+    while (!deadline.hasExpired() && !QThread::currentThread()->isInterruptionRequested()) {
+        const int slice = int(qMin<qint64>(deadline.remainingTime(), 100));
+        if (forRead ? socket->waitForReadyRead(slice) : socket->waitForBytesWritten(slice))
+            return true;
+        const auto *network = qobject_cast<QAbstractSocket *>(socket);
+        if (!network || network->state() != QAbstractSocket::ConnectedState)
+            return false;
+    }
+    return false;
+}
+
 // Exactly n more bytes of socket appended to frame, waiting for them; false when fewer arrive.
-bool readExactly(QIODevice *socket, qint64 n, QByteArray &frame)
+bool readExactly(QIODevice *socket, qint64 n, QByteArray &frame, QDeadlineTimer deadline)
 {
     while (socket->bytesAvailable() < n) {
-        if (!socket->waitForReadyRead(ReportFrame::waitMs))
+        if (!waitOn(socket, deadline, true))
             break;
     }
     const QByteArray part = socket->read(n);
@@ -119,16 +127,31 @@ bool readExactly(QIODevice *socket, qint64 n, QByteArray &frame)
 
 } // namespace
 
-bool readReportFrame(QIODevice *socket, quint16 &type, quint16 &subtype, QList<QByteArray> &fields)
+bool writeReportFrame(QIODevice *socket, quint16 type, quint16 subtype, const QList<QByteArray> &fields,
+                      QDeadlineTimer deadline)
+{
+    if (!socket)
+        return false;
+    socket->write(ReportFrame::encode(ReportMessage{type, subtype, fields}));
+    while (socket->bytesToWrite() > 0) {
+        if (!waitOn(socket, deadline, false))
+            return false;
+    }
+    return true;
+}
+
+bool readReportFrame(QIODevice *socket, quint16 &type, quint16 &subtype, QList<QByteArray> &fields,
+                     QDeadlineTimer deadline)
 {
     fields.clear();
     if (!socket)
         return false;
     QByteArray frame;
-    if (!readExactly(socket, 1, frame) || frame[0] != 0x07 || !readExactly(socket, 7, frame))
+    if (!readExactly(socket, 1, frame, deadline) || frame[0] != 0x07 || !readExactly(socket, 7, frame, deadline))
         return false;
     const quint32 length = quint32(uchar(frame[1])) | quint32(uchar(frame[2])) << 8 | quint32(uchar(frame[3])) << 16;
-    if (length < 4 || !readExactly(socket, qint64(length) + 1, frame))
+    // A declared length beyond any answer would keep the exchange reading for nothing.
+    if (length < 4 || length > ReportFrame::maxAnswerPayload || !readExactly(socket, qint64(length) + 1, frame, deadline))
         return false;
     ReportMessage message;
     if (ReportFrame::scan(frame, nullptr, message) != ReportFrame::Scan::Complete)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QList>
 
 class QIODevice;
@@ -17,8 +18,10 @@ struct ReportMessage
 // then fields each with a 32-bit length; all little-endian), end byte 0x08.
 namespace ReportFrame {
 
-// How long one write or one read waits on the socket.
+// How long a whole exchange with the report port may take, connection, frame out and answer in together.
 constexpr int waitMs = 9000;
+// The largest answer payload read: an answer holds a user id, and a length beyond this is no answer.
+constexpr quint32 maxAnswerPayload = 64 * 1024;
 
 QByteArray encode(const ReportMessage &message);
 
@@ -29,7 +32,11 @@ Scan scan(const QByteArray &buffer, qsizetype *size, ReportMessage &message);
 
 } // namespace ReportFrame
 
-// Writes one frame to socket and waits for it to leave; false only without a socket.
-bool writeReportFrame(QIODevice *socket, quint16 type, quint16 subtype, const QList<QByteArray> &fields);
-// Reads one frame, waiting for each part; false (with no fields) for anything but a whole valid frame.
-bool readReportFrame(QIODevice *socket, quint16 &type, quint16 &subtype, QList<QByteArray> &fields);
+// Writes one frame to socket and waits for it to leave until deadline; false without a socket or when it could not
+// leave in time (or the thread was asked to stop).
+bool writeReportFrame(QIODevice *socket, quint16 type, quint16 subtype, const QList<QByteArray> &fields,
+                      QDeadlineTimer deadline = QDeadlineTimer(ReportFrame::waitMs));
+// Reads one frame of at most maxAnswerPayload, waiting for its parts until deadline, and no longer once the thread is
+// asked to stop; false (with no fields) for anything but a whole valid frame.
+bool readReportFrame(QIODevice *socket, quint16 &type, quint16 &subtype, QList<QByteArray> &fields,
+                     QDeadlineTimer deadline = QDeadlineTimer(ReportFrame::waitMs));

@@ -15,12 +15,13 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
 
-// A socket connected to the report port, or null. A server that never answers is given up after the frame wait.
-std::unique_ptr<QTcpSocket> connectToVendor()
+// A socket connected to the report port, or null. A server that never answers is given up at the deadline.
+std::unique_ptr<QTcpSocket> connectToVendor(QDeadlineTimer deadline)
 {
     const VendorEndpoint vendor = vendorEndpoint();
     auto socket = std::make_unique<QTcpSocket>();
@@ -31,7 +32,7 @@ std::unique_ptr<QTcpSocket> connectToVendor()
     const auto connected = QObject::connect(socket.get(), &QTcpSocket::connected, &loop, &QEventLoop::quit);
     const auto failed = QObject::connect(socket.get(), &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
     socket->connectToHost(vendor.host, vendor.reportPort, QIODevice::ReadWrite);
-    limit.start(ReportFrame::waitMs);
+    limit.start(int(qMax<qint64>(0, deadline.remainingTime())));
     if (socket->state() != QAbstractSocket::ConnectedState)
         loop.exec();
     QObject::disconnect(connected);
@@ -49,6 +50,13 @@ void hangUp(std::unique_ptr<QTcpSocket> socket)
     s->disconnectFromHost();
     if (s->state() == QAbstractSocket::UnconnectedState)
         s->deleteLater();
+}
+
+// A user id as the vendor gives them: a short word of printable ASCII. Anything else is no id.
+bool isUserId(const QByteArray &id)
+{
+    return !id.isEmpty() && id.size() <= 64 &&
+           std::all_of(id.cbegin(), id.cend(), [](char c) { return c > 0x20 && c < 0x7f; });
 }
 
 } // namespace
@@ -76,16 +84,20 @@ bool sendInstallReport(int &code)
         return false;
     const QList<QByteArray> fields = {installChannel().toUtf8(), describeMachine().toUtf8()};
     code = 1;
-    std::unique_ptr<QTcpSocket> socket = connectToVendor();
-    if (!socket || !writeReportFrame(socket.get(), 4, 1, fields))
+    // One deadline for the whole exchange: a server that trickles its answer cannot hold the thread.
+    const QDeadlineTimer deadline(ReportFrame::waitMs);
+    std::unique_ptr<QTcpSocket> socket = connectToVendor(deadline);
+    if (!socket || !writeReportFrame(socket.get(), 4, 1, fields, deadline))
         return false;
     quint16 type = 0;
     quint16 subtype = 0;
     QList<QByteArray> answer;
-    if (!readReportFrame(socket.get(), type, subtype, answer))
+    if (!readReportFrame(socket.get(), type, subtype, answer, deadline))
         return false;
-    if (!answer.isEmpty())
-        setSetting(Key::Uid, QString::fromUtf8(answer.first()));
+    // It is stored and sent back every day: an answer that is no user id counts as no answer.
+    if (answer.isEmpty() || !isUserId(answer.first()))
+        return false;
+    setSetting(Key::Uid, QString::fromLatin1(answer.first()));
     hangUp(std::move(socket));
     code = 0;
     return true;
@@ -103,8 +115,9 @@ bool sendDailyRunReport(int &code)
         return false;
     QList<QByteArray> fields = {uid.toUtf8()};
     {
+        // The program catalogue's sites, in its order: the user's own sites never reach the vendor.
         UserDb userDb;
-        SiteDb siteDb;
+        SiteDb siteDb(appFilePath(QStringLiteral("sdb.dll")));
         QList<SiteData> sites;
         if (!userDb.isOpen() || !siteDb.isOpen() || !siteDb.sites(sites))
             return false;
@@ -113,8 +126,9 @@ bool sendDailyRunReport(int &code)
             fields.append(nodeMask(site.node_names, followed.value(site.site_name)));
     }
     code = 1;
-    std::unique_ptr<QTcpSocket> socket = connectToVendor();
-    if (!socket || !writeReportFrame(socket.get(), 4, 2, fields))
+    const QDeadlineTimer deadline(ReportFrame::waitMs);
+    std::unique_ptr<QTcpSocket> socket = connectToVendor(deadline);
+    if (!socket || !writeReportFrame(socket.get(), 4, 2, fields, deadline))
         return false;
     hangUp(std::move(socket));
     setSetting(Key::RunDate, today);

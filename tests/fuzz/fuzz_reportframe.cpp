@@ -18,7 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ReportMessage scanned;
     qsizetype frameSize = 0;
     // As a buffer it reads the same, and a frame that reads encodes to its own bytes.
-    if (valid != (ReportFrame::scan(bytes, &frameSize, scanned) == ReportFrame::Scan::Complete) ||
+    // The reader takes no frame over the answer size the scan accepts.
+    const bool whole = ReportFrame::scan(bytes, &frameSize, scanned) == ReportFrame::Scan::Complete;
+    if (valid != (whole && frameSize <= 9 + qsizetype(ReportFrame::maxAnswerPayload)) ||
         (valid && ReportFrame::encode(read) != bytes.left(frameSize)))
         std::abort();
     return 0;

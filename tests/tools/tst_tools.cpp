@@ -12,9 +12,11 @@
 #include "support/sandbox.h"
 #include "support/testhttpserver.h"
 #include "update/updatetask.h"
+#include "update/updatethread.h"
 
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -126,9 +128,11 @@ private slots:
             for (const QByteArray &field : fields)
                 payload += 4 + field.size();
             QCOMPARE(buffer.size(), payload + 9);
+            // The frame reader takes no answer over 64 KiB; the codec carries any.
             ReportMessage message;
-            QVERIFY(readFrame(buffer.data(), message) && message.type == 4 && message.subtype == 2);
-            QCOMPARE(message.fields, fields);
+            QCOMPARE(readFrame(buffer.data(), message), buffer.size() < (64 << 10));
+            QVERIFY(ReportFrame::scan(buffer.data(), nullptr, message) == ReportFrame::Scan::Complete);
+            QVERIFY(message.type == 4 && message.subtype == 2 && message.fields == fields);
         }
     }
 
@@ -209,6 +213,39 @@ private slots:
             check();
         }
         QCOMPARE(asked.size(), 0);
+    }
+
+    void reportExchangeIsBounded()
+    {
+        // A report port whose answer is no user id (too long, a space, a control byte) or declares a frame no answer
+        // needs: the install report fails at once and stores nothing. One that trickles its answer does not hold the
+        // update thread when the program quits.
+        QProcess server;
+        server.start(u"python3"_s, {QStringLiteral(KESTROW_REPORT_SERVER), u"uid:"_s + QString(65, u'u'),
+                                    u"uid:a%20b"_s, u"uid:%01"_s, u"huge"_s, u"trickle"_s});
+        QVERIFY(server.waitForReadyRead(10000));
+        const QByteArray port = qgetenv("KESTROW_REPORT_PORT");
+        qputenv("KESTROW_REPORT_PORT", server.readLine().trimmed());
+        for (int answer = 0; answer < 4; ++answer) {
+            int code = 0;
+            QElapsedTimer exchange;
+            exchange.start();
+            QVERIFY(!sendInstallReport(code) && code == 1 && setting(Key::Uid).isEmpty());
+            QVERIFY(exchange.elapsed() < ReportFrame::waitMs / 2);
+        }
+        UpdateThread thread(nullptr, UsageReports{sendInstallReport, sendDailyRunReport});
+        thread.start();
+        QMetaObject::invokeMethod(thread.task(), &UpdateTask::onCheckNewVersion, Qt::QueuedConnection);
+        QByteArray said;
+        QTRY_COMPARE_WITH_TIMEOUT((said += server.readAll()).count("connected"), 5, 10000);
+        QTest::qWait(300);
+        QElapsedTimer stopping;
+        stopping.start();
+        thread.stop();
+        QVERIFY(stopping.elapsed() < 2000);
+        qputenv("KESTROW_REPORT_PORT", port);
+        server.closeWriteChannel();
+        QVERIFY(server.waitForFinished(10000));
     }
 
     void signedPackageAndSilentServer()
