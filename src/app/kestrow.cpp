@@ -349,8 +349,11 @@ void Kestrow::onCheckNewVersionFinished(const QString &var_str)
     const QString title = tr("程序更新");
     const QString text = tr("发现新版本[Kestrow v") + var_str + tr("]是否现在进行更新?") + QLatin1Char('\n') +
                          tr("PS:程序将会在后台自动下载更新,建议选择'是'.");
-    const QMessageBox::StandardButton answer =
-        QMessageBox::question(nullptr, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    // The version text comes from the vendor's server over plain HTTP: shown as text, never as a link to follow.
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setTextFormat(Qt::PlainText);
+    const int answer = box.exec();
     updatePromptOpen = false;
     if (answer == QMessageBox::Yes)
         emit downloadNewVersion();
@@ -359,8 +362,12 @@ void Kestrow::onCheckNewVersionFinished(const QString &var_str)
 void Kestrow::onDownloadNewVersionFinished(const QString &file_name)
 {
     // Quit only once the desktop took the package: a package nothing opened would leave the user with neither.
-    if (file_name.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(file_name)))
+    if (file_name.isEmpty())
         return;
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file_name))) {
+        trayIcon->showMessage(tr("程序更新"), tr("更新包已下载, 但没有程序能打开它, 请手动安装: %1").arg(file_name));
+        return;
+    }
     onQuit();
 }
 

@@ -16,6 +16,7 @@
 #include <QNetworkReply>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -63,9 +64,17 @@ QByteArray UpdateTask::fetchUrl(const QString &url, qint64 maxBytes)
 
 QString UpdateTask::versionText(const QByteArray &body)
 {
+    // The first line: a file written on another system ends its line its own way, or goes on with notes.
     const qsizetype nul = body.indexOf('\0');
+    const QByteArray text8 = nul < 0 ? body : body.left(nul);
+    qsizetype lineEnd = text8.size();
+    for (const char end : {'\n', '\r'}) {
+        const qsizetype at = text8.indexOf(end);
+        if (at >= 0)
+            lineEnd = qMin(lineEnd, at);
+    }
     QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = QString(utf8(nul < 0 ? body : body.left(nul))).trimmed();
+    const QString text = QString(utf8(text8.left(lineEnd))).trimmed();
     // Whatever is not plain text (a binary file, an error page's control bytes) is no version.
     if (utf8.hasError())
         return QString();
@@ -115,12 +124,14 @@ void UpdateTask::onCheckNewVersion()
         checkTimer.start(timing.checkIntervalMs);
         return;
     }
-    const QString version = versionText(fetchUrl(vendor.url(QStringLiteral("/kestrow/var.txt")), maxTextBytes));
-    if (version.isEmpty()) {
+    const QByteArray versionFile = fetchUrl(vendor.url(QStringLiteral("/kestrow/var.txt")), maxTextBytes);
+    if (versionFile.isEmpty()) {
         checkTimer.start(timing.retryIntervalMs);
         return;
     }
-    if (version != appVersion())
+    // An answered check, even when its text is no version: that asks nothing, but is not asked again every minute.
+    const QString version = versionText(versionFile);
+    if (!version.isEmpty() && version != appVersion())
         emit checkNewVersionFinished(version);
     updateAboutMessage();
     checkTimer.start(timing.checkIntervalMs);
@@ -145,7 +156,19 @@ bool UpdateTask::downloadFile(const QString &url, const QString &path)
 void UpdateTask::onDownloadNewVersion()
 {
     const VendorEndpoint vendor = vendorEndpoint();
-    const QString path = QDir(QDir::tempPath()).filePath(packageName);
-    const bool saved = vendor.isSet() && downloadFile(vendor.url(QStringLiteral("/kestrow/") + packageName), path);
-    emit downloadNewVersionFinished(saved ? path : QString());
+    // A folder of our own (mode 0700): in the shared temporary folder another user could make the file first, then
+    // swap the verified bytes before the installer reads them, or block every update.
+    QTemporaryDir folder(QDir(QDir::tempPath()).filePath(QStringLiteral("kestrow-update-XXXXXX")));
+    const QString path = folder.filePath(packageName);
+    if (!vendor.isSet() || !folder.isValid() ||
+        !downloadFile(vendor.url(QStringLiteral("/kestrow/") + packageName), path)) {
+        emit downloadNewVersionFinished(QString());
+        return;
+    }
+    // The installer opens it after this returns, maybe after the program quit: it stays. An earlier one goes now.
+    folder.setAutoRemove(false);
+    if (!downloadFolder.isEmpty())
+        QDir(downloadFolder).removeRecursively();
+    downloadFolder = folder.path();
+    emit downloadNewVersionFinished(path);
 }

@@ -25,7 +25,7 @@ public:
 
     // The body of a GET for url, or empty when it failed, stalled, was cut short or is larger than maxBytes.
     static QByteArray fetchUrl(const QString &url, qint64 maxBytes);
-    // The version file's text: up to the first NUL, trimmed; empty unless it is plain UTF-8 text.
+    // The version file's text: its first line (up to a NUL), trimmed; empty unless it is plain UTF-8 text.
     static QString versionText(const QByteArray &body);
     // Refreshes the data file "aboutmsg" from the vendor's message, rewriting it only when its bytes changed.
     static void updateAboutMessage();
@@ -46,4 +46,5 @@ public slots:
 private:
     UsageReports reports;
     QTimer checkTimer;
+    QString downloadFolder; // where the last verified package waits for the installer
 };

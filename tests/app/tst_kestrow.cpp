@@ -37,7 +37,7 @@ void answerNextBox(QMessageBox::StandardButton button, QString *text)
 {
     QTimer::singleShot(0, [button, text] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            *text = box->windowTitle() + u'|' + box->text();
+            *text = box->windowTitle() + u'|' + box->text() + (box->textFormat() == Qt::PlainText ? u"|plain"_s : u""_s);
             box->button(button)->click();
         }
     });
@@ -235,8 +235,9 @@ private slots:
         QSignalSpy download(m_kestrow.get(), &Kestrow::downloadNewVersion);
         QString asked;
         answerNextBox(QMessageBox::No, &asked);
-        m_kestrow->onCheckNewVersionFinished(u"2.1.0"_s);
-        QVERIFY(asked.startsWith(u"程序更新|"_s) && asked.contains(u"[Kestrow v2.1.0]"_s));
+        m_kestrow->onCheckNewVersionFinished(u"2.1.0<a href=\"file:///etc/passwd\">"_s);
+        QVERIFY(asked.startsWith(u"程序更新|"_s) && asked.contains(u"[Kestrow v2.1.0<a href"_s) &&
+                asked.endsWith(u"|plain"_s));
         // Asked again at the next check; a second result while the box is open is dropped; yes asks for the download.
         asked.clear();
         QTimer::singleShot(0, this, [this] { m_kestrow->onCheckNewVersionFinished(u"2.2.0"_s); });
@@ -264,8 +265,10 @@ private slots:
         m_kestrow->start();
         // Nothing here opens files: the program keeps running.
         const QString package = m_sandbox->root() + u"/KestrowSetup.deb"_s;
+        QSignalSpy told(m_kestrow->tray(), &Tray::messageShown);
         m_kestrow->onDownloadNewVersionFinished(package);
         QVERIFY(m_kestrow->isScanning() && m_kestrow->housekeepingThread()->isRunning());
+        QVERIFY(!told.isEmpty() && told.last().value(1).toString().contains(package));
         // Once something takes the package it quits, stopping the scan while the update thread still runs.
         bool updateRan = false;
         connect(

@@ -6,6 +6,7 @@
 #include "report/reports.h"
 #include "report/systemdescription.h"
 #include "sites/catalogfile.h"
+#include "sites/sitedb.h"
 #include "sites/usersites.h"
 #include "store/settings.h"
 #include "store/userdb.h"
@@ -179,7 +180,12 @@ private slots:
         for (int n = 1; n <= 65; ++n)
             QVERIFY(catalog.node(u"A"_s, u"a%1"_s.arg(n), u"http://a/"_s, listMarkers));
         QVERIFY(catalog.node(u"B"_s, u"b1"_s, u"http://b/"_s, listMarkers));
-        QVERIFY(UserDb().setAttention({{u"A"_s, u"a64"_s}, {u"A"_s, u"a65"_s}, {u"B"_s, u"b1"_s}}));
+        // A followed node of the user's own site, which the vendor never hears of.
+        QVERIFY(writeFile(UserSites::folder() + u"/mine.json"_s,
+                          R"({"sites": [{"name": "M", "nodes": [{"name": "m", "url": "http://m/", "markers": {"row": )"
+                          R"(["<li>", "</li>"], "title": ["<b>", "</b>"]}}]}]})"));
+        SiteDb::useCatalog(UserSites::prepare(Sandbox::catalogPath()).catalog);
+        QVERIFY(UserDb().setAttention({{u"A"_s, u"a64"_s}, {u"M"_s, u"m"_s}, {u"A"_s, u"a65"_s}, {u"B"_s, u"b1"_s}}));
         QSignalSpy asked(m_engine.get(), &UpdateTask::checkNewVersionFinished);
         check();
         check();
@@ -205,14 +211,22 @@ private slots:
         QVERIFY(writeFile(m_folder.filePath(u"aboutmsg.txt"_s), "\xff\xfe new"));
         check();
         QCOMPARE(readFile(message), QByteArray("\xff\xfe new"));
-        // The own version with a line end, a binary file or one too large ask nothing.
-        asked.clear();
-        for (const QByteArray &version :
-             {QByteArray("2.0.0\r\n"), QByteArray("\x01\x02\x03", 3), QByteArray(10 * 1024 * 1024, '9')}) {
+        // The version is the file's first line. The own version, a binary file or a line that is still no plain text
+        // ask nothing, but the check was answered and the About message is refreshed; a file too large is no answer.
+        const std::tuple<QByteArray, QString, bool> versions[] = {
+            {"2.0.0\r\n", {}, true},
+            {"2.1.0\nwhat is new\n", u"2.1.0"_s, true},
+            {QByteArray("\x01\x02\x03", 3), {}, true},
+            {"2.1\t.0", {}, true},
+            {QByteArray(10 * 1024 * 1024, '9'), {}, false}};
+        for (const auto &[version, newVersion, answered] : versions) {
+            asked.clear();
             QVERIFY(writeFile(m_folder.filePath(u"var.txt"_s), version));
+            QVERIFY(writeFile(m_folder.filePath(u"aboutmsg.txt"_s), version.left(8) + " new"));
             check();
+            QCOMPARE(asked.value(0).value(0).toString(), newVersion);
+            QCOMPARE(readFile(message) == version.left(8) + " new", answered);
         }
-        QCOMPARE(asked.size(), 0);
     }
 
     void reportExchangeIsBounded()
@@ -258,6 +272,10 @@ private slots:
         m_engine->onDownloadNewVersion();
         const QString saved = finished.takeFirst().first().toString();
         QCOMPARE(readFile(saved), readFile(package));
+        // In a folder of its own that no other user may enter.
+        const QFileInfo folder(QFileInfo(saved).absolutePath());
+        QVERIFY(folder.absoluteFilePath() != QFileInfo(QDir::tempPath()).absoluteFilePath());
+        QCOMPARE(folder.permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
         // A signature of another file, or none: a failed download, and nothing left behind.
         QVERIFY(QFile::remove(package + u".sig"_s) && QFile::copy(other + u".sig"_s, package + u".sig"_s));
         m_engine->onDownloadNewVersion();
@@ -265,7 +283,12 @@ private slots:
         m_engine->onDownloadNewVersion();
         QCOMPARE(finished.size(), 2);
         QVERIFY(finished[0][0].toString().isEmpty() && finished[1][0].toString().isEmpty());
-        QVERIFY(!QFile::exists(saved));
+        // The verified package stays until another one verifies.
+        QCOMPARE(readFile(saved), readFile(package));
+        run({u"sign"_s, m_folder.filePath(u"update-key.pem"_s), package}, vendorTool);
+        m_engine->onDownloadNewVersion();
+        QVERIFY(finished.size() == 3 && QFile::exists(finished[2][0].toString()) && !QFile::exists(saved));
+        QDir(QFileInfo(finished[2][0].toString()).absolutePath()).removeRecursively();
         // A vendor web server that never answers: the check gives up after the stall limit and asks nothing.
         TestHttpServer silent;
         TestHttpServer::Response hang;
