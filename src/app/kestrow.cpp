@@ -9,6 +9,7 @@
 #include "core/paths.h"
 #include "platform/platform.h"
 #include "report/reports.h"
+#include "report/systemdescription.h"
 #include "scan/taskthread.h"
 #include "sites/sitedb.h"
 #include "sites/usersites.h"
@@ -27,6 +28,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 
@@ -104,6 +106,7 @@ void Kestrow::start()
         connect(StoreHealth::instance(), &StoreHealth::problemChanged, this, &Kestrow::onStoreProblem,
                 Qt::QueuedConnection);
         onStoreProblem(StoreHealth::instance()->problem());
+        watchScreen();
     }
     loadUserSites();
     // Read now into the settings cache: read first when a batch comes, they would wait for the scan thread to store it.
@@ -129,6 +132,24 @@ void Kestrow::start()
         onOpenMainWindow();
         trayIcon->watchForArea();
     }
+}
+
+void Kestrow::watchScreen()
+{
+    // The reports describe the screen from the update thread, where Qt's screens may not be asked.
+    const auto note = [] {
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        noteScreenSize(screen ? screen->size() : QSize());
+    };
+    note();
+    const auto follow = [this, note](QScreen *screen) {
+        disconnect(screenWatch);
+        if (screen)
+            screenWatch = connect(screen, &QScreen::geometryChanged, this, note);
+        note();
+    };
+    follow(QGuiApplication::primaryScreen());
+    connect(qApp, &QGuiApplication::primaryScreenChanged, this, follow);
 }
 
 void Kestrow::startScan()

@@ -67,6 +67,8 @@ public slots:
     void onNodeTroubleBegan(const NodeStatus &status);
 
 private:
+    // Notes the primary screen's size for the reports, now and whenever it changes.
+    void watchScreen();
     void startScan();
     void stopScan();
     void stopUpdate();
@@ -92,4 +94,5 @@ private:
     QString announcedProblem;     // the storage problem the user was told of
     QString announcedScanProblem; // and the scanning one
     QList<QMetaObject::Connection> updateConnections;
+    QMetaObject::Connection screenWatch;
 };

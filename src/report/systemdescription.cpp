@@ -1,8 +1,8 @@
 #include "report/systemdescription.h"
 
 #include <QFile>
-#include <QGuiApplication>
-#include <QScreen>
+#include <QMutex>
+#include <QSize>
 #include <QSysInfo>
 
 #include <sys/sysinfo.h>
@@ -74,11 +74,23 @@ QString describeProcessorAndMemory()
     return describeProcessorAndMemory(brand, cores, quint64(info.totalram) * info.mem_unit);
 }
 
+namespace {
+
+QMutex screenMutex;
+QSize screenSize(0, 0);
+
+} // namespace
+
+void noteScreenSize(const QSize &size)
+{
+    QMutexLocker locker(&screenMutex);
+    screenSize = size.isValid() ? size : QSize(0, 0);
+}
+
 QString describeScreen()
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const QSize size = screen ? screen->size() : QSize(0, 0);
-    return QStringLiteral("%1 x %2").arg(size.width()).arg(size.height());
+    QMutexLocker locker(&screenMutex);
+    return QStringLiteral("%1 x %2").arg(screenSize.width()).arg(screenSize.height());
 }
 
 QString describeMachine()

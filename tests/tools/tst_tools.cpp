@@ -29,6 +29,8 @@
 
 #include <sys/stat.h>
 
+#include <thread>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -170,6 +172,11 @@ private slots:
         // This machine's description keeps the three pieces with their separators; the daily report's node masks
         // have a bit a node (the exchange below sends the 64th and one past it).
         QVERIFY(describeMachine().count(u"; "_s) == 2 && describeMachine().endsWith(u';'));
+        // The screen as the GUI thread noted it, whichever thread asks.
+        noteScreenSize({1366, 768});
+        QString described;
+        std::thread([&described] { described = describeMachine(); }).join();
+        QVERIFY(described.endsWith(u"; 1366 x 768;"_s));
         QCOMPARE(nodeMask({u"a"_s, u"b"_s, u"c"_s}, {u"a"_s, u"c"_s}), QByteArray("5"));
     }
 
