@@ -308,12 +308,14 @@ void Kestrow::announce(const QList<TaskData> &task_list)
     for (const TaskData &task : task_list)
         qCDebug(lcApp).noquote() << "new task:" << task.site_name << "|" << task.note_name << "|" << task.task_name
                                  << "|" << task.task_price << "|" << task.task_url;
-    if (setting(Key::EnableSound) == QLatin1String("true"))
+    // The desktop's notifications when the user chose them and a service runs; the corner popup otherwise. The sound
+    // comes once the batch shows, and only for "true": any other stored text is silence.
+    if (setting(Key::NotifyVia) != QLatin1String("desktop") || !notifier->notify(task_list))
+        showPopup(task_list);
+    const bool withSound = setting(Key::EnableSound) == QLatin1String("true");
+    if (withSound)
         TaskWindow::playSound(0);
-    // The desktop's notifications when the user chose them and a service runs; the corner popup otherwise.
-    if (setting(Key::NotifyVia) == QLatin1String("desktop") && notifier->notify(task_list))
-        return;
-    showPopup(task_list);
+    emit announced(task_list, withSound);
 }
 
 void Kestrow::showPopup(const QList<TaskData> &task_list)

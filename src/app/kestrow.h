@@ -40,6 +40,8 @@ public:
     UpdateThread *housekeepingThread() const { return updateThread; }
 
 signals:
+    // A batch was announced (in the popup or the desktop's notifications), with the sound or without.
+    void announced(const QList<TaskData> &tasks, bool withSound);
     void checkNewVersion();
     void downloadNewVersion();
 

@@ -8,6 +8,7 @@
 #include "store/userdb.h"
 #include "support/sandbox.h"
 #include "support/testhttpserver.h"
+#include "support/xdesktop.h"
 #include "ui/mainwindow.h"
 #include "ui/taskwindow.h"
 #include "update/updatethread.h"
@@ -185,17 +186,42 @@ private slots:
         // Closing the popup makes the controller forget it.
         m_kestrow->popup()->close();
         QTRY_VERIFY(!m_kestrow->popup());
-        // Found in quiet hours: no popup until they end, then one batch.
+        // Found in quiet hours: no popup until they end, then one batch, brought by the controller's own timer.
         setSetting(Key::QuietStart, u"22:00"_s);
         setSetting(Key::QuietEnd, u"08:00"_s);
-        Clock::setOverride(QDateTime(QDate(2026, 12, 6), QTime(23, 0)));
+        Clock::setOverride(QDateTime(QDate(2026, 12, 7), QTime(7, 59, 58)));
         m_kestrow->onNewTask({makeTask(u"四"_s)});
         m_kestrow->onNewTask({makeTask(u"五"_s), makeTask(u"广告"_s)});
-        m_kestrow->onQuietEnd(); // still quiet: nothing yet
+        QTest::qWait(500);
         QVERIFY(!m_kestrow->popup());
-        Clock::setOverride(QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
-        m_kestrow->onQuietEnd();
-        QCOMPARE(page(), u"1 / 2"_s);
+        Clock::setOverride(QDateTime(QDate(2026, 12, 7), QTime(8, 0, 1)));
+        QTRY_COMPARE_WITH_TIMEOUT(page(), u"1 / 2"_s, 10000);
+        m_kestrow->popup()->close();
+        QTRY_VERIFY(!m_kestrow->popup());
+        // While the active window is full screen (a film), batches wait; the sound follows "enable_sound" alone, and
+        // comes once the popup shows.
+        XDesktop desktop;
+        QVERIFY(desktop.isRunning());
+        desktop.setActive(true);
+        desktop.setStates({"_NET_WM_STATE_FULLSCREEN"});
+        QList<bool> sounds;
+        connect(m_kestrow.get(), &Kestrow::announced, this, [&](const QList<TaskData> &, bool withSound) {
+            sounds << (withSound && m_kestrow->popup() && m_kestrow->popup()->isVisible());
+        });
+        const std::pair<QString, bool> soundSettings[] = {{u"true"_s, true}, {u"True"_s, false}, {u"1"_s, false}};
+        for (const auto &[stored, sound] : soundSettings) {
+            setSetting(Key::EnableSound, stored);
+            const qsizetype before = sounds.size();
+            m_kestrow->onNewTask({makeTask(stored)});
+            if (before == 0) {
+                QTest::qWait(300);
+                QVERIFY(sounds.isEmpty() && !m_kestrow->popup());
+                desktop.setStates({});
+                m_kestrow->onQuietEnd(); // the full-screen check comes every 30 s; here without waiting for it
+            }
+            QCOMPARE(sounds.size(), before + 1);
+            QCOMPARE(sounds.last(), sound);
+        }
     }
 
     void desktopNotifications()

@@ -3,9 +3,9 @@
 #include "core/paths.h"
 #include "platform/platform.h"
 #include "support/sandbox.h"
+#include "support/xdesktop.h"
 
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -14,7 +14,6 @@
 #include <thread>
 
 #include <sched.h>
-#include <xcb/xcb.h>
 
 using namespace Qt::StringLiterals;
 
@@ -95,39 +94,15 @@ private slots:
 
     void fullScreenActiveWindow()
     {
-        // An X server of our own, where the test plays the window manager's part by setting the properties itself.
-        QProcess server;
-        server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"320x240x24"_s});
-        QVERIFY(server.waitForReadyRead(20000));
-        const QByteArray display = ':' + server.readLine().trimmed(), oldDisplay = qgetenv("DISPLAY");
-        qputenv("DISPLAY", display);
-        xcb_connection_t *c = xcb_connect(display.constData(), nullptr);
-        const auto restore = qScopeGuard([&] {
-            xcb_disconnect(c), server.kill(), server.waitForFinished();
-            oldDisplay.isNull() ? qunsetenv("DISPLAY") : qputenv("DISPLAY", oldDisplay);
-        });
-        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-        const auto atom = [c](const char *name) {
-            const auto cookie = xcb_intern_atom(c, 0, uint16_t(strlen(name)), name);
-            const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
-                xcb_intern_atom_reply(c, cookie, nullptr), &free);
-            return reply->atom;
-        };
-        const xcb_window_t window = xcb_generate_id(c);
-        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 100, 100, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-        // Sets a property, waits for a round trip so that the change is made, and asks the platform layer.
-        const auto set = [&](xcb_window_t on, const char *name, xcb_atom_t type, std::vector<uint32_t> values) {
-            xcb_change_property(c, XCB_PROP_MODE_REPLACE, on, atom(name), type, 32, uint32_t(values.size()),
-                                values.data());
-            free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-            return Platform::activeWindowIsFullScreen();
-        };
+        XDesktop desktop;
+        QVERIFY(desktop.isRunning());
         QVERIFY(!Platform::activeWindowIsFullScreen()); // no active window
-        QVERIFY(!set(screen->root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {window}));
-        QVERIFY(!set(window, "_NET_WM_STATE", XCB_ATOM_ATOM, {atom("_NET_WM_STATE_ABOVE")}));
-        QVERIFY(set(window, "_NET_WM_STATE", XCB_ATOM_ATOM,
-                    {atom("_NET_WM_STATE_ABOVE"), atom("_NET_WM_STATE_FULLSCREEN")}));
+        desktop.setActive(true);
+        QVERIFY(!Platform::activeWindowIsFullScreen());
+        desktop.setStates({"_NET_WM_STATE_ABOVE"});
+        QVERIFY(!Platform::activeWindowIsFullScreen());
+        desktop.setStates({"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_FULLSCREEN"});
+        QVERIFY(Platform::activeWindowIsFullScreen());
     }
 
     void engineWaitEndsWithAFailedRun()
