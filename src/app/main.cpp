@@ -2,6 +2,7 @@
 #include "app/commandline.h"
 #include "app/kestrow.h"
 #include "app/startup.h"
+#include "platform/platform.h"
 
 #include <QApplication>
 
@@ -15,12 +16,14 @@ int main(int argc, char **argv)
         std::fputs(qUtf8Printable(commandLine.text), commandLine.exitCode == 0 ? stdout : stderr);
         return commandLine.exitCode;
     }
+    Platform::prepareProcess();
     QApplication app(argc, argv);
     Startup::prepareApplication();
     Startup::loadTranslations();
     Startup::loadSettingsAndFont();
-    if (Startup::anotherInstanceRuns())
-        return 0;
+    int exitCode = 0;
+    if (Startup::claimSingleInstance(exitCode))
+        return exitCode;
 
     Kestrow kestrow;
     kestrow.start();

@@ -50,18 +50,24 @@ void loadSettingsAndFont()
     }
 }
 
-bool anotherInstanceRuns()
+bool claimSingleInstance(int &exitCode)
 {
-    if (!isAlreadyRunning(QString::fromLatin1(instanceKey)))
+    const Platform::Claim claim = claimInstance(QString::fromLatin1(instanceKey));
+    if (claim == Platform::Claim::Held)
         return false;
     const QString title = QCoreApplication::translate("main", "注意");
-    const QString text = QCoreApplication::translate("main", "Kestrow已运行");
+    // Without any lock every start would run, each scanning and storing beside the others: refused instead.
+    const QString text = claim == Platform::Claim::Taken
+                             ? QCoreApplication::translate("main", "Kestrow已运行")
+                             : QCoreApplication::translate("main", "无法确认Kestrow是否已在运行 (无法创建锁文件), 程序不会启动");
+    exitCode = claim == Platform::Claim::Taken ? 0 : 1;
     // Without a screen nobody could close the box: say it on the terminal instead.
     if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(title), qUtf8Printable(text));
         return true;
     }
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok);
+    QMessageBox box(claim == Platform::Claim::Taken ? QMessageBox::Information : QMessageBox::Warning, title, text,
+                    QMessageBox::Ok);
     box.exec();
     return true;
 }

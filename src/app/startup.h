@@ -10,7 +10,8 @@ void prepareApplication();
 void loadTranslations();
 // Opens the settings store and applies the chosen interface font.
 void loadSettingsAndFont();
-// True when another instance runs; then it has told the user so and this one should end.
-bool anotherInstanceRuns();
+// Claims the single instance; true when this start must end with exitCode, the user told why: another instance runs
+// (0), or no lock could be made anywhere (1).
+bool claimSingleInstance(int &exitCode);
 
 } // namespace Startup

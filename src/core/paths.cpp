@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 
 #include <QDir>
+#include <QStandardPaths>
 
 namespace {
 
@@ -40,7 +41,11 @@ void trimWorkingSet()
     Platform::trimWorkingSet();
 }
 
-bool isAlreadyRunning(const QString &key)
+Platform::Claim claimInstance(const QString &key)
 {
-    return !Platform::claimSingleInstance(key);
+    // The session's runtime folder; the data folder where no lock can be made there.
+    QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty())
+        runtime = QDir::tempPath();
+    return Platform::claimSingleInstance(key, {runtime, dataFolder()});
 }

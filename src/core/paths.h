@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/platform.h"
+
 #include <QString>
 
 // Where the program's files live, and the process-level services every part leans on.
@@ -17,5 +19,5 @@ QString dataFolder();
 // Returns freed memory to the system; called when windows go away.
 void trimWorkingSet();
 
-// True when another instance of the program holds key; false when this process now holds it.
-bool isAlreadyRunning(const QString &key);
+// Claims the program's single instance named key (see Platform::claimSingleInstance; the data folder is the fallback).
+Platform::Claim claimInstance(const QString &key);

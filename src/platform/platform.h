@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 
@@ -13,6 +14,10 @@ QString localDataRoot();
 
 // The folder that holds the running executable.
 QString programDirectory();
+
+// Process-wide settings made once at start: a write beyond the file size limit (RLIMIT_FSIZE) fails like a full disk,
+// which is reported, instead of killing the program.
+void prepareProcess();
 
 // How readSmallFile() went.
 enum class FileRead { Ok, Unreadable, NotAFile, TooLarge };
@@ -50,9 +55,11 @@ private:
     int m_policy = -1; // the class to go back to; -1 when the thread was not moved
 };
 
-// Claims the per-session instance named by key. True when this process now holds it (until exit), false when
-// another live process holds it. A holder that died never blocks a later claim.
-bool claimSingleInstance(const QString &key);
+// Whether this process holds an instance, another live process does, or no lock could be made anywhere.
+enum class Claim { Held, Taken, Impossible };
+// Claims the per-session instance named by key: a lock in the first of folders where one can be made at all. Held
+// lasts until exit; a holder that died never blocks a later claim.
+Claim claimSingleInstance(const QString &key, const QStringList &folders);
 
 // Whether the desktop's active window is full screen (X11: its _NET_WM_STATE holds _NET_WM_STATE_FULLSCREEN).
 // False wherever that cannot be known, so that nothing is held back for ever.

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -30,6 +31,11 @@
 #endif
 
 namespace Platform {
+
+void prepareProcess()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 FileRead readSmallFile(const QString &path, qint64 maxBytes, QByteArray &out)
 {
@@ -220,25 +226,27 @@ NormalScheduling::~NormalScheduling()
         setCurrentPolicy(m_policy);
 }
 
-bool claimSingleInstance(const QString &key)
+Claim claimSingleInstance(const QString &key, const QStringList &folders)
 {
     static QMutex mutex;
     static std::unique_ptr<QLockFile> held; // lives until process exit, like the claim itself
 
     QMutexLocker locker(&mutex);
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    auto lock = std::make_unique<QLockFile>(QDir(dir).filePath(key + QStringLiteral(".lock")));
-    // No age limit: a lock is stale only when the process that wrote it is gone.
-    lock->setStaleLockTime(0);
-    if (lock->tryLock(0)) {
-        held = std::move(lock);
-        return true;
+    for (const QString &folder : folders) {
+        if (folder.isEmpty())
+            continue;
+        auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(key + QStringLiteral(".lock")));
+        // No age limit: a lock is stale only when the process that wrote it is gone.
+        lock->setStaleLockTime(0);
+        if (lock->tryLock(0)) {
+            held = std::move(lock);
+            return Claim::Held;
+        }
+        if (lock->error() == QLockFile::LockFailedError)
+            return Claim::Taken;
+        // A folder where no lock can be made at all: the next one. Running without a lock would let every start run.
     }
-    // Only a live holder means another instance; a lock file we cannot write at all must not keep the
-    // program from ever starting.
-    return lock->error() != QLockFile::LockFailedError;
+    return Claim::Impossible;
 }
 
 } // namespace Platform

@@ -43,13 +43,23 @@ private slots:
     void singleInstance()
     {
         // Another process holds the instance...
+        using Platform::Claim;
+        const QStringList folders{QDir::tempPath()};
         QProcess holder;
         holder.start(QCoreApplication::applicationFilePath(), {u"--hold-instance"_s});
-        QVERIFY(holder.waitForReadyRead(30000) && !Platform::claimSingleInstance(instanceKey));
+        QVERIFY(holder.waitForReadyRead(30000) && Platform::claimSingleInstance(instanceKey, folders) == Claim::Taken);
         // ...then dies without cleaning up: that must not block the next start.
         ::kill(pid_t(holder.processId()), SIGKILL);
-        QVERIFY(holder.waitForFinished(30000) && Platform::claimSingleInstance(instanceKey));
-        QVERIFY(!Platform::claimSingleInstance(instanceKey) && Platform::claimSingleInstance(u"other-key"_s));
+        QVERIFY(holder.waitForFinished(30000) && Platform::claimSingleInstance(instanceKey, folders) == Claim::Held);
+        QCOMPARE(Platform::claimSingleInstance(instanceKey, folders), Claim::Taken);
+        QCOMPARE(Platform::claimSingleInstance(u"other-key"_s, folders), Claim::Held);
+        // Where no lock can be made in the first folder, the next one holds it; where none can be made at all, the
+        // start is refused rather than run unguarded.
+        QTemporaryDir data;
+        const QString nowhere = u"/proc/kestrow-nowhere"_s;
+        QCOMPARE(Platform::claimSingleInstance(u"third-key"_s, {nowhere, data.path()}), Claim::Held);
+        QVERIFY(QFileInfo(data.filePath(u"third-key.lock"_s)).isFile());
+        QCOMPARE(Platform::claimSingleInstance(u"fourth-key"_s, {nowhere, nowhere + u'2'}), Claim::Impossible);
     }
 
     void autostartEntry()
@@ -167,7 +177,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (app.arguments().contains(u"--hold-instance"_s)) {
         // Child mode for singleInstance(): claim the key, say whether that worked and sit until killed.
-        std::cout << Platform::claimSingleInstance(instanceKey) << std::endl;
+        std::cout << (Platform::claimSingleInstance(instanceKey, {QDir::tempPath()}) == Platform::Claim::Held)
+                  << std::endl;
         QThread::sleep(600);
     }
     // The claim lives until the process ends, so its folder must outlive every test.
