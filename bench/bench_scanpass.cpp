@@ -75,6 +75,33 @@ Setup &setup()
     return instance;
 }
 
+// Starting the engine with 10,000 followed nodes in a catalogue of 10,000 (reading their rules and statuses), before
+// any page is fetched.
+void BM_InitTenThousandNodes(benchmark::State &state)
+{
+    constexpr int count = 10000;
+    Sandbox sandbox(false);
+    QStringList rows;
+    QList<AttentionPair> followed;
+    for (int n = 0; n < count; ++n) {
+        const QString node = QStringLiteral("node%1").arg(n);
+        rows << QStringLiteral("(%1, %2, %3)")
+                    .arg(CatalogBuilder::blob(QStringLiteral("站")), CatalogBuilder::blob(node),
+                         CatalogBuilder::text(QStringLiteral("http://127.0.0.1:9/") + node));
+        followed.append({QStringLiteral("站"), node});
+    }
+    CatalogBuilder catalog;
+    catalog.site(QStringLiteral("站"));
+    catalog.raw(QStringLiteral("INSERT INTO tb_node(site_name, node_name, node_url) VALUES %1;").arg(rows.join(u',')));
+    UserDb().setAttention(followed);
+    for (auto _ : state) {
+        ScanTask engine;
+        if (!engine.init())
+            state.SkipWithError("the engine did not start");
+    }
+}
+BENCHMARK(BM_InitTenThousandNodes)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
 // Passes whose pages each show newPerPage tasks the history has not seen (the lists move on by that many rows).
 void pass(benchmark::State &state, int newPerPage)
 {

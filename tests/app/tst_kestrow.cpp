@@ -9,11 +9,13 @@
 #include "support/sandbox.h"
 #include "support/testhttpserver.h"
 #include "support/xdesktop.h"
+#include "ui/historywindow.h"
 #include "ui/mainwindow.h"
 #include "ui/taskwindow.h"
 #include "update/updatethread.h"
 
 #include <QAbstractButton>
+#include <QMenu>
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
@@ -171,6 +173,15 @@ private slots:
         QVERIFY(told[1][1].toString().contains(u"连续3次获取失败"_s) && told[1][1].toString().contains(u"HTTP 503"_s));
         m_kestrow->onNodeHealth({});
         QCOMPARE(icon->toolTip(), plainTip);
+        // No followed node can be scanned: a tool-tip line while it lasts, one balloon however often the engine
+        // restarts and says it again.
+        const QString stuck = u"无法扫描任何关注节点: <sdb.dll>"_s;
+        m_kestrow->onScanProblem(stuck);
+        m_kestrow->onScanProblem(stuck);
+        QCOMPARE(icon->toolTip(), plainTip + u'\n' + stuck);
+        QVERIFY(told.size() == 3 && told[2][1].toString() == stuck);
+        m_kestrow->onScanProblem({});
+        QCOMPARE(icon->toolTip(), plainTip);
     }
 
     void popupBatchesFiltersAndQuietHours()
@@ -283,6 +294,33 @@ private slots:
             (m_kestrow.get()->*open)();
             QCOMPARE(seen, 1);
             QCOMPARE(visibleDialogs(), 0);
+        }
+        // Each entry of the tray menu opens its own window.
+        m_kestrow->start();
+        const QList<QPair<QString, const char *>> entries = {{u"关注任务"_s, "MainWindow"},
+                                                             {u"历史任务"_s, "HistoryWindow"},
+                                                             {u"设置"_s, "ConfigWindow"},
+                                                             {u"提醒设置"_s, "AlertWindow"},
+                                                             {u"关于"_s, "AboutWindow"}};
+        for (const auto &[entry, window] : entries) {
+            const QList<QAction *> actions = m_kestrow->tray()->icon()->contextMenu()->actions();
+            const auto action = std::find_if(actions.cbegin(), actions.cend(),
+                                             [&](const QAction *a) { return a->text() == entry; });
+            QVERIFY2(action != actions.cend(), qPrintable(entry));
+            QString opened;
+            QTimer::singleShot(0, this, [&opened] {
+                if (QWidget *modal = QApplication::activeModalWidget()) {
+                    opened = QString::fromLatin1(modal->metaObject()->className());
+                    QTest::keyClick(modal, Qt::Key_Escape);
+                }
+            });
+            (*action)->trigger();
+            QWidget *shown = entry == u"关注任务"_s   ? static_cast<QWidget *>(m_kestrow->attentionWindow())
+                             : entry == u"历史任务"_s ? m_kestrow->historyWindowShown()
+                                                      : nullptr;
+            if (shown && shown->isVisible())
+                opened = QString::fromLatin1(shown->metaObject()->className());
+            QCOMPARE(opened, QString::fromLatin1(window));
         }
     }
 
