@@ -57,9 +57,10 @@ bool claimSingleInstance(int &exitCode)
         return false;
     const QString title = QCoreApplication::translate("main", "注意");
     // Without any lock every start would run, each scanning and storing beside the others: refused instead.
-    const QString text = claim == Platform::Claim::Taken
-                             ? QCoreApplication::translate("main", "Kestrow已运行")
-                             : QCoreApplication::translate("main", "无法确认Kestrow是否已在运行 (无法创建锁文件), 程序不会启动");
+    const QString text =
+        claim == Platform::Claim::Taken
+            ? QCoreApplication::translate("main", "Kestrow已运行")
+            : QCoreApplication::translate("main", "无法确认Kestrow是否已在运行 (无法创建锁文件), 程序不会启动");
     exitCode = claim == Platform::Claim::Taken ? 0 : 1;
     // Without a screen nobody could close the box: say it on the terminal instead.
     if (QGuiApplication::platformName() == QLatin1String("offscreen")) {

@@ -95,9 +95,10 @@ void Tray::setProblem(Problem which, const QString &text)
 void Tray::showMessage(const QString &title, const QString &text)
 {
     // Desktop notification services read the body as markup: a page's or a file's "<a href=…>" must stay text.
+    const QString plainTitle = title.toHtmlEscaped(), plainText = text.toHtmlEscaped();
     if (QSystemTrayIcon::supportsMessages())
-        trayIcon->showMessage(title.toHtmlEscaped(), text.toHtmlEscaped(), QSystemTrayIcon::NoIcon, 60000);
-    emit messageShown(title, text);
+        trayIcon->showMessage(plainTitle, plainText, QSystemTrayIcon::NoIcon, 60000);
+    emit messageShown(plainTitle, plainText);
 }
 
 void Tray::watchForArea()

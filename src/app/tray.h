@@ -32,7 +32,7 @@ public:
     QSystemTrayIcon *icon() const { return trayIcon; }
 
 signals:
-    // A balloon was shown (or would have been, where the desktop shows none).
+    // A balloon was shown (or would have been, where the desktop shows none), with its texts as handed to the desktop.
     void messageShown(const QString &title, const QString &text);
     void clicked();
     void doubleClicked();

@@ -43,7 +43,9 @@ FileRead readSmallFile(const QString &path, qint64 maxBytes, QByteArray &out)
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return FileRead::Unreadable;
-    struct stat info{};
+    struct stat info
+    {
+    };
     FileRead result = FileRead::Ok;
     if (fstat(fd, &info) != 0)
         result = FileRead::Unreadable;

@@ -151,7 +151,8 @@ bool readReportFrame(QIODevice *socket, quint16 &type, quint16 &subtype, QList<Q
         return false;
     const quint32 length = quint32(uchar(frame[1])) | quint32(uchar(frame[2])) << 8 | quint32(uchar(frame[3])) << 16;
     // A declared length beyond any answer would keep the exchange reading for nothing.
-    if (length < 4 || length > ReportFrame::maxAnswerPayload || !readExactly(socket, qint64(length) + 1, frame, deadline))
+    if (length < 4 || length > ReportFrame::maxAnswerPayload ||
+        !readExactly(socket, qint64(length) + 1, frame, deadline))
         return false;
     ReportMessage message;
     if (ReportFrame::scan(frame, nullptr, message) != ReportFrame::Scan::Complete)

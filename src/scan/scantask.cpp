@@ -61,11 +61,11 @@ bool ScanTask::init()
             nodes[i].rules = rule->rules;
             continue;
         }
-        leftOut.insert(i, !siteDb.isOpen()                ? noCatalog
+        leftOut.insert(i, !siteDb.isOpen()                 ? noCatalog
                           : unreadable.contains(wanted[i]) ? tr("目录中的节点无法读取")
                                                            : tr("不在目录中"));
-        qCDebug(lcScan).noquote() << "followed node left out:" << nodes[i].site_name << "/" << nodes[i].note_name
-                                  << "-" << leftOut[i];
+        qCDebug(lcScan).noquote() << "followed node left out:" << nodes[i].site_name << "/" << nodes[i].note_name << "-"
+                                  << leftOut[i];
     }
     NodeHealth::Limits limits;
     limits.failingAfter = positiveSetting(Key::NodeFailingPasses);

@@ -8,8 +8,8 @@
 
 #include <QHash>
 #include <QList>
-#include <QSet>
 #include <QObject>
+#include <QSet>
 
 #include <memory>
 

@@ -159,8 +159,9 @@ QHash<AttentionPair, NodeRule> SiteDb::nodeRules(const QList<AttentionPair> &wan
     }
     const bool allKeys = !keys.failed();
     keys.finalize();
-    Query query(*this, QStringLiteral("SELECT %1 FROM tb_node WHERE rowid = ?;")
-                           .arg(QLatin1String(CatalogSchema::ruleColumns)));
+    Query query(
+        *this,
+        QStringLiteral("SELECT %1 FROM tb_node WHERE rowid = ?;").arg(QLatin1String(CatalogSchema::ruleColumns)));
     for (const AttentionPair &node : wanted) {
         // The first node of that name counts, as for a single lookup.
         const auto key = qMakePair(CatalogCodec::encodeText(node.first), CatalogCodec::encodeText(node.second));

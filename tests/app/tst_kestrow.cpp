@@ -15,7 +15,6 @@
 #include "update/updatethread.h"
 
 #include <QAbstractButton>
-#include <QMenu>
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
@@ -23,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSignalSpy>
@@ -40,7 +40,8 @@ void answerNextBox(QMessageBox::StandardButton button, QString *text)
 {
     QTimer::singleShot(0, [button, text] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            *text = box->windowTitle() + u'|' + box->text() + (box->textFormat() == Qt::PlainText ? u"|plain"_s : u""_s);
+            *text =
+                box->windowTitle() + u'|' + box->text() + (box->textFormat() == Qt::PlainText ? u"|plain"_s : u""_s);
             box->button(button)->click();
         }
     });
@@ -179,7 +180,7 @@ private slots:
         m_kestrow->onScanProblem(stuck);
         m_kestrow->onScanProblem(stuck);
         QCOMPARE(icon->toolTip(), plainTip + u'\n' + stuck);
-        QVERIFY(told.size() == 3 && told[2][1].toString() == stuck);
+        QVERIFY(told.size() == 3 && told[2][1].toString() == stuck.toHtmlEscaped());
         m_kestrow->onScanProblem({});
         QCOMPARE(icon->toolTip(), plainTip);
     }
@@ -304,8 +305,8 @@ private slots:
                                                              {u"关于"_s, "AboutWindow"}};
         for (const auto &[entry, window] : entries) {
             const QList<QAction *> actions = m_kestrow->tray()->icon()->contextMenu()->actions();
-            const auto action = std::find_if(actions.cbegin(), actions.cend(),
-                                             [&](const QAction *a) { return a->text() == entry; });
+            const auto action =
+                std::find_if(actions.cbegin(), actions.cend(), [&](const QAction *a) { return a->text() == entry; });
             QVERIFY2(action != actions.cend(), qPrintable(entry));
             QString opened;
             QTimer::singleShot(0, this, [&opened] {

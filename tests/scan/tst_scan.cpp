@@ -282,7 +282,8 @@ private slots:
         QVERIFY(CatalogBuilder().raw(u"UPDATE tb_node SET row_end = zeroblob(20000000) WHERE rowid = 2;"_s));
         QVERIFY(UserDb().setAttention({{u"站"_s, u"a"_s}, {u"站"_s, u"gone"_s}, {u"站"_s, u"big"_s}}));
         QStringList problems;
-        QObject::connect(&scan.thread, &TaskThread::scanProblem, &scan.thread, [&](const QString &p) { problems << p; });
+        QObject::connect(&scan.thread, &TaskThread::scanProblem, &scan.thread,
+                         [&](const QString &p) { problems << p; });
         scan.start();
         QTRY_COMPARE_WITH_TIMEOUT(scan.batches.size(), 1, 10000);
         QCOMPARE(taskTitles(scan.batches.first()), QStringList{u"A1"_s});

@@ -104,9 +104,10 @@ private slots:
         QFile pages(damaged);
         QVERIFY(pages.open(QIODevice::ReadWrite) && pages.seek(pages.size() - 3 * 4096));
         pages.write(QByteArray(3 * 4096, '\x5a')), pages.close();
-        const std::pair<QString, QString> cases[] = {
-            {garbage, u"数据文件已损坏"_s}, {truncated, u"数据文件已损坏"_s},
-            {damaged, u"数据文件已损坏"_s}, {m_sandbox->root(), u"无法写入"_s}};
+        const std::pair<QString, QString> cases[] = {{garbage, u"数据文件已损坏"_s},
+                                                     {truncated, u"数据文件已损坏"_s},
+                                                     {damaged, u"数据文件已损坏"_s},
+                                                     {m_sandbox->root(), u"无法写入"_s}};
         for (const auto &[file, problem] : cases) {
             const QByteArray before = readFile(file);
             UserDb db(file);

@@ -220,12 +220,11 @@ private slots:
         QCOMPARE(readFile(message), QByteArray("\xff\xfe new"));
         // The version is the file's first line. The own version, a binary file or a line that is still no plain text
         // ask nothing, but the check was answered and the About message is refreshed; a file too large is no answer.
-        const std::tuple<QByteArray, QString, bool> versions[] = {
-            {"2.0.0\r\n", {}, true},
-            {"2.1.0\nwhat is new\n", u"2.1.0"_s, true},
-            {QByteArray("\x01\x02\x03", 3), {}, true},
-            {"2.1\t.0", {}, true},
-            {QByteArray(10 * 1024 * 1024, '9'), {}, false}};
+        const std::tuple<QByteArray, QString, bool> versions[] = {{"2.0.0\r\n", {}, true},
+                                                                  {"2.1.0\nwhat is new\n", u"2.1.0"_s, true},
+                                                                  {QByteArray("\x01\x02\x03", 3), {}, true},
+                                                                  {"2.1\t.0", {}, true},
+                                                                  {QByteArray(10 * 1024 * 1024, '9'), {}, false}};
         for (const auto &[version, newVersion, answered] : versions) {
             asked.clear();
             QVERIFY(writeFile(m_folder.filePath(u"var.txt"_s), version));
