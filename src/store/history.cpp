@@ -13,7 +13,7 @@ const int defaultRetentionDays = QByteArray(Key::HistoryDays.defaultValue).toInt
 qint64 UserDb::pragmaValue(const QString &name)
 {
     Query query(*this, QStringLiteral("PRAGMA %1;").arg(name));
-    return query.exec() && query.next() ? query.value(0).toLongLong() : 0;
+    return query.exec() && query.next() ? query.value(0).toLongLong() : -1;
 }
 
 bool UserDb::hasTask(const TaskData &task)

@@ -46,15 +46,15 @@ QString StoreHealth::problem() const
     return current;
 }
 
-void StoreHealth::markDamaged(const QString &path)
+void StoreHealth::refuseWrites(const QString &path, const QString &reason)
 {
-    qCDebug(lcStore).noquote() << "damaged, no longer written:" << path;
+    qCDebug(lcStore).noquote() << "no longer written:" << path << reason;
     QMutexLocker locker(&mutex);
-    damaged.insert(path);
+    refusals.insert(path, reason);
 }
 
-bool StoreHealth::isDamaged(const QString &path) const
+QString StoreHealth::writeRefusal(const QString &path) const
 {
     QMutexLocker locker(&mutex);
-    return damaged.contains(path);
+    return refusals.value(path);
 }

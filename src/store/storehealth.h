@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QHash>
 #include <QMutex>
 #include <QObject>
-#include <QSet>
 #include <QString>
 
 // Whether the user's data can be stored: a failed open or write of the user database reports its problem here, and
@@ -18,9 +18,11 @@ public:
     void reportFailure(const QString &problem);
     void reportSuccess();
     QString problem() const;
-    // The database file at path failed its integrity check: nothing is written into it again while the program runs.
-    void markDamaged(const QString &path);
-    bool isDamaged(const QString &path) const;
+    // Nothing is written into the database file at path again while the program runs (it failed its integrity check,
+    // or a newer version made it), for reason.
+    void refuseWrites(const QString &path, const QString &reason);
+    // Why writes into path are refused; empty when they are not.
+    QString writeRefusal(const QString &path) const;
 
 signals:
     // The problem now in force; empty once writing works again. Emitted only when it changes.
@@ -29,5 +31,5 @@ signals:
 private:
     mutable QMutex mutex;
     QString current;
-    QSet<QString> damaged;
+    QHash<QString, QString> refusals;
 };

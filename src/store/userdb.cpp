@@ -12,44 +12,36 @@ std::shared_mutex userDbLock;
 
 namespace {
 
-struct SchemaGroup
-{
-    const char *probe;
-    QStringList statements;
+// The schema as a list of steps: a file at version v (PRAGMA user_version) has had the first v of them, and opening
+// it runs the rest in one transaction. Files made before the schema was numbered are at version 0 with some or all
+// of the tables already there, so every step makes only what is missing.
+const QList<QStringList> steps = {
+    // 1: the tables and indexes of the specified schema.
+    {QStringLiteral("CREATE TABLE IF NOT EXISTS tb_attention(site_name TEXT, note_name TEXT);"),
+     QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tb_attention ON tb_attention(site_name, note_name);"),
+     QStringLiteral("CREATE TABLE IF NOT EXISTS tb_history_task(task_time INTEGER, attr_mark INTEGER, idxid INTEGER, "
+                    "site_name TEXT, note_name TEXT, task_name TEXT, task_price TEXT, task_url TEXT, note_url TEXT);"),
+     QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tb_history_task ON tb_history_task(task_time, attr_mark, idxid, "
+                    "site_name, note_name, task_name, task_price, task_url);"),
+     QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS tb_history_task_text USING FTS4(task_name TEXT, tokenize = "
+                    "CatTokenizer);"),
+     QStringLiteral("CREATE TABLE IF NOT EXISTS tb_config(ckey TEXT UNIQUE, cval TEXT);"),
+     QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tb_config ON tb_config(ckey);")},
+    // 2: how each followed node fared over its passes.
+    {QStringLiteral("CREATE TABLE IF NOT EXISTS tb_node_status(site_name TEXT, note_name TEXT, failures INTEGER, "
+                    "empty_passes INTEGER, last_good INTEGER, since INTEGER, last_error TEXT, PRIMARY KEY(site_name, "
+                    "note_name));")},
+    // 3: the task identity, so that the once-per-row history lookup does not scan the table.
+    {QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tb_history_task_identity ON tb_history_task(task_url, site_name, "
+                    "note_name, task_name, task_price);")},
 };
-
-const SchemaGroup schemaGroups[] = {
-    {"SELECT COUNT(rowid) FROM sqlite_master WHERE type = 'table' AND name = 'tb_attention';",
-     {QStringLiteral("CREATE TABLE tb_attention(site_name TEXT, note_name TEXT);"),
-      QStringLiteral("CREATE INDEX idx_tb_attention ON tb_attention(site_name, note_name);")}},
-    {"SELECT COUNT(rowid) FROM sqlite_master WHERE type = 'table' AND name = 'tb_history_task';",
-     {QStringLiteral("CREATE TABLE tb_history_task(task_time INTEGER, attr_mark INTEGER, idxid INTEGER, site_name "
-                     "TEXT, note_name TEXT, task_name TEXT, task_price TEXT, task_url TEXT, note_url TEXT);"),
-      QStringLiteral("CREATE INDEX idx_tb_history_task ON tb_history_task(task_time, attr_mark, idxid, site_name, "
-                     "note_name, task_name, task_price, task_url);"),
-      QStringLiteral(
-          "CREATE VIRTUAL TABLE tb_history_task_text USING FTS4(task_name TEXT, tokenize = CatTokenizer);")}},
-    {"SELECT COUNT(rowid) FROM sqlite_master WHERE type = 'table' AND name = 'tb_config';",
-     {QStringLiteral("CREATE TABLE tb_config(ckey TEXT UNIQUE, cval TEXT);"),
-      QStringLiteral("CREATE INDEX idx_tb_config ON tb_config(ckey);")}},
-    // Our own addition: how each followed node fared over its passes.
-    {"SELECT COUNT(rowid) FROM sqlite_master WHERE type = 'table' AND name = 'tb_node_status';",
-     {QStringLiteral("CREATE TABLE tb_node_status(site_name TEXT, note_name TEXT, failures INTEGER, empty_passes "
-                     "INTEGER, last_good INTEGER, since INTEGER, last_error TEXT, PRIMARY KEY(site_name, "
-                     "note_name));")}},
-};
-
-// Lets the once-per-row history lookup find a task without scanning the table. Files with it stay readable by
-// anything that knows the plain schema.
-const QString identityIndex = QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tb_history_task_identity ON "
-                                             "tb_history_task(task_url, site_name, note_name, task_name, task_price);");
 
 } // namespace
 
 bool UserDb::inTransaction(const std::function<bool()> &body, bool showsRecovery)
 {
-    if (StoreHealth::instance()->isDamaged(m_path))
-        return noteWrite(false, SQLITE_CORRUPT);
+    if (writesRefused())
+        return false;
     const qint64 changesBefore = handle() ? sqlite3_total_changes64(handle()) : 0;
     execute(QStringLiteral("BEGIN TRANSACTION;"));
     // A failed COMMIT (a full disk) is no success either: roll back so the earlier content stays. Only a commit that
@@ -74,8 +66,9 @@ bool UserDb::noteWrite(bool ok, int rc)
     else if (rc == SQLITE_OK)
         rc = sqlite3_errcode(handle());
     // SQLite found damage: unless the file checks out whole, writing more into it could only make it worse.
-    if (handle() && (rc & 0xFF) == SQLITE_CORRUPT && !StoreHealth::instance()->isDamaged(m_path) && !checksOut())
-        StoreHealth::instance()->markDamaged(m_path);
+    if (handle() && (rc & 0xFF) == SQLITE_CORRUPT && StoreHealth::instance()->writeRefusal(m_path).isEmpty() &&
+        !checksOut())
+        StoreHealth::instance()->refuseWrites(m_path, damaged());
     QString reason;
     switch (rc & 0xFF) {
     case SQLITE_FULL:
@@ -83,7 +76,7 @@ bool UserDb::noteWrite(bool ok, int rc)
         break;
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
-        reason = QCoreApplication::translate("UserDb", "数据文件已损坏");
+        reason = damaged();
         break;
     case SQLITE_READONLY:
     case SQLITE_CANTOPEN:
@@ -122,38 +115,61 @@ void UserDb::openAndPrepare(const QString &path)
     m_path = path;
     if (!open(path, true, true)) {
         const int rc = openError();
-        if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)
-            StoreHealth::instance()->markDamaged(path);
-        noteWrite(false, rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT ? rc : SQLITE_CANTOPEN);
+        const bool isDamaged = rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT;
+        if (isDamaged)
+            StoreHealth::instance()->refuseWrites(path, damaged());
+        noteWrite(false, isDamaged ? rc : SQLITE_CANTOPEN);
         return;
     }
-    Query query(*this);
-    for (const SchemaGroup &group : schemaGroups) {
-        const bool probed = query.exec(QString::fromLatin1(group.probe));
-        // SQLite opens lazily: a file that is not a database shows only now. Such a connection counts as not open.
-        const int rc = sqlite3_errcode(handle());
-        if (!probed && (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)) {
-            query.finalize();
-            close();
-            StoreHealth::instance()->markDamaged(path);
-            noteWrite(false, rc);
-            return;
-        }
-        const bool exists = probed && query.next() && query.value(0).toLongLong() >= 1;
-        query.finalize();
-        // Each group is made in a transaction of its own, so that a failure half-way (a full disk) leaves no
-        // half-made group behind that later starts would take for complete.
-        if (!exists) {
-            inTransaction([&] {
-                for (const QString &sql : group.statements) {
+    const qint64 version = pragmaValue(QStringLiteral("user_version"));
+    // SQLite opens lazily: a file that is not a database shows only now. Such a connection counts as not open.
+    const int rc = sqlite3_errcode(handle());
+    if (version < 0 && (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)) {
+        close();
+        StoreHealth::instance()->refuseWrites(path, damaged());
+        noteWrite(false, rc);
+        return;
+    }
+    const qint64 latest = steps.size();
+    if (version > latest) {
+        // A newer Kestrow made it: read what can be read, and never write into a schema this one does not know.
+        open(path, false, false);
+        StoreHealth::instance()->refuseWrites(
+            path, QCoreApplication::translate("UserDb", "数据文件来自更新版本的Kestrow, 只能读取"));
+        writesRefused();
+        return;
+    }
+    if (version >= 0 && version < latest) {
+        // All missing steps in one transaction: a failure half-way (a full disk) leaves the file as it was.
+        inTransaction([&] {
+            for (qint64 step = version; step < latest; ++step) {
+                for (const QString &sql : steps[step]) {
                     if (!execute(sql))
                         return false;
                 }
-                return true;
-            });
-        }
+            }
+            return execute(QStringLiteral("PRAGMA user_version = %1;").arg(latest));
+        });
     }
-    execute(identityIndex);
+}
+
+const QList<QStringList> &UserDb::schemaSteps()
+{
+    return steps;
+}
+
+bool UserDb::writesRefused()
+{
+    const QString reason = StoreHealth::instance()->writeRefusal(m_path);
+    if (reason.isEmpty())
+        return false;
+    StoreHealth::instance()->reportFailure(reason + QStringLiteral(": ") + m_folder);
+    return true;
+}
+
+QString UserDb::damaged()
+{
+    return QCoreApplication::translate("UserDb", "数据文件已损坏");
 }
 
 bool UserDb::checksOut()
@@ -176,8 +192,8 @@ QString UserDb::config(const QString &key, const QString &defaultValue)
 bool UserDb::setConfig(const QString &key, const QString &value)
 {
     std::unique_lock locker(userDbLock);
-    if (StoreHealth::instance()->isDamaged(m_path))
-        return noteWrite(false, SQLITE_CORRUPT);
+    if (writesRefused())
+        return false;
     Query query(*this, QStringLiteral("SELECT COUNT(rowid) FROM tb_config WHERE ckey = ?;"));
     query.bind(key);
     if (!query.exec() || !query.next())

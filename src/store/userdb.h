@@ -18,7 +18,8 @@
 // rather than QReadWriteLock, whose fast path ThreadSanitizer cannot see in an uninstrumented Qt.
 extern std::shared_mutex userDbLock;
 
-// A connection to the per-user database udb.dll: settings, followed nodes and the task history.
+// A connection to the per-user database udb.dll: settings, followed nodes and the task history. Opening brings an
+// older file's schema up to date; a file from a newer version is opened for reading only.
 class UserDb : public Database
 {
 public:
@@ -26,6 +27,9 @@ public:
     UserDb();
     // Opens the user database at path.
     explicit UserDb(const QString &path);
+
+    // The schema's steps, in order: a file at version v (PRAGMA user_version) has had the first v.
+    static const QList<QStringList> &schemaSteps();
 
     QString config(const QString &key, const QString &defaultValue);
     bool setConfig(const QString &key, const QString &value);
@@ -58,6 +62,7 @@ public:
 
 private:
     void openAndPrepare(const QString &path);
+    // A pragma's number; -1 when it cannot be read.
     qint64 pragmaValue(const QString &name);
     // Runs body inside BEGIN/COMMIT; rolls back and returns false when body or the commit fails. A write that
     // cannot show that storing works again (it only rewrites rows in place) passes showsRecovery false.
@@ -67,6 +72,9 @@ private:
     bool insertTasks(const QList<TaskData> &tasks);
     // Whether SQLite's integrity check finds the file whole.
     bool checksOut();
+    // Whether writes into this file are refused (see StoreHealth::refuseWrites); the user then hears why.
+    bool writesRefused();
+    static QString damaged();
 
     QString m_path;   // the file; empty for a private temporary database
     QString m_folder; // its folder

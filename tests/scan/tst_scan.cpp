@@ -258,6 +258,12 @@ private slots:
             QCOMPARE(scan.server.requests().size(), nodes.size() - batch.contains(u"B1"_s));
             scan.stop();
             QVERIFY(!UserDb().hasTasks(scan.batches.first()).contains(false));
+            // Pages over the cap, also what the bomb unpacks to, are failed fetches, not answers without rows.
+            QCOMPARE(rawColumn(scan.sandbox.userDbPath(), u"SELECT note_name FROM tb_node_status WHERE last_error = "
+                                                          "'page over 16 MiB' ORDER BY note_name;"_s),
+                     batch.contains(u"L1"_s)   ? QStringList{u"huge"_s}
+                     : batch.contains(u"C1"_s) ? QStringList{u"bomb"_s}
+                                               : QStringList());
         }
     }
 
