@@ -11,7 +11,7 @@ namespace {
 void BM_SettingCached(benchmark::State &state)
 {
     setSetting(Key::ScanInterval, QStringLiteral("180"));
-    const QString key = QLatin1String(Key::ScanInterval.name);
+    const QString key = QLatin1String(Key::ScanInterval.key);
     for (auto _ : state)
         benchmark::DoNotOptimize(setting(key));
 }

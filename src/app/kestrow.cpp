@@ -60,18 +60,6 @@ bool Kestrow::isScanning() const
     return taskThread && taskThread->isRunning();
 }
 
-// The filters and quiet hours as the user set them in the alert window.
-static AlertRules alertRules()
-{
-    AlertRules rules;
-    rules.require = AlertRules::words(setting(Key::AlertRequire));
-    rules.exclude = AlertRules::words(setting(Key::AlertExclude));
-    rules.minPrice = setting(Key::AlertMinPrice).toDouble();
-    rules.quietStart = QTime::fromString(setting(Key::QuietStart), QStringLiteral("HH:mm"));
-    rules.quietEnd = QTime::fromString(setting(Key::QuietEnd), QStringLiteral("HH:mm"));
-    return rules;
-}
-
 void Kestrow::loadUserSites()
 {
     const QString catalog = appFilePath(QStringLiteral("sdb.dll"));
@@ -111,7 +99,6 @@ void Kestrow::start()
     loadUserSites();
     // Read now into the settings cache: read first when a batch comes, they would wait for the scan thread to store it.
     alertRules();
-    setting(Key::NotifyVia);
     startScan();
     if (UpdateTask *engine = updateThread->task()) {
         updateConnections = {
@@ -190,12 +177,12 @@ void Kestrow::stopUpdate()
 
 void Kestrow::showWelcome()
 {
-    if (setting(Key::UseVersion) == appVersion())
+    if (Key::UseVersion.value() == appVersion())
         return;
     trayIcon->showMessage(tr("欢迎使用Kestrow"), tr("单击此图标可以暂停和开始任务监控") + QLatin1Char('\n') +
                                                      tr("更多问题及反馈请见程序关于窗口") + QLatin1Char('\n') +
                                                      tr("祝您使用愉快!"));
-    setSetting(Key::UseVersion, appVersion());
+    Key::UseVersion.setValue(appVersion());
 }
 
 void Kestrow::onTrayClicked()
@@ -310,9 +297,9 @@ void Kestrow::announce(const QList<TaskData> &task_list)
                                  << "|" << task.task_price << "|" << task.task_url;
     // The desktop's notifications when the user chose them and a service runs; the corner popup otherwise. The sound
     // comes once the batch shows, and only for "true": any other stored text is silence.
-    if (setting(Key::NotifyVia) != QLatin1String("desktop") || !notifier->notify(task_list))
+    if (alertRules().channel != NotifyChannel::Desktop || !notifier->notify(task_list))
         showPopup(task_list);
-    const bool withSound = setting(Key::EnableSound) == QLatin1String("true");
+    const bool withSound = Key::EnableSound.value();
     if (withSound)
         TaskWindow::playSound(0);
     emit announced(task_list, withSound);
@@ -335,8 +322,7 @@ void Kestrow::onNodeHealth(const QList<NodeStatus> &troubled)
 
 void Kestrow::onNodeTroubleBegan(const NodeStatus &status)
 {
-    const QString reason =
-        status.describe(positiveSetting(Key::NodeFailingPasses), positiveSetting(Key::NodeBrokenPasses));
+    const QString reason = status.describe(healthThresholds());
     trayIcon->showMessage(tr("关注节点异常"),
                           status.site_name + QStringLiteral(" / ") + status.note_name + QLatin1Char('\n') + reason);
 }

@@ -42,7 +42,7 @@ void loadTranslations()
 void loadSettingsAndFont()
 {
     loadSettings(QApplication::font().family());
-    const QString currentFont = setting(Key::CurrentFont);
+    const QString currentFont = Key::CurrentFont.value();
     if (!currentFont.isEmpty()) {
         QFont font = QApplication::font();
         font.setFamily(currentFont);

@@ -5,7 +5,10 @@
 #include <QStringList>
 #include <QTime>
 
-// Which new tasks the user wants to hear of, and when: word and budget filters, and quiet hours.
+// Where batches are announced: the corner popup, or the desktop's notification service.
+enum class NotifyChannel { Popup, Desktop };
+
+// Which new tasks the user wants to hear of, when and where: word and budget filters, quiet hours, the channel.
 struct AlertRules
 {
     QStringList require; // a title must hold one of these (none: every title passes)
@@ -13,6 +16,7 @@ struct AlertRules
     double minPrice = 0; // a task whose price names a smaller number is not announced; 0: no minimum
     QTime quietStart;    // no popup and no sound from here...
     QTime quietEnd;      // ...to here, across midnight when the end comes first; equal or unset: never quiet
+    NotifyChannel channel = NotifyChannel::Popup;
 
     // A task is announced when it passes all three filters; matching ignores case.
     bool wants(const TaskData &task) const;

@@ -3,14 +3,14 @@
 #include <QCoreApplication>
 #include <QDateTime>
 
-QString NodeStatus::describe(int failingAfter, int brokenAfter) const
+QString NodeStatus::describe(const HealthThresholds &thresholds) const
 {
     const auto tr = [](const char *text) { return QCoreApplication::translate("NodeStatus", text); };
     const auto when = [](qint64 seconds) {
         return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     };
     QStringList lines;
-    switch (health(failingAfter, brokenAfter)) {
+    switch (health(thresholds)) {
     case Health::Failing:
         lines << tr("连续%1次获取失败").arg(failures);
         break;

@@ -4,6 +4,13 @@
 #include <QMetaType>
 #include <QString>
 
+// When a node counts as failing (failed passes in a row) and as broken (answered passes in a row without rows).
+struct HealthThresholds
+{
+    int failingAfter = 3;
+    int brokenAfter = 6;
+};
+
 // What the scan engine has learnt of one followed node over its passes; kept in the user database across starts.
 struct NodeStatus
 {
@@ -17,15 +24,14 @@ struct NodeStatus
     qint64 since = 0;    // seconds since the epoch when the present run of failed or empty passes began
     QString lastError;
 
-    // Failing after failingAfter failed passes in a row, broken after brokenAfter empty answers in a row.
-    Health health(int failingAfter, int brokenAfter) const
+    Health health(const HealthThresholds &thresholds) const
     {
-        if (failures >= failingAfter)
+        if (failures >= thresholds.failingAfter)
             return Health::Failing;
-        return emptyPasses >= brokenAfter ? Health::Broken : Health::Ok;
+        return emptyPasses >= thresholds.brokenAfter ? Health::Broken : Health::Ok;
     }
     // What the user reads of a failing or broken node: the reason, the last error and since when, a line each.
-    QString describe(int failingAfter, int brokenAfter) const;
+    QString describe(const HealthThresholds &thresholds) const;
     bool operator==(const NodeStatus &other) const
     {
         return site_name == other.site_name && note_name == other.note_name && failures == other.failures &&

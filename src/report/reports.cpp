@@ -80,7 +80,7 @@ QByteArray nodeMask(const QStringList &nodeNames, const QSet<QString> &followed)
 bool sendInstallReport(int &code)
 {
     code = 0;
-    if (!setting(Key::Uid).isEmpty())
+    if (!Key::Uid.value().isEmpty())
         return false;
     const QList<QByteArray> fields = {installChannel().toUtf8(), describeMachine().toUtf8()};
     code = 1;
@@ -97,7 +97,7 @@ bool sendInstallReport(int &code)
     // It is stored and sent back every day: an answer that is no user id counts as no answer.
     if (answer.isEmpty() || !isUserId(answer.first()))
         return false;
-    setSetting(Key::Uid, QString::fromLatin1(answer.first()));
+    Key::Uid.setValue(QString::fromLatin1(answer.first()));
     hangUp(std::move(socket));
     code = 0;
     return true;
@@ -107,9 +107,9 @@ bool sendDailyRunReport(int &code)
 {
     code = 0;
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
-    if (setting(Key::RunDate) == today)
+    if (Key::RunDate.value() == today)
         return true;
-    const QString uid = setting(Key::Uid);
+    const QString uid = Key::Uid.value();
     code = 2;
     if (uid.isEmpty())
         return false;
@@ -131,7 +131,7 @@ bool sendDailyRunReport(int &code)
     if (!socket || !writeReportFrame(socket.get(), 4, 2, fields, deadline))
         return false;
     hangUp(std::move(socket));
-    setSetting(Key::RunDate, today);
+    Key::RunDate.setValue(today);
     code = 0;
     return true;
 }

@@ -51,7 +51,7 @@ void NodeHealth::failed(int node, const QString &error, qint64 nowMs)
     ++entry.status.failures;
     entry.status.lastError = error;
     // Every failure past the threshold doubles the passes between tries, up to the longest back-off.
-    const int over = entry.status.failures - m_limits.failingAfter;
+    const int over = entry.status.failures - m_limits.thresholds.failingAfter;
     if (over >= 0) {
         const qint64 longest = qMax<qint64>(1, m_limits.longestBackOffMs / qMax<qint64>(1, m_limits.intervalMs));
         entry.skip = int(qMin<qint64>(qint64(1) << qMin(over + 1, 30), longest)) - 1;
@@ -82,7 +82,7 @@ void NodeHealth::unavailable(int node, const QString &reason, qint64 nowMs)
 
 bool NodeHealth::holdIsLong(qint64 untilMs, qint64 nowMs) const
 {
-    return qMin(untilMs, nowMs + longestHoldMs) - nowMs > m_limits.failingAfter * m_limits.intervalMs;
+    return qMin(untilMs, nowMs + longestHoldMs) - nowMs > m_limits.thresholds.failingAfter * m_limits.intervalMs;
 }
 
 void NodeHealth::holdHost(const QString &host, qint64 untilMs, qint64 nowMs, const QString &reason)
@@ -100,7 +100,7 @@ void NodeHealth::holdHost(const QString &host, qint64 untilMs, qint64 nowMs, con
 
 void NodeHealth::markFailing(Node &entry, const QString &reason, qint64 nowMs)
 {
-    entry.status.failures = qMax(entry.status.failures, m_limits.failingAfter);
+    entry.status.failures = qMax(entry.status.failures, m_limits.thresholds.failingAfter);
     entry.status.lastError = reason;
     noteChange(entry, nowMs);
 }
@@ -117,7 +117,7 @@ void NodeHealth::noteChange(Node &entry, qint64 nowMs)
 
 bool NodeHealth::inTrouble(const NodeStatus &status) const
 {
-    return status.health(m_limits.failingAfter, m_limits.brokenAfter) != NodeStatus::Health::Ok;
+    return status.health(m_limits.thresholds) != NodeStatus::Health::Ok;
 }
 
 QList<NodeStatus> NodeHealth::takeChanged()

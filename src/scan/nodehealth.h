@@ -13,8 +13,7 @@ class NodeHealth
 public:
     struct Limits
     {
-        int failingAfter = 3;       // failed passes in a row that make a node failing
-        int brokenAfter = 6;        // answered passes in a row without rows that make it broken
+        HealthThresholds thresholds;
         qint64 intervalMs = 180000; // time between passes, for the longest back-off
         qint64 longestBackOffMs = 30 * 60 * 1000;
     };

@@ -19,7 +19,6 @@
 
 namespace {
 
-const unsigned fallbackIntervalSeconds = QByteArray(Key::ScanInterval.defaultValue).toUInt();
 constexpr qsizetype maxUnstored = 1000;
 
 // A task's identity (see TaskData::isSameTask) as one text.
@@ -68,8 +67,7 @@ bool ScanTask::init()
                                   << leftOut[i];
     }
     NodeHealth::Limits limits;
-    limits.failingAfter = positiveSetting(Key::NodeFailingPasses);
-    limits.brokenAfter = positiveSetting(Key::NodeBrokenPasses);
+    limits.thresholds = healthThresholds();
     limits.intervalMs = intervalMs();
     health = std::make_unique<NodeHealth>(nodes, userDb.nodeStatuses(), limits);
     health->takeNewTrouble(); // what was wrong before this start was told then
@@ -93,12 +91,7 @@ bool ScanTask::init()
 
 qint64 ScanTask::intervalMs() const
 {
-    bool ok = false;
-    unsigned seconds = setting(Key::ScanInterval).toUInt(&ok, 10);
-    // Zero would re-scan without pause; it gets the same fallback as a value that is no number.
-    if (!ok || seconds == 0)
-        seconds = fallbackIntervalSeconds;
-    return qint64(seconds) * Clock::timing().msPerIntervalSecond;
+    return qint64(Key::ScanInterval.value().count()) * Clock::timing().msPerIntervalSecond;
 }
 
 void ScanTask::restartTimer()

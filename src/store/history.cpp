@@ -1,12 +1,12 @@
 // The task history: the history operations of UserDb.
 #include "core/clock.h"
-#include "core/settingkeys.h"
+#include "store/settingkeys.h"
 #include "store/query.h"
 #include "store/userdb.h"
 
 namespace {
 
-const int defaultRetentionDays = QByteArray(Key::HistoryDays.defaultValue).toInt();
+const int defaultRetentionDays = Key::HistoryDays.defaultValue;
 
 } // namespace
 

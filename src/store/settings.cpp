@@ -1,9 +1,11 @@
 #include "store/settings.h"
 
+#include "store/storelog.h"
 #include "store/userdb.h"
 
 #include <QHash>
 #include <QMutex>
+#include <QSet>
 
 #include <memory>
 #include <mutex>
@@ -19,11 +21,11 @@ std::unique_ptr<UserDb> settingsDb;
 // never while settingsLock or the user database lock is held, so it cannot deadlock with them.
 QMutex settingsWriteMutex;
 
-// Stores value for key when the database holds no value (or an empty one) for it.
-void fillDefault(const SettingKey &key, const QString &value)
+// Stores text for key when the database holds no value (or an empty one) for it.
+void fillDefault(const char *key, const QString &text)
 {
-    if (setting(QLatin1String(key.name)).isEmpty())
-        setSetting(key, value);
+    if (setting(QLatin1String(key)).isEmpty())
+        setSetting(QLatin1String(key), text);
 }
 
 } // namespace
@@ -37,18 +39,6 @@ QString setting(const QString &key, const QString &defaultValue)
             return *found;
     }
     return fetchSetting(key, defaultValue);
-}
-
-QString setting(const SettingKey &key)
-{
-    return setting(QLatin1String(key.name), QLatin1String(key.defaultValue));
-}
-
-int positiveSetting(const SettingKey &key)
-{
-    bool ok = false;
-    const int value = setting(key).toInt(&ok);
-    return ok && value > 0 ? value : QByteArray(key.defaultValue).toInt();
 }
 
 QString fetchSetting(const QString &key, const QString &defaultValue)
@@ -71,18 +61,14 @@ void setSetting(const QString &key, const QString &value)
     settingsCache.insert(key, value);
 }
 
-void setSetting(const SettingKey &key, const QString &value)
-{
-    setSetting(QLatin1String(key.name), value);
-}
-
 void loadSettings(const QString &systemFont)
 {
     if (!settingsDb)
         settingsDb = std::make_unique<UserDb>();
-    for (const SettingKey &key : {Key::EnableSound, Key::ScanInterval, Key::HistoryDays})
-        fillDefault(key, QLatin1String(key.defaultValue));
-    fillDefault(Key::DefaultFont, systemFont);
+    fillDefault(Key::EnableSound.key, Key::EnableSound.text(Key::EnableSound.defaultValue));
+    fillDefault(Key::ScanInterval.key, Key::ScanInterval.text(Key::ScanInterval.defaultValue));
+    fillDefault(Key::HistoryDays.key, Key::HistoryDays.text(Key::HistoryDays.defaultValue));
+    fillDefault(Key::DefaultFont.key, systemFont);
 }
 
 void resetSettingsStore()
@@ -90,4 +76,120 @@ void resetSettingsStore()
     settingsDb.reset();
     std::unique_lock locker(settingsLock);
     settingsCache.clear();
+}
+
+QString storedSettingText(const char *key, const QString &defaultText)
+{
+    return setting(QLatin1String(key), defaultText);
+}
+
+void storeSettingText(const char *key, const QString &text)
+{
+    setSetting(QLatin1String(key), text);
+}
+
+void logInvalidSetting(const char *key, const QString &text)
+{
+    static QMutex mutex;
+    static QSet<QString> told;
+    QMutexLocker locker(&mutex);
+    if (!told.contains(QLatin1String(key))) {
+        told.insert(QLatin1String(key));
+        qCInfo(lcStore).noquote() << "setting" << key << "holds" << text << "- its default is used";
+    }
+}
+
+AlertRules alertRules()
+{
+    AlertRules rules;
+    rules.require = Key::AlertRequire.value();
+    rules.exclude = Key::AlertExclude.value();
+    rules.minPrice = Key::AlertMinPrice.value();
+    rules.quietStart = Key::QuietStart.value();
+    rules.quietEnd = Key::QuietEnd.value();
+    rules.channel = Key::NotifyVia.value();
+    return rules;
+}
+
+void setAlertRules(const AlertRules &rules)
+{
+    Key::AlertRequire.setValue(rules.require);
+    Key::AlertExclude.setValue(rules.exclude);
+    Key::AlertMinPrice.setValue(int(rules.minPrice));
+    Key::QuietStart.setValue(rules.quietStart);
+    Key::QuietEnd.setValue(rules.quietEnd);
+    Key::NotifyVia.setValue(rules.channel);
+}
+
+HealthThresholds healthThresholds()
+{
+    return {Key::NodeFailingPasses.value(), Key::NodeBrokenPasses.value()};
+}
+
+bool SettingText<bool>::read(const QString &text, bool &value)
+{
+    value = text == QLatin1String("true");
+    return value || text == QLatin1String("false");
+}
+
+QString SettingText<bool>::write(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+bool SettingText<int>::read(const QString &text, int &value)
+{
+    bool ok = false;
+    value = text.toInt(&ok, 10);
+    return ok;
+}
+
+QString SettingText<int>::write(int value)
+{
+    return QString::number(value);
+}
+
+bool SettingText<std::chrono::seconds>::read(const QString &text, std::chrono::seconds &value)
+{
+    bool ok = false;
+    value = std::chrono::seconds(text.toLongLong(&ok, 10));
+    return ok;
+}
+
+QString SettingText<std::chrono::seconds>::write(std::chrono::seconds value)
+{
+    return QString::number(value.count());
+}
+
+bool SettingText<QTime>::read(const QString &text, QTime &value)
+{
+    value = QTime::fromString(text, QLatin1String(format));
+    return text.isEmpty() || value.isValid();
+}
+
+QString SettingText<QTime>::write(const QTime &value)
+{
+    return value.isValid() ? value.toString(QLatin1String(format)) : QString();
+}
+
+bool SettingText<QStringList>::read(const QString &text, QStringList &value)
+{
+    value = AlertRules::words(text);
+    return true;
+}
+
+QString SettingText<QStringList>::write(const QStringList &value)
+{
+    return value.join(QLatin1Char(' '));
+}
+
+bool SettingText<NotifyChannel>::read(const QString &text, NotifyChannel &value)
+{
+    value = text == QLatin1String("desktop") ? NotifyChannel::Desktop : NotifyChannel::Popup;
+    return value == NotifyChannel::Desktop || text == QLatin1String("popup");
+}
+
+QString SettingText<NotifyChannel>::write(NotifyChannel value)
+{
+    return value == NotifyChannel::Desktop ? QStringLiteral("desktop") : QStringLiteral("popup");
 }

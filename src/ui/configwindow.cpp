@@ -19,7 +19,8 @@
 namespace {
 
 // The interval entries and the "scan_interval" values they stand for.
-const char *const intervalValues[] = {"30", "60", "180"};
+const std::chrono::seconds intervals[] = {std::chrono::seconds(30), std::chrono::seconds(60),
+                                          std::chrono::seconds(180)};
 
 } // namespace
 
@@ -33,23 +34,20 @@ ConfigWindow::ConfigWindow(QWidget *parent) : TDialog(parent)
     autostartCheck = placed(new QCheckBox(tr("开机启动"), this), "autostartCheck", 10, 40, 80, 21);
     autostartCheck->setChecked(isAutostart());
     soundCheck = placed(new QCheckBox(tr("播放提示声音"), this), "soundCheck", 95, 40, 185, 21);
-    soundCheck->setChecked(setting(Key::EnableSound) == QLatin1String("true"));
+    soundCheck->setChecked(Key::EnableSound.value());
 
     intervalLabel = placed(new QLabel(tr("任务更新时间:"), this), "intervalLabel", 10, 70, 80, 21);
     intervalCombo = placed(new QComboBox(this), "intervalCombo", 90, 70, 150, 21);
     intervalCombo->addItems({tr("快速 - 30 秒"), tr("较快 - 1分钟"), tr("默认 - 3分钟")});
-    const QString interval = setting(Key::ScanInterval);
-    for (int index = 0; index < 3; ++index) {
-        bool ok = false;
-        if (interval.toUInt(&ok, 10) == QByteArray(intervalValues[index]).toUInt() && ok)
-            intervalCombo->setCurrentIndex(index);
-    }
+    const auto interval = std::find(std::cbegin(intervals), std::cend(intervals), Key::ScanInterval.value());
+    if (interval != std::cend(intervals))
+        intervalCombo->setCurrentIndex(int(interval - std::cbegin(intervals)));
 
     retentionLabel = placed(new QLabel(tr("自动删除早于此时间的历史任务:"), this), "retentionLabel", 10, 100, 180, 21);
     retentionSpin = placed(new QSpinBox(this), "retentionSpin", 190, 100, 50, 21);
     retentionSpin->setSuffix(tr("天"));
     retentionSpin->setRange(1, 30);
-    retentionSpin->setValue(setting(Key::HistoryDays).toInt());
+    retentionSpin->setValue(Key::HistoryDays.value());
 
     fontLabel = placed(new QLabel(tr("界面字体:"), this), "fontLabel", 10, 130, 60, 21);
     fontCombo = placed(new QFontComboBox(this), "fontCombo", 70, 130, 120, 21);
@@ -95,7 +93,7 @@ void ConfigWindow::setAutostart(bool on)
 void ConfigWindow::onDefaultFont()
 {
     QFont font = QApplication::font();
-    font.setFamily(setting(Key::DefaultFont));
+    font.setFamily(Key::DefaultFont.value());
     fontCombo->setCurrentFont(font);
 }
 
@@ -107,14 +105,14 @@ void ConfigWindow::onClose()
 void ConfigWindow::closeEvent(QCloseEvent *event)
 {
     setAutostart(autostartCheck->isChecked());
-    setSetting(Key::EnableSound, soundCheck->isChecked() ? QStringLiteral("true") : QStringLiteral("false"));
+    Key::EnableSound.setValue(soundCheck->isChecked());
     const int index = intervalCombo->currentIndex();
-    if (index >= 0 && index < 3)
-        setSetting(Key::ScanInterval, QString::fromLatin1(intervalValues[index]));
-    setSetting(Key::HistoryDays, QString::number(retentionSpin->value()));
+    if (index >= 0 && index < int(std::size(intervals)))
+        Key::ScanInterval.setValue(intervals[index]);
+    Key::HistoryDays.setValue(retentionSpin->value());
     QFont font = QApplication::font();
     font.setFamily(fontCombo->currentFont().family());
-    setSetting(Key::CurrentFont, font.family());
+    Key::CurrentFont.setValue(font.family());
     QApplication::setFont(font);
     event->accept();
 }

@@ -84,12 +84,11 @@ void SiteView::setNodes(const QString &siteName, const QStringList &nodeNames)
     qDeleteAll(nodeBoxes);
     nodeBoxes.clear();
     // Followed nodes that are failing or broken get a red mark and the reason as their tool tip.
-    const int failingAfter = positiveSetting(Key::NodeFailingPasses);
-    const int brokenAfter = positiveSetting(Key::NodeBrokenPasses);
+    const HealthThresholds thresholds = healthThresholds();
     QHash<QString, QString> trouble;
     for (const NodeStatus &status : db.nodeStatuses()) {
         if (status.site_name == siteName)
-            trouble.insert(status.note_name, status.describe(failingAfter, brokenAfter));
+            trouble.insert(status.note_name, status.describe(thresholds));
     }
     int x = 10;
     int y = 135;

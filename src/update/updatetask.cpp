@@ -118,7 +118,7 @@ void UpdateTask::onCheckNewVersion()
         // normal scheduling class so that the idle thread does not keep the scan engine waiting.
         Platform::NormalScheduling normal;
         UserDb db;
-        db.purgeTasks(setting(Key::HistoryDays).toInt());
+        db.purgeTasks(Key::HistoryDays.value());
     }
     if (!vendor.isSet()) {
         checkTimer.start(timing.checkIntervalMs);

@@ -410,7 +410,7 @@ private slots:
         };
         const QList<AttentionData> node{{u"站"_s, u"n"_s, u"http://h/"_s, {}}};
         for (const auto &[outcomes, intervalMs, passes, health, troubleBegan] : cases) {
-            NodeHealth book(node, {}, NodeHealth::Limits{3, 6, intervalMs});
+            NodeHealth book(node, {}, NodeHealth::Limits{{3, 6}, intervalMs});
             QString seen;
             int began = 0;
             for (qsizetype next = 0; next < outcomes.size(); book.takeChanged()) {
@@ -423,7 +423,7 @@ private slots:
                 began += int(book.takeNewTrouble().size());
             }
             QCOMPARE(seen, passes);
-            QVERIFY(book.status(0).health(3, 6) == health);
+            QVERIFY(book.status(0).health({3, 6}) == health);
             QCOMPARE(began, troubleBegan);
         }
         // Retry-After in seconds or as an HTTP date; a host may ask for an hour at most.
@@ -439,7 +439,7 @@ private slots:
             book.holdHost(u"h"_s, now + holdMs, now, u"held"_s);
             const qint64 end = now + qMin(holdMs, 3600000);
             QVERIFY(!book.takesPart(0, end - 1) && book.takesPart(0, end));
-            QVERIFY(book.status(0).health(3, 6) == health);
+            QVERIFY(book.status(0).health({3, 6}) == health);
             QCOMPARE(book.status(0).lastError, health == Health::Ok ? QString() : u"held"_s);
         }
     }

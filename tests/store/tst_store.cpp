@@ -319,6 +319,49 @@ private slots:
                  (QStringList{u"7"_s, u"45"_s, u"Some Font"_s}));
     }
 
+    void typedSettings_data()
+    {
+        // A stored text and what it reads as: texts outside a setting's values read as its default (the sound, as
+        // silence).
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("read");
+        const auto row = [](const char *key, const char *text, const char *read) {
+            QTest::addRow("%s=%s", key, text)
+                << QString::fromLatin1(key) << QString::fromUtf8(text) << QString::fromUtf8(read);
+        };
+        row("scan_interval", "30", "30"), row("scan_interval", "0", "180"), row("scan_interval", "3 min", "180");
+        row("enable_sound", "false", "false"), row("enable_sound", "True", "false"), row("enable_sound", "", "false");
+        row("db_vacuum_interval", "-1", "3"), row("node_broken_passes", "x", "6");
+        row("alert_min_price", "-5", "0"), row("alert_require", " logo，网站 ", "logo 网站");
+        row("quiet_start", "07:30", "07:30"), row("quiet_start", "25:00", ""), row("quiet_start", "", "");
+        row("notify_via", "desktop", "desktop"), row("notify_via", "Desktop", "popup");
+    }
+
+    void typedSettings()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, text);
+        QFETCH(QString, read);
+        loadSettings(QString());
+        setSetting(key, text);
+        const AlertRules rules = alertRules();
+        const QHash<QString, QString> values = {
+            {u"scan_interval"_s, QString::number(Key::ScanInterval.value().count())},
+            {u"enable_sound"_s, Key::EnableSound.text(Key::EnableSound.value())},
+            {u"db_vacuum_interval"_s, QString::number(Key::HistoryDays.value())},
+            {u"node_broken_passes"_s, QString::number(healthThresholds().brokenAfter)},
+            {u"alert_min_price"_s, QString::number(rules.minPrice)},
+            {u"alert_require"_s, rules.require.join(u' ')},
+            {u"quiet_start"_s, rules.quietStart.toString(u"HH:mm"_s)},
+            {u"notify_via"_s, rules.channel == NotifyChannel::Desktop ? u"desktop"_s : u"popup"_s}};
+        QCOMPARE(values.value(key), read);
+        // The alert rules are written back as one, in the texts they have always had.
+        setAlertRules(rules);
+        QCOMPARE(stored(key),
+                 key.startsWith(u"alert_"_s) || key.startsWith(u"quiet_"_s) || key == u"notify_via"_s ? read : text);
+    }
+
     void failedWritesKeepTheOldValue()
     {
         // The default for enable_sound cannot be written: the program runs with it empty (no sound), the others are in.

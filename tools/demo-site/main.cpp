@@ -1,9 +1,9 @@
 // kestrow-demo-site: the demo catalogue's task sites on 127.0.0.1, or every demo node followed in a demo user's
 // database (kestrow-demo-site --help).
-#include "core/settingkeys.h"
 #include "demoargs.h"
 #include "demosite.h"
 #include "sites/catalogfile.h"
+#include "store/settingkeys.h"
 #include "store/userdb.h"
 
 #include <QCoreApplication>
@@ -28,8 +28,8 @@ int follow(const DemoArgs &args)
     // The user database lives under the data home the arguments settled on.
     qputenv("XDG_DATA_HOME", args.dataHome.toLocal8Bit());
     UserDb db;
-    if (!db.setAttention(pairs) ||
-        !db.setConfig(QLatin1String(Key::ScanInterval.name), QString::number(args.scanSeconds))) {
+    if (!db.setAttention(pairs) || !db.setConfig(QLatin1String(Key::ScanInterval.key),
+                                                 Key::ScanInterval.text(std::chrono::seconds(args.scanSeconds)))) {
         std::fprintf(stderr, "kestrow-demo-site: cannot write the user database under %s\n",
                      qUtf8Printable(args.dataHome));
         return 1;
