@@ -32,6 +32,20 @@ bool tooLarge(const QNetworkReply *reply)
     return reply->bytesAvailable() > maxPageBytes;
 }
 
+FetchOutcome outcomeOf(const QNetworkReply *reply)
+{
+    FetchOutcome outcome;
+    outcome.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (outcome.status >= 400) {
+        outcome.failed = true;
+        outcome.reason = QStringLiteral("HTTP %1").arg(outcome.status);
+    } else if (outcome.status == 0 && reply->error() != QNetworkReply::NoError) {
+        outcome.failed = true;
+        outcome.reason = reply->errorString();
+    }
+    return outcome;
+}
+
 qint64 retryAfter(const QByteArray &value, qint64 nowMs)
 {
     const QByteArray text = value.trimmed();

@@ -18,6 +18,16 @@ QNetworkRequest make(const QString &url);
 void limit(QNetworkReply *reply);
 // The reply has already received more than the limit.
 bool tooLarge(const QNetworkReply *reply);
+// What a finished reply came to, as node health counts it: a failed fetch (an error status, or no answer at all)
+// with the reason the user reads, or an answer, whose body is cut whatever else went wrong with it.
+struct FetchOutcome
+{
+    int status = 0; // the HTTP status; 0 without one
+    bool failed = false;
+    QString reason; // why it failed
+};
+FetchOutcome outcomeOf(const QNetworkReply *reply);
+
 // When a Retry-After value (delay seconds or an HTTP date) asks to be asked again, in ms since the epoch; -1 when
 // it is neither.
 qint64 retryAfter(const QByteArray &value, qint64 nowMs);

@@ -231,8 +231,19 @@ template <typename View> void appendPart(QByteArray &key, View part, bool presen
         key.append(reinterpret_cast<const char *>(part.data()), bytes);
 }
 
+// Where a cut stood, for the diagnosis: the table's bounds and the first row's, in the page's units (-1: not found).
+struct CutTrace
+{
+    bool tableBeginFound = false;
+    qsizetype start = 0;
+    qsizetype end = 0;
+    qsizetype firstRow = -1;
+    qsizetype firstRowEnd = -1;
+};
+
 template <typename Finder, typename View>
-int cutRows(View page, const AttentionData &node, QList<TaskData> &taskList, RowMemory *memory = nullptr)
+int cutRows(View page, const AttentionData &node, QList<TaskData> &taskList, RowMemory *memory = nullptr,
+            CutTrace *trace = nullptr)
 {
     const QStringList &m = node.rules;
     if (m.size() != markerCount)
@@ -245,7 +256,8 @@ int cutRows(View page, const AttentionData &node, QList<TaskData> &taskList, Row
                                                   Finder(m[5]), Finder(m[6]), Finder(m[7]), Finder(m[8]), Finder(m[9])};
 
     // The table: from the first table_begin (or the start) to the first table_end at or after it (or the end).
-    const qsizetype start = qMax<qsizetype>(0, find[TableBegin].in(page));
+    const qsizetype tableBegin = find[TableBegin].in(page);
+    const qsizetype start = qMax<qsizetype>(0, tableBegin);
     qsizetype end = page.size();
     if (find[TableEnd].size() > 0) {
         const qsizetype found = find[TableEnd].in(page, start);
@@ -253,6 +265,8 @@ int cutRows(View page, const AttentionData &node, QList<TaskData> &taskList, Row
             end = found;
     }
     page = page.sliced(start, end - start);
+    if (trace)
+        *trace = CutTrace{tableBegin >= 0, start, end, -1, -1};
 
     // Rows are consumed by moving through the page, never by copying what is left of it.
     const bool withPrice = find[PriceBegin].size() > 0 && find[PriceEnd].size() > 0;
@@ -262,9 +276,9 @@ int cutRows(View page, const AttentionData &node, QList<TaskData> &taskList, Row
     QByteArray key; // reused from row to row
     for (int rows = 0; rows < maxRowsPerPage; ++rows) {
         const qsizetype rb = find[RowBegin].in(page, position);
-        if (rb < 0)
-            break;
-        const qsizetype re = find[RowEnd].in(page, rb);
+        const qsizetype re = rb < 0 ? -1 : find[RowEnd].in(page, rb);
+        if (trace && rows == 0)
+            trace->firstRow = rb < 0 ? -1 : start + rb, trace->firstRowEnd = re < 0 ? -1 : start + re;
         if (re < 0)
             break;
         const View row = page.sliced(rb, re - rb);
@@ -338,19 +352,15 @@ QStringList diagnosePage(const QString &text, const AttentionData &node)
         return {QStringLiteral("the node has %1 markers instead of %2").arg(m.size()).arg(markerCount)};
     if (m[RowEnd].isEmpty())
         return {QStringLiteral("row_end is empty, so no row can end")};
+    // Where the one cut stopped, when it found nothing.
     QList<TaskData> tasks;
-    const int titled = parsePage(text, node, tasks);
+    CutTrace cut;
+    const int titled = cutRows<TextFinder>(QStringView(text), node, tasks, nullptr, &cut);
     QStringList lines;
-    // Where the cut stood, marker by marker, as parsePage goes: only when it found nothing.
-    const qsizetype tableStart = m[TableBegin].isEmpty() ? 0 : text.indexOf(m[TableBegin]);
-    if (tableStart < 0)
+    if (!cut.tableBeginFound && titled == 0)
         lines << QStringLiteral("table_begin %1 is not on the page, so the whole page is searched")
                      .arg(quoted(m[TableBegin]));
-    const qsizetype start = qMax<qsizetype>(0, tableStart);
-    qsizetype end = m[TableEnd].isEmpty() ? -1 : text.indexOf(m[TableEnd], start);
-    end = end < 0 ? text.size() : end;
-    const qsizetype firstRow = text.indexOf(m[RowBegin], start);
-    const qsizetype firstRowEnd = firstRow < 0 ? -1 : text.indexOf(m[RowEnd], firstRow);
+    const qsizetype start = cut.start, end = cut.end, firstRow = cut.firstRow, firstRowEnd = cut.firstRowEnd;
     if (titled > 0)
         lines.clear();
     else if (firstRow < 0 || firstRow >= end)

@@ -193,13 +193,14 @@ void ScanTask::onDownloadFinished(QNetworkReply *reply)
     const int index = found.value();
     const AttentionData &node = nodes[index];
     const qint64 now = Clock::now().toMSecsSinceEpoch();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const PageRequest::FetchOutcome outcome = PageRequest::outcomeOf(reply);
+    const int status = outcome.status;
     const QByteArray body = reply->readAll();
     const int rows = known.newTasks(body, node, task_list);
-    if (status >= 400) {
+    if (outcome.failed && status > 0) {
         // A host that asks for a pause gets it, all its nodes together (at most an hour).
         const qint64 until = PageRequest::retryAfter(reply->rawHeader("Retry-After"), now);
-        const QString error = QStringLiteral("HTTP %1").arg(status);
+        const QString &error = outcome.reason;
         if ((status == 429 || status == 503) && until > now && health->holdIsLong(until, now)) {
             const QString when = QDateTime::fromMSecsSinceEpoch(until).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
             qCInfo(lcScan).noquote() << "host held:" << reply->url().host() << "until" << when;
@@ -209,8 +210,8 @@ void ScanTask::onDownloadFinished(QNetworkReply *reply)
                 health->holdHost(reply->url().host(), until, now, error);
             nodeFailed(index, error);
         }
-    } else if (status == 0 && reply->error() != QNetworkReply::NoError) {
-        nodeFailed(index, reply->errorString());
+    } else if (outcome.failed) {
+        nodeFailed(index, outcome.reason);
     } else {
         if (rows == 0)
             qCInfo(lcScan).noquote() << "no rows:" << node.site_name << "/" << node.note_name << "- HTTP" << status

@@ -51,9 +51,10 @@ bool fetch(const QString &url, QByteArray &body, Outcome &outcome, QString *erro
     const bool finished = reply->isFinished() && !tooLarge;
     if (finished) {
         body = reply->readAll();
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const PageRequest::FetchOutcome fetched = PageRequest::outcomeOf(reply);
+        const int status = fetched.status;
         outcome.summary = QStringLiteral("HTTP status %1, ").arg(status);
-        outcome.fetchFailed = status >= 400 || (status == 0 && reply->error() != QNetworkReply::NoError);
+        outcome.fetchFailed = fetched.failed;
         if (reply->error() != QNetworkReply::NoError && status < 300)
             outcome.note = QStringLiteral("%1: %2 (HTTP status %3); its body is cut all the same, as Kestrow does")
                                .arg(url, reply->errorString())
