@@ -9,6 +9,8 @@
 class TaskRows
 {
 public:
+    // The texts of a task, in their order.
+    enum Field { Site, Node, Title, Price, Url, NodeUrl };
     static constexpr int fields = 6;
 
     // Appends one task from its six texts in UTF-8, in the order above.

@@ -15,7 +15,7 @@ void HistoryModel::setTasks(TaskRows tasks)
 QString HistoryModel::cell(int row, int column) const
 {
     const QString text = m_tasks.text(m_order[row], column);
-    return column == 3 && text.isEmpty() ? tr("无") : text;
+    return column == TaskRows::Price && text.isEmpty() ? tr("无") : text;
 }
 
 int HistoryModel::rowCount(const QModelIndex &parent) const
@@ -37,9 +37,12 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
 
 QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    const QStringList headers = {tr("网 站"), tr("任务类型"), tr("任 务"), tr("价 格")};
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < headers.size())
-        return headers[section];
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
+        for (const HistoryColumn &column : historyColumns) {
+            if (column.field == section)
+                return tr(column.header);
+        }
+    }
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 

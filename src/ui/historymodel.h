@@ -4,6 +4,19 @@
 
 #include <QAbstractTableModel>
 
+// A column the history window shows: the task's text it holds, its header and its width in pixels.
+struct HistoryColumn
+{
+    TaskRows::Field field;
+    const char *header; // translated in the context "HistoryModel"
+    int width;
+};
+// The shown columns (model column n holds field n); the addresses stay hidden.
+inline constexpr HistoryColumn historyColumns[] = {{TaskRows::Site, QT_TRANSLATE_NOOP("HistoryModel", "网 站"), 100},
+                                                   {TaskRows::Node, QT_TRANSLATE_NOOP("HistoryModel", "任务类型"), 120},
+                                                   {TaskRows::Title, QT_TRANSLATE_NOOP("HistoryModel", "任 务"), 270},
+                                                   {TaskRows::Price, QT_TRANSLATE_NOOP("HistoryModel", "价 格"), 100}};
+
 // The rows of the history window: the tasks a search found (site, node, title, price, address, node address),
 // read-only, sorted by the text a column shows. Texts are decoded only when shown or sorted by, so that a window over
 // a large history opens at once.
@@ -15,7 +28,7 @@ public:
     using QAbstractTableModel::QAbstractTableModel;
 
     void setTasks(TaskRows tasks);
-    // The text row shows in column, as data() gives it.
+    // The text row shows in column (a TaskRows::Field), as data() gives it.
     QString cell(int row, int column) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;

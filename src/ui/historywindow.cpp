@@ -64,11 +64,12 @@ HistoryWindow::~HistoryWindow()
 
 void HistoryWindow::refresh()
 {
-    const int widths[] = {100, 120, 270, 100};
-    for (int column = 0; column < int(std::size(widths)); ++column)
-        taskTable->setColumnWidth(column, widths[column]);
-    taskTable->setColumnHidden(4, true);
-    taskTable->setColumnHidden(5, true);
+    for (int field = 0; field < TaskRows::fields; ++field)
+        taskTable->setColumnHidden(field, true);
+    for (const HistoryColumn &column : historyColumns) {
+        taskTable->setColumnHidden(column.field, false);
+        taskTable->setColumnWidth(column.field, column.width);
+    }
     const QString site = siteCombo->currentIndex() <= 0 ? QString() : siteCombo->currentText();
     TaskRows tasks;
     db.searchTasks(site, searchEdit->text(), tasks);
@@ -93,6 +94,12 @@ void HistoryWindow::onTableDoubleClicked(const QModelIndex &index)
     if (!index.isValid() || index.model() != taskModel)
         return;
     const auto cell = [this, &index](int column) { return taskModel->cell(index.row(), column); };
-    const TaskData task{cell(0), cell(1), cell(2), cell(3), cell(4), cell(5), 0};
+    const TaskData task{cell(TaskRows::Site),
+                        cell(TaskRows::Node),
+                        cell(TaskRows::Title),
+                        cell(TaskRows::Price),
+                        cell(TaskRows::Url),
+                        cell(TaskRows::NodeUrl),
+                        0};
     openWebAddress(taskOpenUrl(task));
 }

@@ -45,7 +45,7 @@ class TestStore : public QObject
             return {u"<failed>"_s};
         QStringList titles;
         for (qsizetype row = 0; row < tasks.size(); ++row)
-            titles << tasks.text(row, 2);
+            titles << tasks.text(row, TaskRows::Title);
         return titles;
     }
     // Tasks titled after pattern, with %1 the task's number.
