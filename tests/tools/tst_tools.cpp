@@ -14,6 +14,7 @@
 #include "support/testhttpserver.h"
 #include "update/updatetask.h"
 #include "update/updatethread.h"
+#include "vendorargs.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -431,6 +432,22 @@ private slots:
             const QStringList settled =
                 QStringList{args.command} + args.files + QStringList{args.page, QString::number(args.exitCode)};
             QCOMPARE(settled.join(u' ').simplified(), row.section(u" => "_s, 1));
+            QVERIFY2(args.text.isEmpty() != args.command.isEmpty(), qPrintable(row));
+        }
+        // kestrow-vendor: "arguments => the command, its operands, the ports and database, and the exit code".
+        for (const QString &row : {u"serve d => serve d 8733 8734 d/reports.db 0"_s,
+                                   u"--http-port 0 --report-port 0 --db r.db serve d => serve d 0 0 r.db 0"_s,
+                                   u"sign k f => sign k f 8733 8734 0"_s, u"keygen => 2"_s, u"sign k => 2"_s,
+                                   u"--http-port 65536 serve d => 2"_s, u"--help => 0"_s, u"frobnicate x => 2"_s}) {
+            const VendorArgs args = VendorArgs::parse(
+                u"kestrow-vendor "_s.append(row.section(u" => "_s, 0, 0)).split(u' ', Qt::SkipEmptyParts));
+            const QString settled =
+                args.command.isEmpty()
+                    ? QString()
+                    : (QStringList{args.command} + args.files +
+                       QStringList{QString::number(args.httpPort), QString::number(args.reportPort), args.db})
+                          .join(u' ');
+            QCOMPARE((settled + u' ' + QString::number(args.exitCode)).simplified(), row.section(u" => "_s, 1));
             QVERIFY2(args.text.isEmpty() != args.command.isEmpty(), qPrintable(row));
         }
         // kestrow-demo-site, $XDG_DATA_HOME set where the row says: "arguments => serving port and interval, or
