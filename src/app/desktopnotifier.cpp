@@ -1,8 +1,6 @@
 #include "app/desktopnotifier.h"
 
 #include "core/appversion.h"
-#include "sites/taskopenurl.h"
-#include "ui/kit/safeurl.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -63,7 +61,7 @@ void DesktopNotifier::onActionInvoked(uint id, const QString &action)
 {
     const auto found = shown.constFind(id);
     if (found != shown.constEnd() && action == QLatin1String("default"))
-        openWebAddress(taskOpenUrl(*found));
+        emit openTask(*found);
 }
 
 void DesktopNotifier::onClosed(uint id, uint)

@@ -21,6 +21,8 @@ public:
 signals:
     // The service refused a batch notify() had sent: it must be shown another way.
     void refused(const QList<TaskData> &tasks);
+    // A notification's default action was invoked: the task it stands for is to be opened.
+    void openTask(const TaskData &task);
 
 private slots:
     void onActionInvoked(uint id, const QString &action);

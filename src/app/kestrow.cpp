@@ -11,7 +11,6 @@
 #include "report/reports.h"
 #include "report/systemdescription.h"
 #include "scan/taskthread.h"
-#include "sites/sitedb.h"
 #include "sites/usersites.h"
 #include "store/settings.h"
 #include "store/storehealth.h"
@@ -19,6 +18,7 @@
 #include "ui/alertwindow.h"
 #include "ui/configwindow.h"
 #include "ui/historywindow.h"
+#include "ui/kit/safeurl.h"
 #include "ui/mainwindow.h"
 #include "ui/taskwindow.h"
 #include "update/updatetask.h"
@@ -38,6 +38,8 @@ Kestrow::Kestrow(QObject *parent) : QObject(parent), quietTimer(new QTimer(this)
     registerNodeStatusTypes();
     quietTimer->setSingleShot(true);
     connect(notifier, &DesktopNotifier::refused, this, &Kestrow::showPopup);
+    connect(notifier, &DesktopNotifier::openTask, this,
+            [this](const TaskData &task) { openWebAddress(catalog.taskOpenUrl(task)); });
     connect(quietTimer, &QTimer::timeout, this, &Kestrow::onQuietEnd);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Kestrow::onAboutToQuit);
 }
@@ -62,10 +64,10 @@ bool Kestrow::isScanning() const
 
 void Kestrow::loadUserSites()
 {
-    const QString catalog = appFilePath(QStringLiteral("sdb.dll"));
-    qCDebug(lcApp).noquote() << "site catalogue:" << catalog << (QFile::exists(catalog) ? "found" : "missing");
-    const UserSites::Outcome sites = UserSites::prepare(catalog);
-    SiteDb::useCatalog(sites.catalog);
+    const QString program = Catalog().path();
+    qCDebug(lcApp).noquote() << "site catalogue:" << program << (QFile::exists(program) ? "found" : "missing");
+    const UserSites::Outcome sites = UserSites::prepare(program);
+    catalog = Catalog(sites.catalog);
     for (const QString &skipped : sites.skipped)
         qCWarning(lcApp).noquote() << "user site file skipped:" << skipped;
     if (!sites.skipped.isEmpty())
@@ -142,7 +144,7 @@ void Kestrow::watchScreen()
 void Kestrow::startScan()
 {
     if (!taskThread)
-        taskThread = new TaskThread(this);
+        taskThread = new TaskThread(this, catalog.path());
     if (taskThread->isRunning())
         return;
     // Listening on the thread object: its batches never come from an engine the GUI thread could outlive.
@@ -202,7 +204,7 @@ void Kestrow::onTrayMenuHide()
 void Kestrow::onOpenMainWindow()
 {
     if (!mainWindow) {
-        mainWindow = new MainWindow;
+        mainWindow = new MainWindow(catalog);
         connect(mainWindow, &MainWindow::openHistoryWindow, this, &Kestrow::onOpenHistoryWindow);
         connect(mainWindow, &MainWindow::destructor, this, &Kestrow::onMainWindowDelete);
     }
@@ -212,7 +214,7 @@ void Kestrow::onOpenMainWindow()
 void Kestrow::onOpenHistoryWindow()
 {
     if (!historyWindow) {
-        historyWindow = new HistoryWindow;
+        historyWindow = new HistoryWindow(catalog);
         connect(historyWindow, &HistoryWindow::destructor, this, &Kestrow::onHistoryWindowDelete);
     }
     historyWindow->show();
@@ -308,7 +310,7 @@ void Kestrow::announce(const QList<TaskData> &task_list)
 void Kestrow::showPopup(const QList<TaskData> &task_list)
 {
     if (!taskWindow) {
-        taskWindow = new TaskWindow;
+        taskWindow = new TaskWindow(catalog);
         connect(taskWindow, &TaskWindow::destructor, this, &Kestrow::onTaskWindowDelete);
     }
     taskWindow->pushTasks(task_list);

@@ -2,6 +2,7 @@
 
 #include "core/nodestatus.h"
 #include "core/taskdata.h"
+#include "sites/catalog.h"
 
 #include <QList>
 #include <QObject>
@@ -85,6 +86,7 @@ private:
     ConfigWindow *configWindow = nullptr;
     AboutWindow *aboutWindow = nullptr;
     AlertWindow *alertWindow = nullptr;
+    Catalog catalog;            // the program's sites merged with the user's
     QList<TaskData> quietTasks; // found while quiet or full screen, announced when that ends
     QTimer *quietTimer;
     DesktopNotifier *notifier;

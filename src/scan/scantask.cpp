@@ -29,7 +29,8 @@ QString identity(const TaskData &task)
 
 } // namespace
 
-ScanTask::ScanTask(QObject *parent) : QObject(parent), timer(new QTimer(this))
+ScanTask::ScanTask(const Catalog &catalog, QObject *parent)
+    : QObject(parent), catalogPath(catalog.path()), timer(new QTimer(this))
 {
     connect(timer, &QTimer::timeout, this, &ScanTask::scan);
 }
@@ -47,11 +48,11 @@ bool ScanTask::init()
     QList<AttentionPair> wanted;
     for (const AttentionData &node : std::as_const(nodes))
         wanted.append({node.site_name, node.note_name});
-    SiteDb siteDb;
+    SiteDb siteDb(catalogPath);
     QSet<AttentionPair> unreadable;
     const QHash<AttentionPair, NodeRule> rules = siteDb.nodeRules(wanted, unreadable);
     // A node the catalogue cannot give is left out of this run, and said so; every other node is scanned.
-    const QString noCatalog = tr("站点目录无法读取: %1").arg(SiteDb::catalogInUse());
+    const QString noCatalog = tr("站点目录无法读取: %1").arg(catalogPath);
     QHash<int, QString> leftOut;
     for (int i = 0; i < nodes.size(); ++i) {
         const auto rule = rules.constFind(wanted[i]);

@@ -4,6 +4,7 @@
 #include "core/nodestatus.h"
 #include "core/taskdata.h"
 #include "scan/knowntasks.h"
+#include "sites/catalog.h"
 #include "store/userdb.h"
 
 #include <QHash>
@@ -25,7 +26,8 @@ class ScanTask : public QObject
     Q_OBJECT
 
 public:
-    explicit ScanTask(QObject *parent = nullptr);
+    // An engine for the nodes of catalog.
+    explicit ScanTask(const Catalog &catalog = Catalog(), QObject *parent = nullptr);
     ~ScanTask() override;
 
     // Loads the followed nodes with their pages and markers from the catalogue and arms the timer; a node the
@@ -56,6 +58,7 @@ private:
     void nodeFailed(int node, const QString &error);
     qint64 intervalMs() const;
 
+    const QString catalogPath;
     QList<AttentionData> nodes;
     std::unique_ptr<NodeHealth> health;
     QTimer *timer;

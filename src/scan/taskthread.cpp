@@ -2,7 +2,7 @@
 
 #include "scan/scantask.h"
 
-TaskThread::TaskThread(QObject *parent) : EngineThread(parent) {}
+TaskThread::TaskThread(QObject *parent, const QString &catalogPath) : EngineThread(parent), catalogPath(catalogPath) {}
 
 ScanTask *TaskThread::task()
 {
@@ -11,7 +11,7 @@ ScanTask *TaskThread::task()
 
 void TaskThread::run()
 {
-    auto *engine = new ScanTask;
+    auto *engine = new ScanTask(Catalog(catalogPath));
     connect(engine, &ScanTask::newTask, this, &TaskThread::newTask, Qt::DirectConnection);
     connect(engine, &ScanTask::nodeHealth, this, &TaskThread::nodeHealth, Qt::DirectConnection);
     connect(engine, &ScanTask::nodeTroubleBegan, this, &TaskThread::nodeTroubleBegan, Qt::DirectConnection);

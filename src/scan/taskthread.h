@@ -15,7 +15,8 @@ class TaskThread : public EngineThread
     Q_OBJECT
 
 public:
-    explicit TaskThread(QObject *parent = nullptr);
+    // Runs scan the nodes of the catalogue at catalogPath (by default the program's own).
+    explicit TaskThread(QObject *parent = nullptr, const QString &catalogPath = QString());
 
     // The engine of the current run (see EngineThread); null when the run has already ended.
     ScanTask *task();
@@ -29,4 +30,7 @@ signals:
 
 protected:
     void run() override;
+
+private:
+    const QString catalogPath;
 };

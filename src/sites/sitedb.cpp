@@ -1,8 +1,5 @@
 #include "sites/sitedb.h"
 
-#include <QMutex>
-
-#include "core/paths.h"
 #include "sites/catalogcodec.h"
 #include "sites/catalogschema.h"
 #include "store/query.h"
@@ -46,30 +43,6 @@ QString decodedColumn(const Query &query, int column)
 }
 
 } // namespace
-
-namespace {
-
-QMutex catalogMutex;
-QString catalogOverride;
-
-} // namespace
-
-void SiteDb::useCatalog(const QString &path)
-{
-    QMutexLocker locker(&catalogMutex);
-    catalogOverride = path;
-}
-
-QString SiteDb::catalogInUse()
-{
-    QMutexLocker locker(&catalogMutex);
-    return catalogOverride.isEmpty() ? appFilePath(QStringLiteral("sdb.dll")) : catalogOverride;
-}
-
-SiteDb::SiteDb()
-{
-    openReadOnly(catalogInUse());
-}
 
 SiteDb::SiteDb(const QString &path)
 {

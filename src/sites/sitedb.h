@@ -15,8 +15,6 @@
 class SiteDb : public Database
 {
 public:
-    // Opens the catalogue in use: sdb.dll in the program directory, or the one useCatalog() named.
-    SiteDb();
     // Opens the catalogue at path.
     explicit SiteDb(const QString &path);
 
@@ -32,10 +30,6 @@ public:
     // Replaces out with every site and its nodes (a site whose nodes cannot all be read is left out); false when the
     // catalogue or its site list cannot be read to the end.
     bool sites(QList<SiteData> &out);
-
-    // Makes SiteDb() open path (the program's sites merged with the user's); an empty path means sdb.dll again.
-    static void useCatalog(const QString &path);
-    static QString catalogInUse();
 
 private:
     void openReadOnly(const QString &path);

@@ -2,7 +2,6 @@
 
 #include "core/paths.h"
 #include "sites/sitedb.h"
-#include "sites/taskopenurl.h"
 #include "ui/historymodel.h"
 #include "ui/kit/safeurl.h"
 #include "ui/kit/tlineedit.h"
@@ -14,7 +13,7 @@
 
 #include <iterator>
 
-HistoryWindow::HistoryWindow(QWidget *parent) : TDialog(parent)
+HistoryWindow::HistoryWindow(const Catalog &catalog, QWidget *parent) : TDialog(parent), catalog(catalog)
 {
     taskModel = new HistoryModel(this);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -28,7 +27,7 @@ HistoryWindow::HistoryWindow(QWidget *parent) : TDialog(parent)
     siteCombo->setObjectName(QStringLiteral("siteCombo"));
     siteCombo->setGeometry(60, 40, 160, 21);
     siteCombo->addItem(tr("所有网站"));
-    SiteDb sites;
+    SiteDb sites(catalog.path());
     siteCombo->addItems(sites.siteNames());
     sites.close();
     connect(siteCombo, &QComboBox::currentTextChanged, this, &HistoryWindow::onSiteComboChanged);
@@ -101,5 +100,5 @@ void HistoryWindow::onTableDoubleClicked(const QModelIndex &index)
                         cell(TaskRows::Url),
                         cell(TaskRows::NodeUrl),
                         0};
-    openWebAddress(taskOpenUrl(task));
+    openWebAddress(catalog.taskOpenUrl(task));
 }

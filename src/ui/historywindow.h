@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sites/catalog.h"
 #include "store/userdb.h"
 #include "ui/kit/tdialog.h"
 
@@ -17,7 +18,8 @@ class HistoryWindow : public TDialog
     Q_OBJECT
 
 public:
-    explicit HistoryWindow(QWidget *parent = nullptr);
+    // A double click opens a task at the address catalog gives it.
+    explicit HistoryWindow(const Catalog &catalog = Catalog(), QWidget *parent = nullptr);
     ~HistoryWindow() override;
 
     void refresh();
@@ -32,6 +34,7 @@ private slots:
 
 private:
     UserDb db;
+    const Catalog catalog;
     QLabel *siteLabel;
     QComboBox *siteCombo;
     TLineEdit *searchEdit;

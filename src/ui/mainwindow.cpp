@@ -11,7 +11,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : TMainWindow(parent, flags)
+MainWindow::MainWindow(const Catalog &catalog, QWidget *parent, Qt::WindowFlags flags)
+    : TMainWindow(parent, flags), catalog(catalog)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Kestrow"));
@@ -42,7 +43,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::loadSites()
 {
-    SiteDb db;
+    SiteDb db(catalog.path());
     if (!db.isOpen())
         return;
     QList<SiteData> sites;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sites/catalog.h"
 #include "ui/kit/tmainwindow.h"
 
 class QLabel;
@@ -13,7 +14,9 @@ class MainWindow : public TMainWindow
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget *parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+    // A page for every site of catalog.
+    explicit MainWindow(const Catalog &catalog = Catalog(), QWidget *parent = nullptr,
+                        Qt::WindowFlags flags = Qt::WindowFlags());
     ~MainWindow() override;
 
     void loadSites();
@@ -27,6 +30,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    const Catalog catalog;
     QLabel *hintLabel;
     TTabWidget *siteTabs;
     QPushButton *historyButton;

@@ -1,7 +1,6 @@
 #include "ui/taskwindow.h"
 
 #include "core/paths.h"
-#include "sites/taskopenurl.h"
 #include "ui/kit/safeurl.h"
 #include "ui/kit/tlinkbutton.h"
 
@@ -35,7 +34,7 @@ TLinkButton *pagingLink(QWidget *parent, const QString &name, const QString &tex
 
 } // namespace
 
-TaskWindow::TaskWindow(QWidget *parent) : TDialog(parent)
+TaskWindow::TaskWindow(const Catalog &catalog, QWidget *parent) : TDialog(parent), catalog(catalog)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(windowFlags() | Qt::Tool | Qt::WindowStaysOnTopHint);
@@ -117,7 +116,7 @@ void TaskWindow::onNextLinkClicked()
 void TaskWindow::onTaskLinkClicked()
 {
     if (currentIndex >= 1 && currentIndex <= tasks.size())
-        openWebAddress(taskOpenUrl(tasks.at(currentIndex - 1)));
+        openWebAddress(catalog.taskOpenUrl(tasks.at(currentIndex - 1)));
 }
 
 void TaskWindow::closeEvent(QCloseEvent *event)

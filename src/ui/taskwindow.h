@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/taskdata.h"
+#include "sites/catalog.h"
 #include "ui/kit/tdialog.h"
 
 #include <QList>
@@ -15,7 +16,8 @@ class TaskWindow : public TDialog
     Q_OBJECT
 
 public:
-    explicit TaskWindow(QWidget *parent = nullptr);
+    // A click opens a task at the address catalog gives it.
+    explicit TaskWindow(const Catalog &catalog = Catalog(), QWidget *parent = nullptr);
     ~TaskWindow() override;
 
     // The most tasks the popup holds; older ones give way to newer.
@@ -42,6 +44,7 @@ protected:
 private:
     void showTask();
 
+    const Catalog catalog;
     TLinkButton *taskLink;
     TLinkButton *prevLink;
     TLinkButton *nextLink;

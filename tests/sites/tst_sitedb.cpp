@@ -1,7 +1,7 @@
+#include "sites/catalog.h"
 #include "sites/catalogcodec.h"
 #include "sites/catalogschema.h"
 #include "sites/sitedb.h"
-#include "sites/taskopenurl.h"
 #include "sites/usersites.h"
 #include "store/query.h"
 #include "support/sandbox.h"
@@ -141,17 +141,18 @@ private slots:
         Sandbox sandbox(false);
         TaskData task = makeTask(u"1"_s, {}, u"B"_s), noAddress = task, unknown = task;
         noAddress.task_url.clear(), unknown.site_name = u"unknown"_s;
+        const Catalog catalog;
         // No catalogue, then an empty one: bare addresses, and each call looks again.
-        QCOMPARE(taskOpenUrl(task), task.task_url);
-        CatalogBuilder catalog;
-        QCOMPARE(taskOpenUrl(task), task.task_url);
-        QVERIFY(catalog.site(u"B"_s, {QString(), QString(), u"go?u="_s, u"&f=k"_s}));
-        QCOMPARE(taskOpenUrl(task), u"go?u=http://127.0.0.1/t/1&f=k"_s);
-        QCOMPARE(taskOpenUrl(noAddress), u"go?u=http://127.0.0.1/list&f=k"_s);
-        QCOMPARE(taskOpenUrl(unknown), unknown.task_url);
+        QCOMPARE(catalog.taskOpenUrl(task), task.task_url);
+        CatalogBuilder builder;
+        QCOMPARE(catalog.taskOpenUrl(task), task.task_url);
+        QVERIFY(builder.site(u"B"_s, {QString(), QString(), u"go?u="_s, u"&f=k"_s}));
+        QCOMPARE(catalog.taskOpenUrl(task), u"go?u=http://127.0.0.1/t/1&f=k"_s);
+        QCOMPARE(catalog.taskOpenUrl(noAddress), u"go?u=http://127.0.0.1/list&f=k"_s);
+        QCOMPARE(catalog.taskOpenUrl(unknown), unknown.task_url);
         // Once filled, the table is not read again.
-        QVERIFY(catalog.raw(u"DELETE FROM tb_site;"_s));
-        QCOMPARE(taskOpenUrl(task), u"go?u=http://127.0.0.1/t/1&f=k"_s);
+        QVERIFY(builder.raw(u"DELETE FROM tb_site;"_s));
+        QCOMPARE(catalog.taskOpenUrl(task), u"go?u=http://127.0.0.1/t/1&f=k"_s);
     }
 
     void userSites()

@@ -26,7 +26,6 @@ void resetWorld()
     Clock::clearOverride();
     Clock::setTiming(Sandbox::testTiming);
     QFile::remove(Sandbox::catalogPath());
-    SiteDb::useCatalog(QString());
 }
 
 // Runs sql (one statement or more) and appends the first column of each result row to column when it is given; the

@@ -6,7 +6,6 @@
 #include "report/reports.h"
 #include "report/systemdescription.h"
 #include "sites/catalogfile.h"
-#include "sites/sitedb.h"
 #include "sites/usersites.h"
 #include "store/settings.h"
 #include "store/userdb.h"
@@ -189,10 +188,6 @@ private slots:
             QVERIFY(catalog.node(u"A"_s, u"a%1"_s.arg(n), u"http://a/"_s, listMarkers));
         QVERIFY(catalog.node(u"B"_s, u"b1"_s, u"http://b/"_s, listMarkers));
         // A followed node of the user's own site, which the vendor never hears of.
-        QVERIFY(writeFile(UserSites::folder() + u"/mine.json"_s,
-                          R"({"sites": [{"name": "M", "nodes": [{"name": "m", "url": "http://m/", "markers": {"row": )"
-                          R"(["<li>", "</li>"], "title": ["<b>", "</b>"]}}]}]})"));
-        SiteDb::useCatalog(UserSites::prepare(Sandbox::catalogPath()).catalog);
         QVERIFY(UserDb().setAttention({{u"A"_s, u"a64"_s}, {u"M"_s, u"m"_s}, {u"A"_s, u"a65"_s}, {u"B"_s, u"b1"_s}}));
         QSignalSpy asked(m_engine.get(), &UpdateTask::checkNewVersionFinished);
         check();
