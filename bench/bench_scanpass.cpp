@@ -35,7 +35,7 @@ struct Setup
 
     Setup()
     {
-        Clock::setTiming(Clock::Timing()); // the program's own waits, not the tests' short ones
+        sandbox.clock.setTiming(Clock::Timing()); // the program's own waits, not the tests' short ones
         QList<AttentionPair> followed;
         for (int n = 0; n < nodeCount; ++n) {
             const QString node = QStringLiteral("node%1").arg(n);

@@ -72,7 +72,7 @@ int soak(int passes)
     Sandbox sandbox;
     setSetting(Key::ScanInterval, QStringLiteral("1"));
     // One "second" of the scan interval lasts 20 ms: passes follow each other.
-    Clock::setTiming({60000, 20, 3600000, 600000, 30000});
+    sandbox.clock.setTiming({60000, 20, 3600000, 600000, 30000});
     Sites sites;
     Kestrow kestrow;
     int done = 0;
@@ -99,7 +99,7 @@ int soak(int passes)
 qint64 firstBatchMs(bool vacuumAtStart)
 {
     Sandbox sandbox;
-    Clock::setTiming(Clock::Timing());
+    sandbox.clock.setTiming(Clock::Timing());
     Sites sites;
     QList<TaskData> history;
     for (int i = 0; i < 240000; ++i) {

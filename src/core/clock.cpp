@@ -2,11 +2,13 @@
 
 #include <QMutex>
 
+#include <utility>
+
 namespace {
 
+// Held while a source answers, so that it is never uninstalled (and destroyed) in the middle of an answer.
 QMutex clockMutex;
-QDateTime overrideTime;
-Clock::Timing currentTiming;
+const Clock::Source *installed = nullptr;
 
 } // namespace
 
@@ -15,30 +17,19 @@ namespace Clock {
 QDateTime now()
 {
     QMutexLocker locker(&clockMutex);
-    return overrideTime.isValid() ? overrideTime : QDateTime::currentDateTime();
+    return installed ? installed->now() : QDateTime::currentDateTime();
 }
 
 Timing timing()
 {
     QMutexLocker locker(&clockMutex);
-    return currentTiming;
+    return installed ? installed->timing() : Timing();
 }
 
-void setOverride(const QDateTime &when)
+const Source *install(const Source *source)
 {
     QMutexLocker locker(&clockMutex);
-    overrideTime = when;
-}
-
-void clearOverride()
-{
-    setOverride(QDateTime());
-}
-
-void setTiming(const Timing &timing)
-{
-    QMutexLocker locker(&clockMutex);
-    currentTiming = timing;
+    return std::exchange(installed, source);
 }
 
 } // namespace Clock

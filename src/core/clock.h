@@ -2,8 +2,8 @@
 
 #include <QDateTime>
 
-// The one source of time for the program: "now" for stored times, and the waits of the worker engines. Tests place
-// history rows at exact ages and shorten the waits through it; nothing else sets it.
+// The one source of time for the program: "now" for stored times, and the waits of the worker engines. A source
+// installed in its place (the tests' clock) places history rows at exact ages and shortens the waits.
 namespace Clock {
 
 // How long the engines wait, in milliseconds.
@@ -16,12 +16,21 @@ struct Timing
     int fetchStallMs = 60000;       // a vendor fetch without progress this long fails
 };
 
+// The local time now, and the engines' waits; from the installed source, or else the system's time and the waits
+// above. Callable from any thread.
 QDateTime now();
 Timing timing();
 
-// For tests: now() returns when (local time) until clearOverride(); setTiming() replaces the waits.
-void setOverride(const QDateTime &when);
-void clearOverride();
-void setTiming(const Timing &timing);
+// Where now() and timing() come from while it is installed.
+class Source
+{
+public:
+    virtual ~Source() = default;
+    virtual QDateTime now() const = 0;
+    virtual Timing timing() const = 0;
+};
+// Installs source (null: the system's time and the program's waits) and returns the one it replaces. The caller
+// keeps source alive while it is installed.
+const Source *install(const Source *source);
 
 } // namespace Clock

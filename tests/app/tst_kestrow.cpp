@@ -201,12 +201,12 @@ private slots:
         // Found in quiet hours: no popup until they end, then one batch, brought by the controller's own timer.
         setSetting(Key::QuietStart, u"22:00"_s);
         setSetting(Key::QuietEnd, u"08:00"_s);
-        Clock::setOverride(QDateTime(QDate(2026, 12, 7), QTime(7, 59, 58)));
+        m_sandbox->clock.setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 59, 58)));
         m_kestrow->onNewTask({makeTask(u"四"_s)});
         m_kestrow->onNewTask({makeTask(u"五"_s), makeTask(u"广告"_s)});
         QTest::qWait(500);
         QVERIFY(!m_kestrow->popup());
-        Clock::setOverride(QDateTime(QDate(2026, 12, 7), QTime(8, 0, 1)));
+        m_sandbox->clock.setNow(QDateTime(QDate(2026, 12, 7), QTime(8, 0, 1)));
         QTRY_COMPARE_WITH_TIMEOUT(page(), u"1 / 2"_s, 10000);
         m_kestrow->popup()->close();
         QTRY_VERIFY(!m_kestrow->popup());

@@ -251,7 +251,7 @@ private slots:
             Scan scan(nodes);
             // A page that never ends would hold this pass for a minute: only the size cap ends it.
             if (batch.contains(u"L1"_s))
-                Clock::setTiming({60000, 10, 300});
+                scan.sandbox.clock.setTiming({60000, 10, 300});
             scan.start();
             QTRY_COMPARE_WITH_TIMEOUT(scan.batches.size(), 1, 30000);
             QCOMPARE(taskTitles(scan.batches.first()), batch);
@@ -270,7 +270,7 @@ private slots:
     void stopWhilePassWaitsStoresButAnnouncesNothing()
     {
         Scan scan({{u"a"_s, ok({u"A1"_s, u"A2"_s})}, {u"hang"_s, hang}});
-        Clock::setTiming({60000, 10, 300});
+        scan.sandbox.clock.setTiming({60000, 10, 300});
         scan.start();
         QTRY_COMPARE_WITH_TIMEOUT(scan.server.requests().size(), 2, 10000);
         // The quick page is cut while the pass still waits for the other one; the stop does not wait for the cap.
@@ -386,7 +386,7 @@ private slots:
         QCOMPARE(pass(), 3);
         QCOMPARE(pass(), 0);
         // Purged by another connection: every task is new again.
-        Clock::setOverride(Clock::now().addDays(4));
+        sandbox.clock.setNow(Clock::now().addDays(4));
         QVERIFY(other.purgeTasks(3));
         QCOMPARE(pass(), 4);
         QCOMPARE(pass(), 0);

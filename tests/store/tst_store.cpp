@@ -219,7 +219,7 @@ private slots:
         UserDb db;
         // Times after 2038 keep their full value; titles are indexed lower-cased.
         const QDateTime when(QDate(2040, 2, 29), QTime(12, 0), Qt::UTC);
-        Clock::setOverride(when.toLocalTime());
+        m_sandbox->clock.setNow(when.toLocalTime());
         TaskData first = makeTask(u"Café LOGO"_s, QString());
         first.attr_mark = 9;
         QVERIFY(db.addTasks({first}) && db.addTasks({}));
@@ -280,15 +280,15 @@ private slots:
         const std::pair<int, QString> rows[] = {
             {-1, u"older"_s}, {0, u"exactly"_s}, {1, u"younger"_s}, {2 * 86400, u"yesterday"_s}};
         for (const auto &[seconds, title] : rows) {
-            Clock::setOverride(cutoff.addSecs(seconds));
+            m_sandbox->clock.setNow(cutoff.addSecs(seconds));
             QVERIFY(db.addTasks({makeTask(title)}));
         }
         QVERIFY(db.addTasks(tasks(2000, u"任务 %1 with a fairly long title to fill pages"_s)));
         QVERIFY(db.execute(u"DELETE FROM tb_history_task WHERE task_name LIKE '任务%';"_s));
         // A purge that removes nothing does not rewrite the file; one that removes rows compacts it.
-        Clock::setOverride(cutoff);
+        m_sandbox->clock.setNow(cutoff);
         QVERIFY(db.purgeTasks(3) && raw(u"PRAGMA freelist_count;"_s).value(0).toInt() > 0);
-        Clock::setOverride(now);
+        m_sandbox->clock.setNow(now);
         QVERIFY(db.purgeTasks(3));
         QCOMPARE(search(db), (QStringList{u"exactly"_s, u"younger"_s, u"yesterday"_s}));
         QCOMPARE(search(db, {}, u"older"_s), QStringList());

@@ -19,12 +19,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// What every test starts and ends with: no settings store, no catalogue, short waits and the real clock.
+// What every test starts and ends with: no settings store and no catalogue.
 void resetWorld()
 {
     resetSettingsStore();
-    Clock::clearOverride();
-    Clock::setTiming(Sandbox::testTiming);
     QFile::remove(Sandbox::catalogPath());
 }
 

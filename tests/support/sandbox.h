@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "core/paths.h"
 #include "core/taskdata.h"
+#include "support/mockclock.h"
 
 #include <QObject>
 #include <QStringList>
@@ -12,7 +13,8 @@
 #include <functional>
 
 // A private world for one test: fresh XDG data and config folders, a fresh settings store, no catalogue beside the
-// program and short engine waits. The destructor puts everything back, also after a failed assertion.
+// program, and a clock of its own with short engine waits. The destructor puts everything back, also after a failed
+// assertion.
 class Sandbox
 {
 public:
@@ -23,6 +25,8 @@ public:
     explicit Sandbox(bool withSettings = true);
     ~Sandbox();
     QString root() const { return m_dir.path(); }
+    // The time and the waits the program sees while the sandbox lives.
+    MockClock clock{testTiming};
     QString userDbPath() const { return root() + QStringLiteral("/data/Kestrow/udb.dll"); }
     // sdb.dll beside the program: removed on entry and on exit.
     static QString catalogPath() { return appFilePath(QStringLiteral("sdb.dll")); }
