@@ -54,10 +54,13 @@ FileRead readSmallFile(const QString &path, qint64 maxBytes, QByteArray &out)
     else if (info.st_size > maxBytes)
         result = FileRead::TooLarge;
     if (result == FileRead::Ok) {
-        // One byte more than allowed tells a file that grew since fstat.
-        out.resize(qsizetype(maxBytes) + 1);
+        // As large as the file says it is, and one byte more, which tells a file that grew since fstat: a smaller
+        // array keeps the memory it had, so the buffer is never made larger than the read needs.
+        out.resize(qsizetype(std::min<qint64>(info.st_size, maxBytes)) + 1);
         qsizetype total = 0;
-        while (total < out.size()) {
+        while (total < qsizetype(maxBytes) + 1) {
+            if (total == out.size())
+                out.resize(qsizetype(std::min<qint64>(qint64(out.size()) * 2, maxBytes + 1)));
             const ssize_t n = ::read(fd, out.data() + total, size_t(out.size() - total));
             if (n < 0 && errno == EINTR)
                 continue;

@@ -79,8 +79,7 @@ bool ScanTask::init()
     // Nothing at all to scan is one problem, told once, rather than a balloon a node.
     const bool stuck = scannable == 0 && !nodes.isEmpty();
     const QList<NodeStatus> newTrouble = health->takeNewTrouble();
-    emit scanProblem(stuck ? tr("无法扫描任何关注节点: %1").arg(siteDb.isOpen() ? tr("不在目录中") : noCatalog)
-                           : QString());
+    emit scanProblem(stuck ? tr("无法扫描任何关注节点: %1").arg(leftOut.value(0)) : QString());
     if (!stuck) {
         for (const NodeStatus &status : newTrouble)
             emit nodeTroubleBegan(status);

@@ -122,15 +122,15 @@ QHash<AttentionPair, NodeRule> SiteDb::nodeRules(const QList<AttentionPair> &wan
     QHash<QPair<QByteArray, QByteArray>, qint64> rowids;
     beginRead();
     Query keys(*this);
-    if (!keys.exec(QStringLiteral("SELECT rowid, site_name, node_name FROM tb_node WHERE typeof(site_name) = 'blob' "
-                                  "AND typeof(node_name) = 'blob' ORDER BY rowid ASC;")))
-        return rules;
-    while (keys.next()) {
+    const bool read = keys.exec(QStringLiteral("SELECT rowid, site_name, node_name FROM tb_node WHERE "
+                                               "typeof(site_name) = 'blob' AND typeof(node_name) = 'blob' ORDER BY "
+                                               "rowid ASC;"));
+    while (read && keys.next()) {
         const QPair<QByteArray, QByteArray> key{keys.value(1).toByteArray(), keys.value(2).toByteArray()};
         if (!rowids.contains(key))
             rowids.insert(key, keys.value(0).toLongLong());
     }
-    const bool allKeys = !keys.failed();
+    const bool allKeys = read && !keys.failed();
     keys.finalize();
     Query query(
         *this,

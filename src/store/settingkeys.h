@@ -14,9 +14,11 @@ inline bool notNegative(const int &value)
 {
     return value >= 0;
 }
+// Above zero, and no longer than a 32-bit count of seconds (as the interval was always read): in milliseconds it
+// still fits.
 inline bool positiveSeconds(const std::chrono::seconds &value)
 {
-    return value.count() > 0;
+    return value.count() > 0 && value.count() <= 0xFFFFFFFFLL;
 }
 
 inline const Setting<bool> EnableSound{"enable_sound", true, false}; // any text but "true" is silence

@@ -331,6 +331,7 @@ private slots:
                 << QString::fromLatin1(key) << QString::fromUtf8(text) << QString::fromUtf8(read);
         };
         row("scan_interval", "30", "30"), row("scan_interval", "0", "180"), row("scan_interval", "3 min", "180");
+        row("scan_interval", "99999999999999999", "180");
         row("enable_sound", "false", "false"), row("enable_sound", "True", "false"), row("enable_sound", "", "false");
         row("db_vacuum_interval", "-1", "3"), row("node_broken_passes", "x", "6");
         row("alert_min_price", "-5", "0"), row("alert_require", " logo，网站 ", "logo 网站");
