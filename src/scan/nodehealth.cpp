@@ -80,22 +80,19 @@ void NodeHealth::unavailable(int node, const QString &reason, qint64 nowMs)
     markFailing(m_nodes[node], reason, nowMs);
 }
 
-bool NodeHealth::holdIsLong(qint64 untilMs, qint64 nowMs) const
-{
-    return qMin(untilMs, nowMs + longestHoldMs) - nowMs > m_limits.thresholds.failingAfter * m_limits.intervalMs;
-}
-
-void NodeHealth::holdHost(const QString &host, qint64 untilMs, qint64 nowMs, const QString &reason)
+bool NodeHealth::holdHost(const QString &host, qint64 untilMs, qint64 nowMs, const QString &reason)
 {
     const QString name = host.toLower();
-    m_heldUntil.insert(name, qMin(untilMs, nowMs + longestHoldMs));
+    const qint64 until = qMin(untilMs, nowMs + longestHoldMs);
+    m_heldUntil.insert(name, until);
     // Otherwise the user would hear of it only after the hold and three more passes: hours after it began.
-    if (!holdIsLong(untilMs, nowMs))
-        return;
+    if (until - nowMs <= m_limits.thresholds.failingAfter * m_limits.intervalMs)
+        return false;
     for (Node &entry : m_nodes) {
         if (entry.host == name)
             markFailing(entry, reason, nowMs);
     }
+    return true;
 }
 
 void NodeHealth::markFailing(Node &entry, const QString &reason, qint64 nowMs)

@@ -30,10 +30,8 @@ public:
     // as failing, for reason.
     void unavailable(int node, const QString &reason, qint64 nowMs);
     // Leaves every node of host alone until untilMs (at most an hour from nowMs). A hold longer than the failed passes
-    // that make a node failing makes the host's nodes failing at once, for reason.
-    void holdHost(const QString &host, qint64 untilMs, qint64 nowMs, const QString &reason);
-    // When a hold for host from nowMs until untilMs makes its nodes failing.
-    bool holdIsLong(qint64 untilMs, qint64 nowMs) const;
+    // that make a node failing makes the host's nodes failing at once, for reason: then it returns true.
+    bool holdHost(const QString &host, qint64 untilMs, qint64 nowMs, const QString &reason);
 
     // After a pass: the statuses it changed (to be stored), and the nodes it made failing or broken.
     QList<NodeStatus> takeChanged();

@@ -197,21 +197,15 @@ void ScanTask::onDownloadFinished(QNetworkReply *reply)
     const int status = outcome.status;
     const QByteArray body = reply->readAll();
     const int rows = known.newTasks(body, node, task_list);
-    if (outcome.failed && status > 0) {
-        // A host that asks for a pause gets it, all its nodes together (at most an hour).
+    if (outcome.failed) {
+        // A host that asks for a pause gets it, all its nodes together (at most an hour); a long one is their failure.
         const qint64 until = PageRequest::retryAfter(reply->rawHeader("Retry-After"), now);
-        const QString &error = outcome.reason;
-        if ((status == 429 || status == 503) && until > now && health->holdIsLong(until, now)) {
-            const QString when = QDateTime::fromMSecsSinceEpoch(until).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        const QString when = QDateTime::fromMSecsSinceEpoch(until).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        if ((status == 429 || status == 503) && until > now &&
+            health->holdHost(reply->url().host(), until, now, tr("%1, 服务器要求暂停至 %2").arg(outcome.reason, when)))
             qCInfo(lcScan).noquote() << "host held:" << reply->url().host() << "until" << when;
-            health->holdHost(reply->url().host(), until, now, tr("%1, 服务器要求暂停至 %2").arg(error, when));
-        } else {
-            if ((status == 429 || status == 503) && until > now)
-                health->holdHost(reply->url().host(), until, now, error);
-            nodeFailed(index, error);
-        }
-    } else if (outcome.failed) {
-        nodeFailed(index, outcome.reason);
+        else
+            nodeFailed(index, outcome.reason);
     } else {
         if (rows == 0)
             qCInfo(lcScan).noquote() << "no rows:" << node.site_name << "/" << node.note_name << "- HTTP" << status

@@ -436,7 +436,7 @@ private slots:
         // A hold longer than three passes makes the host's nodes failing at once, with the hold as the reason.
         for (const auto &[holdMs, health] : {std::pair{24 * 3600000, Health::Failing}, {8 * 60000, Health::Ok}}) {
             NodeHealth book({{u"站"_s, u"n"_s, u"http://H/"_s, {}}}, {}, NodeHealth::Limits());
-            book.holdHost(u"h"_s, now + holdMs, now, u"held"_s);
+            QCOMPARE(book.holdHost(u"h"_s, now + holdMs, now, u"held"_s), health == Health::Failing);
             const qint64 end = now + qMin(holdMs, 3600000);
             QVERIFY(!book.takesPart(0, end - 1) && book.takesPart(0, end));
             QVERIFY(book.status(0).health({3, 6}) == health);
