@@ -16,7 +16,7 @@ namespace {
 // it runs the rest in one transaction. Files made before the schema was numbered are at version 0 with some or all
 // of the tables already there, so every step makes only what is missing.
 const QList<QStringList> steps = {
-    // 1: the tables and indexes of the specified schema.
+    // 1: the original tables and indexes.
     {QStringLiteral("CREATE TABLE IF NOT EXISTS tb_attention(site_name TEXT, note_name TEXT);"),
      QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tb_attention ON tb_attention(site_name, note_name);"),
      QStringLiteral("CREATE TABLE IF NOT EXISTS tb_history_task(task_time INTEGER, attr_mark INTEGER, idxid INTEGER, "
@@ -65,9 +65,10 @@ bool UserDb::noteWrite(bool ok, int rc)
         rc = SQLITE_CANTOPEN;
     else if (rc == SQLITE_OK)
         rc = sqlite3_errcode(handle());
-    // SQLite found damage: unless the file checks out whole, writing more into it could only make it worse.
-    if (handle() && (rc & 0xFF) == SQLITE_CORRUPT && StoreHealth::instance()->writeRefusal(m_path).isEmpty() &&
-        !checksOut())
+    // SQLite found damage (a file it could not open as a database, or a page while writing): unless the file checks
+    // out whole, writing more into it could only make it worse.
+    const bool damage = (rc & 0xFF) == SQLITE_CORRUPT || (rc & 0xFF) == SQLITE_NOTADB;
+    if (damage && StoreHealth::instance()->writeRefusal(m_path).isEmpty() && (!handle() || !checksOut()))
         StoreHealth::instance()->refuseWrites(m_path, damaged());
     QString reason;
     switch (rc & 0xFF) {
@@ -115,10 +116,7 @@ void UserDb::openAndPrepare(const QString &path)
     m_path = path;
     if (!open(path, true, true)) {
         const int rc = openError();
-        const bool isDamaged = rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT;
-        if (isDamaged)
-            StoreHealth::instance()->refuseWrites(path, damaged());
-        noteWrite(false, isDamaged ? rc : SQLITE_CANTOPEN);
+        noteWrite(false, rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT ? rc : SQLITE_CANTOPEN);
         return;
     }
     const qint64 version = pragmaValue(QStringLiteral("user_version"));
@@ -126,7 +124,6 @@ void UserDb::openAndPrepare(const QString &path)
     const int rc = sqlite3_errcode(handle());
     if (version < 0 && (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)) {
         close();
-        StoreHealth::instance()->refuseWrites(path, damaged());
         noteWrite(false, rc);
         return;
     }

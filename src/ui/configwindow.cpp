@@ -66,7 +66,7 @@ ConfigWindow::ConfigWindow(QWidget *parent) : TDialog(parent)
     closePushButton = placed(new QPushButton(tr("关闭"), this), "closePushButton", 95, 170, 60, 21);
     connect(closePushButton, &QPushButton::clicked, this, &ConfigWindow::onClose);
 
-    // Below the specified controls, in the free corner: the alert settings.
+    // Below the fixed controls, in the free corner: the alert settings.
     auto *alertLink = placed(new TLinkButton(this), "alertLink", 175, 172, 70, 18);
     alertLink->setText(tr("提醒设置..."));
     connect(alertLink, &TLinkButton::clicked, this, [this] {
