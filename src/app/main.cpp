@@ -3,6 +3,7 @@
 #include "app/kestrow.h"
 #include "app/startup.h"
 #include "platform/platform.h"
+#include "store/settings.h"
 
 #include <QApplication>
 
@@ -25,9 +26,14 @@ int main(int argc, char **argv)
     if (Startup::claimSingleInstance(exitCode))
         return exitCode;
 
-    Kestrow kestrow;
-    kestrow.start();
-    if (commandLine.openMainWindow)
-        kestrow.onOpenMainWindow();
-    return QApplication::exec();
+    {
+        Kestrow kestrow;
+        kestrow.start();
+        if (commandLine.openMainWindow)
+            kestrow.onOpenMainWindow();
+        exitCode = QApplication::exec();
+    }
+    // Every thread has stopped with the controller: the settings' connection closes while what it uses still exists.
+    closeSettings();
+    return exitCode;
 }

@@ -21,6 +21,18 @@ std::unique_ptr<UserDb> settingsDb;
 // never while settingsLock or the user database lock is held, so it cannot deadlock with them.
 QMutex settingsWriteMutex;
 
+// The miss path of setting(): reads the database and caches the result.
+QString fetchSetting(const QString &key, const QString &defaultValue)
+{
+    const QString value = settingsDb ? settingsDb->config(key, defaultValue) : defaultValue;
+    // A value another thread stored while we read is at least as new as ours: keep it.
+    std::unique_lock locker(settingsLock);
+    auto entry = settingsCache.find(key);
+    if (entry == settingsCache.end())
+        entry = settingsCache.insert(key, value);
+    return *entry;
+}
+
 // Stores text for key when the database holds no value (or an empty one) for it.
 void fillDefault(const char *key, const QString &text)
 {
@@ -41,17 +53,6 @@ QString setting(const QString &key, const QString &defaultValue)
     return fetchSetting(key, defaultValue);
 }
 
-QString fetchSetting(const QString &key, const QString &defaultValue)
-{
-    const QString value = settingsDb ? settingsDb->config(key, defaultValue) : defaultValue;
-    // A value another thread stored while we read is at least as new as ours: keep it.
-    std::unique_lock locker(settingsLock);
-    auto entry = settingsCache.find(key);
-    if (entry == settingsCache.end())
-        entry = settingsCache.insert(key, value);
-    return *entry;
-}
-
 void setSetting(const QString &key, const QString &value)
 {
     QMutexLocker writeLocker(&settingsWriteMutex);
@@ -63,15 +64,15 @@ void setSetting(const QString &key, const QString &value)
 
 void loadSettings(const QString &systemFont)
 {
-    if (!settingsDb)
-        settingsDb = std::make_unique<UserDb>();
+    closeSettings();
+    settingsDb = std::make_unique<UserDb>();
     fillDefault(Key::EnableSound.key, Key::EnableSound.text(Key::EnableSound.defaultValue));
     fillDefault(Key::ScanInterval.key, Key::ScanInterval.text(Key::ScanInterval.defaultValue));
     fillDefault(Key::HistoryDays.key, Key::HistoryDays.text(Key::HistoryDays.defaultValue));
     fillDefault(Key::DefaultFont.key, systemFont);
 }
 
-void resetSettingsStore()
+void closeSettings()
 {
     settingsDb.reset();
     std::unique_lock locker(settingsLock);

@@ -30,13 +30,9 @@ AlertRules alertRules();
 void setAlertRules(const AlertRules &rules);
 HealthThresholds healthThresholds();
 
-// Opens the store's connection and fills in the first-start defaults, recording systemFont as the default font.
-// Called once at start-up, before anything reads a setting.
+// Opens the store's connection, with an empty cache, and fills in the first-start defaults, recording systemFont as
+// the default font. Called at start-up, before anything reads a setting.
 void loadSettings(const QString &systemFont);
-
-// The miss path of setting(): reads the database and caches the result.
-QString fetchSetting(const QString &key, const QString &defaultValue);
-
-// Drops the store's connection and cache, so that the next loadSettings() starts as a new process would.
-// Only for tests: no other thread may be using the store.
-void resetSettingsStore();
+// Closes the store's connection and empties the cache: until the next loadSettings() settings read as their
+// defaults and are not stored. Called once no other thread uses the store, before the statics it needs are gone.
+void closeSettings();

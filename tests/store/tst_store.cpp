@@ -313,7 +313,6 @@ private slots:
         QCOMPARE((QStringList{setting(u"uid"_s, u"A"_s), stored(u"uid"_s)}), (QStringList{u"C"_s, u"C"_s}));
         // The next start reads what the last one wrote, and keeps the first default font.
         setSetting(Key::HistoryDays, u"7"_s);
-        resetSettingsStore();
         loadSettings(u"Other Font"_s);
         QCOMPARE((QStringList{setting(Key::HistoryDays), setting(Key::ScanInterval), setting(Key::DefaultFont)}),
                  (QStringList{u"7"_s, u"45"_s, u"Some Font"_s}));
@@ -385,7 +384,6 @@ private slots:
         QCOMPARE(setting(Key::EnableSound), u"true"_s);
         setSetting(u"uid"_s, u"y"_s);
         QCOMPARE(setting(u"uid"_s, u"x"_s), u"y"_s);
-        resetSettingsStore();
         loadSettings(QString());
         QCOMPARE(setting(u"uid"_s, u"x"_s), u"x"_s);
         QCOMPARE(QDir(m_sandbox->root()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{u"data"_s});

@@ -22,7 +22,7 @@ namespace {
 // What every test starts and ends with: no settings store and no catalogue.
 void resetWorld()
 {
-    resetSettingsStore();
+    closeSettings();
     QFile::remove(Sandbox::catalogPath());
 }
 

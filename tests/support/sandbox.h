@@ -3,7 +3,6 @@
 #include "core/clock.h"
 #include "core/paths.h"
 #include "core/taskdata.h"
-#include "support/mockclock.h"
 
 #include <QObject>
 #include <QStringList>
@@ -11,6 +10,26 @@
 #include <QUrl>
 
 #include <functional>
+
+// The tests' clock: a local time of the test's choosing (or the system's), and the waits it wants. Installed in place
+// of the one before while it lives. Set it only from the test's thread between the engines' reads.
+class MockClock : public Clock::Source
+{
+public:
+    explicit MockClock(const Clock::Timing &timing) : m_timing(timing), m_replaced(Clock::install(this)) {}
+    ~MockClock() override { Clock::install(m_replaced); }
+    Q_DISABLE_COPY_MOVE(MockClock)
+    // Clock::now() answers when from now on; an invalid time goes back to the system's.
+    void setNow(const QDateTime &when) { m_now = when; }
+    void setTiming(const Clock::Timing &timing) { m_timing = timing; }
+    QDateTime now() const override { return m_now.isValid() ? m_now : QDateTime::currentDateTime(); }
+    Clock::Timing timing() const override { return m_timing; }
+
+private:
+    QDateTime m_now;
+    Clock::Timing m_timing;
+    const Clock::Source *m_replaced;
+};
 
 // A private world for one test: fresh XDG data and config folders, a fresh settings store, no catalogue beside the
 // program, and a clock of its own with short engine waits. The destructor puts everything back, also after a failed

@@ -205,7 +205,6 @@ private slots:
         // No report again today, not even after a restart; an unchanged message is not written again.
         const QDateTime written = QFileInfo(message).lastModified();
         QTest::qWait(20);
-        resetSettingsStore();
         loadSettings(QString());
         check();
         QCOMPARE(stored(u"type"_s).size(), 2);

@@ -149,8 +149,8 @@ private slots:
         const auto titles = [table] {
             QStringList result;
             for (int r = 0; r < table->model()->rowCount(); ++r)
-                result << table->model()->index(r, 2).data().toString() + u' ' +
-                              table->model()->index(r, 3).data().toString();
+                result << table->model()->index(r, TaskRows::Title).data().toString() + u' ' +
+                              table->model()->index(r, TaskRows::Price).data().toString();
             return result.join(u", "_s);
         };
         // All tasks, oldest first, "无" for a missing price; a site chosen shows only its tasks.
@@ -168,11 +168,11 @@ private slots:
         QCOMPARE(titles(), u"Logo 设计 300元, LOGO 改版 100元"_s);
         // A double click opens the row as shown, after sorting; the selection moves with its row.
         table->selectRow(1);
-        table->sortByColumn(3, Qt::AscendingOrder);
+        table->sortByColumn(TaskRows::Price, Qt::AscendingOrder);
         QCOMPARE(titles(), u"LOGO 改版 100元, Logo 设计 300元"_s);
         QCOMPARE(table->selectionModel()->selectedRows().value(0).row(), 0);
         QVERIFY(QMetaObject::invokeMethod(&window, "onTableDoubleClicked",
-                                          Q_ARG(QModelIndex, table->model()->index(0, 1))));
+                                          Q_ARG(QModelIndex, table->model()->index(0, TaskRows::Node))));
         QCOMPARE(m_urls.opened, QList<QUrl>{QUrl(u"http://127.0.0.1/t/LOGO 改版"_s)});
     }
 
