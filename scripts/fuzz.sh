@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz/ and runs each for a while.
-#   scripts/fuzz.sh [SECONDS] [TARGET...]    (default 60 seconds each; default targets: all five)
+#   scripts/fuzz.sh [SECONDS] [TARGET...]    (default 60 seconds each; default targets: all six)
 #   scripts/fuzz.sh --runs N [TARGET...]     N inputs each from a fixed seed, the same on every machine (CI)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,7 +13,7 @@ elif [ $# -gt 0 ]; then
     shift
 fi
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_pages fuzz_reportframe fuzz_catalog fuzz_codec fuzz_tokenizer)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_pages fuzz_feeds fuzz_reportframe fuzz_catalog fuzz_codec fuzz_tokenizer)
 "$root/scripts/setup.sh"
 if ! command -v clang++ >/dev/null; then
     echo "Installing clang for libFuzzer"

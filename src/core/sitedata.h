@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/attentiondata.h"
+
 #include <QHash>
 #include <QIcon>
 #include <QPixmap>
@@ -18,11 +20,12 @@ struct SiteData
     QStringList node_names; // in catalogue (rowid) order
 };
 
-// A node's page address and its ten markers: table, row, url, title and price, each begin then end.
+// A node's page address and its ten markers: table, row, url, title and price, each begin then end (none for a feed).
 struct NodeRule
 {
     QString node_url;
     QStringList rules;
+    NodeKind kind = NodeKind::Page;
 };
 
 // What goes before and after a task's address to form the address opened in the browser.

@@ -1,6 +1,7 @@
 #include "scan/pages.h"
 
 #include "platform/platform.h"
+#include "scan/feeds.h"
 #include "sites/catalogschema.h"
 
 #include <QRegularExpression>
@@ -154,7 +155,8 @@ QString pageCharset(const QByteArray &bytes)
     bool utf8 = true;
     if (p >= 0) {
         qsizetype q = p + charset.size();
-        if (q < bytes.size() && bytes[q] == '"')
+        // The name may stand in either kind of quotes.
+        if (q < bytes.size() && (bytes[q] == '"' || bytes[q] == '\''))
             ++q;
         utf8 = bytes.mid(q, 5).toUpper() == "UTF-8";
     }
@@ -334,6 +336,8 @@ int parsePage(const QString &text, const AttentionData &node, QList<TaskData> &t
 
 int parseBody(const QByteArray &body, const AttentionData &node, QList<TaskData> &taskList, RowMemory *memory)
 {
+    if (node.kind == NodeKind::Feed)
+        return parseFeed(body, node, taskList, memory);
     if (pageCharset(body) != QLatin1String("UTF-8") || !searchableInUtf8(node.rules)) {
         const QString text = decodePage(body);
         return cutRows<TextFinder>(QStringView(text), node, taskList, memory);
@@ -342,6 +346,11 @@ int parseBody(const QByteArray &body, const AttentionData &node, QList<TaskData>
     if (bytes.startsWith(utf8Bom))
         bytes = bytes.sliced(utf8Bom.size());
     return cutRows<ByteFinder>(bytes, node, taskList, memory);
+}
+
+QStringList diagnoseBody(const QByteArray &body, const AttentionData &node)
+{
+    return node.kind == NodeKind::Feed ? diagnoseFeed(body) : diagnosePage(decodePage(body), node);
 }
 
 QStringList diagnosePage(const QString &text, const AttentionData &node)

@@ -33,7 +33,8 @@ public:
 };
 
 // parsePage(decodePage(body), node, taskList), with the same result, but a UTF-8 page is cut in its bytes
-// and only the parts that become tasks are decoded. With memory, the rows it knows are left out.
+// and only the parts that become tasks are decoded. With memory, the rows it knows are left out. A feed node's body
+// is read as a feed (see parseFeed).
 int parseBody(const QByteArray &body, const AttentionData &node, QList<TaskData> &taskList,
               RowMemory *memory = nullptr);
 
@@ -41,6 +42,9 @@ int parseBody(const QByteArray &body, const AttentionData &node, QList<TaskData>
 // warnings about what the tasks they do cut will look like (addresses completed from the host root, entities left
 // in titles).
 QStringList diagnosePage(const QString &page, const AttentionData &node);
+
+// diagnosePage for a page, diagnoseFeed for a feed.
+QStringList diagnoseBody(const QByteArray &body, const AttentionData &node);
 
 // url made absolute against the scheme and host of nodeUrl; a relative url always counts from the host's root.
 QString completeUrl(const QString &url, const QString &nodeUrl);

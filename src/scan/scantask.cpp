@@ -59,6 +59,7 @@ bool ScanTask::init()
         if (rule != rules.constEnd()) {
             nodes[i].node_url = rule->node_url;
             nodes[i].rules = rule->rules;
+            nodes[i].kind = rule->kind;
             continue;
         }
         leftOut.insert(i, !siteDb.isOpen()                 ? noCatalog

@@ -120,10 +120,23 @@ bool readNode(const QJsonValue &value, const QString &where, CatalogNode &node, 
     if (!value.isObject())
         return fail(error, QStringLiteral("%1 is not an object").arg(where));
     const QJsonObject object = value.toObject();
-    const char *const keys[] = {"name", "url", "markers"};
-    return onlyKnownKeys(object, keys, where, error) && readString(object, "name", where, true, node.name, error) &&
-           readString(object, "url", where, true, node.url, error) &&
-           readMarkers(object, where + QStringLiteral(" (") + node.name + QLatin1Char(')'), node.markers, error);
+    const char *const keys[] = {"name", "url", "kind", "markers"};
+    QString kind;
+    if (!onlyKnownKeys(object, keys, where, error) || !readString(object, "name", where, true, node.name, error) ||
+        !readString(object, "url", where, true, node.url, error) ||
+        !readString(object, "kind", where, false, kind, error))
+        return false;
+    const QString named = where + QStringLiteral(" (") + node.name + QLatin1Char(')');
+    if (kind == QLatin1String(feedKind)) {
+        if (object.contains(QLatin1String("markers")))
+            return fail(error, QStringLiteral("%1: a feed has no markers").arg(named));
+        node.kind = NodeKind::Feed;
+        node.markers = QStringList(markerCount, QString());
+        return true;
+    }
+    if (!kind.isEmpty() && kind != QLatin1String("page"))
+        return fail(error, QStringLiteral("%1: \"kind\" must be \"page\" or \"feed\"").arg(named));
+    return readMarkers(object, named, node.markers, error);
 }
 
 bool readSite(const QJsonValue &value, const QString &where, const QString &baseDir, CatalogSite &site, QString *error)
@@ -279,12 +292,17 @@ QByteArray toJson(const QList<CatalogSite> &sites)
             object.insert(QStringLiteral("logo_base64"), QString::fromLatin1(site.logo.toBase64()));
         QJsonArray nodeArray;
         for (const CatalogNode &node : site.nodes) {
-            QJsonObject markers;
-            for (int i = 0; i < 5; ++i)
-                markers.insert(QLatin1String(markerPairs[i]), QJsonArray{node.markers[2 * i], node.markers[2 * i + 1]});
-            nodeArray.append(QJsonObject{{QStringLiteral("name"), node.name},
-                                         {QStringLiteral("url"), node.url},
-                                         {QStringLiteral("markers"), markers}});
+            QJsonObject object{{QStringLiteral("name"), node.name}, {QStringLiteral("url"), node.url}};
+            if (node.kind == NodeKind::Feed) {
+                object.insert(QStringLiteral("kind"), QLatin1String(feedKind));
+            } else {
+                QJsonObject markers;
+                for (int i = 0; i < markerCount / 2; ++i)
+                    markers.insert(QLatin1String(markerPairs[i]),
+                                   QJsonArray{node.markers.value(2 * i), node.markers.value(2 * i + 1)});
+                object.insert(QStringLiteral("markers"), markers);
+            }
+            nodeArray.append(object);
         }
         object.insert(QStringLiteral("nodes"), nodeArray);
         siteArray.append(object);
@@ -302,7 +320,14 @@ bool write(const QList<CatalogSite> &sites, const QString &path, QString *error)
         Database db;
         ok = db.open(partial, true, true) && db.execute(QStringLiteral("BEGIN TRANSACTION;")) &&
              db.execute(QLatin1String(createSiteTable)) && db.execute(QLatin1String(createNodeTable));
+        // Only a catalogue with feeds has the kind table.
+        const bool feeds = std::any_of(sites.cbegin(), sites.cend(), [](const CatalogSite &s) {
+            return std::any_of(s.nodes.cbegin(), s.nodes.cend(),
+                               [](const CatalogNode &n) { return n.kind == NodeKind::Feed; });
+        });
+        ok = ok && (!feeds || db.execute(QLatin1String(createNodeKindTable)));
         Query site(db, QStringLiteral("INSERT INTO tb_site VALUES(?, ?, ?, ?, ?, ?, ?, ?);"));
+        Query kind(db, QStringLiteral("INSERT INTO tb_node_kind VALUES(?, ?, '%1');").arg(QLatin1String(feedKind)));
         Query node(db, QStringLiteral("INSERT INTO tb_node VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);"));
         // Keys are BLOBs (lookups bind BLOBs), other texts are base64 TEXT, images raw BLOBs.
         const auto text = [](const QString &value) { return QString::fromLatin1(encodeText(value)); };
@@ -321,13 +346,20 @@ bool write(const QList<CatalogSite> &sites, const QString &path, QString *error)
                 node.bind(encodeText(s.name));
                 node.bind(encodeText(n.name));
                 node.bind(text(n.url));
-                for (const QString &marker : n.markers)
-                    node.bind(text(marker));
+                for (int m = 0; m < markerCount; ++m)
+                    node.bind(text(n.markers.value(m)));
                 ok = ok && node.exec();
+                if (n.kind == NodeKind::Feed) {
+                    kind.reset();
+                    kind.bind(encodeText(s.name));
+                    kind.bind(encodeText(n.name));
+                    ok = ok && kind.exec();
+                }
             }
         }
         site.finalize();
         node.finalize();
+        kind.finalize();
         ok = ok && db.execute(QStringLiteral("COMMIT TRANSACTION;"));
     }
     if (ok) {
@@ -372,6 +404,7 @@ bool read(const QString &path, QList<CatalogSite> &sites, QString *error)
             CatalogNode n{decoded(node, 0), decoded(node, 1), {}};
             for (int column = 2; column < 2 + markerCount; ++column)
                 n.markers.append(decoded(node, column));
+            n.kind = db.nodeKind(s.name, n.name);
             s.nodes.append(n);
         }
         sites.append(s);
@@ -441,7 +474,9 @@ bool check(const QString &path, QStringList &problems, QString *error)
         }
         if (!isWebAddress(CatalogCodec::decodeText(nodes.value(5).toByteArray())))
             problems << where + QStringLiteral(": node_url is not an http or https address, so it is never fetched");
-        if (CatalogCodec::decodeText(nodes.value(6 + RowEnd).toByteArray()).isEmpty())
+        const bool feed =
+            db.nodeKind(CatalogCodec::decodeText(siteKey), CatalogCodec::decodeText(nodeKey)) == NodeKind::Feed;
+        if (!feed && CatalogCodec::decodeText(nodes.value(6 + RowEnd).toByteArray()).isEmpty())
             problems << where + QStringLiteral(": row_end is empty, so the node never yields a task");
     }
     return true;

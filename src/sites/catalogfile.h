@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/attentiondata.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -10,7 +12,8 @@ struct CatalogNode
 {
     QString name;
     QString url;
-    QStringList markers; // ten: table, row, url, title, price; each begin then end
+    QStringList markers; // ten: table, row, url, title, price; each begin then end (all empty for a feed)
+    NodeKind kind = NodeKind::Page;
 };
 
 struct CatalogSite
@@ -30,11 +33,12 @@ struct CatalogSite
 // message for the author in *error.
 namespace CatalogFile {
 
-// The JSON form; image paths are relative to baseDir. Refuses malformed JSON, missing or mistyped fields, an empty
-// row end marker, duplicate site names or node names within a site, and images that cannot be read.
 // Reads a file an author names (a site file, an image, a saved page) into out: only a regular file of at most maxBytes,
 // without blocking; false with the reason in *error ("<path> is larger than … bytes").
 bool readSmallFile(const QString &path, qint64 maxBytes, QByteArray &out, QString *error);
+// The JSON form; image paths are relative to baseDir. A node is a marker page unless its "kind" is "feed" (which has
+// no markers). Refuses malformed JSON, missing or mistyped fields, an empty row end marker, duplicate site names or
+// node names within a site, and images that cannot be read.
 bool parseJson(const QByteArray &json, const QString &baseDir, QList<CatalogSite> &sites, QString *error);
 // The JSON form of sites, images embedded as base64 ("favicon_base64", "logo_base64").
 QByteArray toJson(const QList<CatalogSite> &sites);

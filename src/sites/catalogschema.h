@@ -34,6 +34,12 @@ inline constexpr char createNodeTable[] =
     "row_begin TEXT, row_end TEXT, url_begin TEXT, url_end TEXT, title_begin TEXT, title_end TEXT, price_begin TEXT, "
     "price_end TEXT);";
 
+// Nodes that are not marker pages, by key: a table of its own, which catalogues without such nodes do not have, so
+// that the two tables above stay as every catalogue has them. kind is "feed".
+inline constexpr char nodeKindTable[] = "tb_node_kind";
+inline constexpr char createNodeKindTable[] = "CREATE TABLE tb_node_kind(site_name BLOB, node_name BLOB, kind TEXT);";
+inline constexpr char feedKind[] = "feed";
+
 // "node_url, table_begin, …, price_end": the columns a node's rule is read from.
 inline constexpr char ruleColumns[] = "node_url, table_begin, table_end, row_begin, row_end, url_begin, url_end, "
                                       "title_begin, title_end, price_begin, price_end";

@@ -60,7 +60,8 @@ void SiteDb::openReadOnly(const QString &path)
     // A view (say over an endless recursive query) in place of a table is no catalogue.
     beginRead();
     // SQLite's names ignore case: "TB_SITE" answers for tb_site, and so must be checked with it.
-    Query types(*this, QStringLiteral("SELECT type FROM sqlite_schema WHERE lower(name) IN ('tb_site', 'tb_node');"));
+    Query types(*this, QStringLiteral("SELECT type FROM sqlite_schema WHERE lower(name) IN ('tb_site', 'tb_node', "
+                                      "'tb_node_kind');"));
     bool tablesOnly = types.exec();
     while (tablesOnly && types.next())
         tablesOnly = types.value(0).toString() == QLatin1String("table");
@@ -100,6 +101,32 @@ NodeRule ruleAt(const Query &query)
 
 } // namespace
 
+const QSet<SiteDb::NodeKey> &SiteDb::feedKeys()
+{
+    if (m_feedKeysRead)
+        return m_feedKeys;
+    m_feedKeysRead = true;
+    beginRead();
+    // Most catalogues have no such table: then every node is a page.
+    Query query(*this);
+    if (!query.exec(QStringLiteral("SELECT site_name, node_name FROM tb_node_kind WHERE kind = '%1';")
+                        .arg(QLatin1String(CatalogSchema::feedKind))))
+        return m_feedKeys;
+    while (query.next())
+        m_feedKeys.insert({query.value(0).toByteArray(), query.value(1).toByteArray()});
+    return m_feedKeys;
+}
+
+NodeKind SiteDb::kindOf(const NodeKey &key)
+{
+    return feedKeys().contains(key) ? NodeKind::Feed : NodeKind::Page;
+}
+
+NodeKind SiteDb::nodeKind(const QString &siteName, const QString &nodeName)
+{
+    return kindOf({CatalogCodec::encodeText(siteName), CatalogCodec::encodeText(nodeName)});
+}
+
 bool SiteDb::nodeRule(const QString &siteName, const QString &nodeName, NodeRule &out)
 {
     beginRead();
@@ -111,6 +138,8 @@ bool SiteDb::nodeRule(const QString &siteName, const QString &nodeName, NodeRule
     if (!query.exec() || !query.next())
         return false;
     out = ruleAt(query);
+    query.finalize();
+    out.kind = nodeKind(siteName, nodeName);
     return true;
 }
 
@@ -119,14 +148,14 @@ QHash<AttentionPair, NodeRule> SiteDb::nodeRules(const QList<AttentionPair> &wan
     QHash<AttentionPair, NodeRule> rules;
     // The catalogue has no index on its keys: a lookup a node would read the whole table for each one. The keys are
     // read once instead, as stored (BLOBs; other types are no keys), and each node's rule then by its rowid.
-    QHash<QPair<QByteArray, QByteArray>, qint64> rowids;
+    QHash<NodeKey, qint64> rowids;
     beginRead();
     Query keys(*this);
     const bool read = keys.exec(QStringLiteral("SELECT rowid, site_name, node_name FROM tb_node WHERE "
                                                "typeof(site_name) = 'blob' AND typeof(node_name) = 'blob' ORDER BY "
                                                "rowid ASC;"));
     while (read && keys.next()) {
-        const QPair<QByteArray, QByteArray> key{keys.value(1).toByteArray(), keys.value(2).toByteArray()};
+        const NodeKey key{keys.value(1).toByteArray(), keys.value(2).toByteArray()};
         if (!rowids.contains(key))
             rowids.insert(key, keys.value(0).toLongLong());
     }
@@ -150,7 +179,7 @@ QHash<AttentionPair, NodeRule> SiteDb::nodeRules(const QList<AttentionPair> &wan
         query.reset();
         query.bind(*rowid);
         if (query.exec() && query.next())
-            rules.insert(node, ruleAt(query));
+            rules.insert(node, ruleAt(query))->kind = kindOf(key);
         else
             unreadable.insert(node);
     }

@@ -25,6 +25,8 @@ public:
     // The rules of the nodes named in wanted (site, node), in one read of the catalogue's keys: an entry for each node
     // found. A node the catalogue holds but whose rule cannot be read (a value over the limit) is in unreadable.
     QHash<AttentionPair, NodeRule> nodeRules(const QList<AttentionPair> &wanted, QSet<AttentionPair> &unreadable);
+    // Whether that node is a marker page or a feed (a page unless the catalogue says otherwise).
+    NodeKind nodeKind(const QString &siteName, const QString &nodeName);
     // Replaces out with every site's open-address parts; false only when the catalogue cannot be read.
     bool openUrlParts(OpenUrlTable &out);
     // Replaces out with every site and its nodes (a site whose nodes cannot all be read is left out); false when the
@@ -32,9 +34,16 @@ public:
     bool sites(QList<SiteData> &out);
 
 private:
+    using NodeKey = QPair<QByteArray, QByteArray>; // site and node name as stored
     void openReadOnly(const QString &path);
     // Gives the next read its own allowance of steps.
     void beginRead();
 
+    // The keys of the feed nodes, read once.
+    const QSet<NodeKey> &feedKeys();
+    NodeKind kindOf(const NodeKey &key);
+
     qint64 stepsLeft = 0; // in thousands of virtual machine steps
+    QSet<NodeKey> m_feedKeys;
+    bool m_feedKeysRead = false;
 };

@@ -112,7 +112,8 @@ private slots:
         // when there is none; as GBK otherwise.
         const QString text = u"网站建设"_s;
         const QByteArray gbk = QStringEncoder("GBK")(text);
-        const QList<QByteArray> utf8{"<html>", "<meta charset=utf-8>", "<meta charset=\"UTF-8\">", "CHARSET=gbk"};
+        const QList<QByteArray> utf8{"<html>", "<meta charset=utf-8>", "<meta charset=\"UTF-8\">", "charset='utf-8'",
+                                     "CHARSET=gbk"};
         for (const QByteArray &head :
              utf8 + QList<QByteArray>{"<meta charset=utf8>", "charset=gbk charset=utf-8",
                                       "<meta content=\"text/html; charset=gb2312\">", "charset=\"UT"}) {
@@ -216,6 +217,57 @@ private slots:
             QCOMPARE(parse(linkRow.arg(href), listMarkers, url).value(0).task_url, expected);
         // Without address markers the address stays empty.
         QVERIFY(parse(linkRow.arg(u"/a"_s), markersWith({{UrlBegin, {}}})).value(0).task_url.isEmpty());
+    }
+
+    void feeds()
+    {
+        // Feed → its tasks as "title | price | address". RSS: CDATA and entities decoded, titles as they are, the
+        // link or else a permalink guid; RSS 1.0 and Atom 1.0 and 0.3, whose html titles lose their markup; the price
+        // from the title, else the description. No XML, an entity bomb, deep nesting: no task, at once.
+        const QString rss =
+            u"<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>频道</title>%1</channel></rss>"_s;
+        const QString atom = u"<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>f</title>%1</feed>"_s;
+        const QString bomb =
+            u"<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\">"_s +
+            u"<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"_s +
+            u"<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">]><rss><item><title>&d;&d;</title></item></rss>"_s;
+        const std::pair<QString, QString> cases[] = {
+            {rss.arg(u"<item><title><![CDATA[Logo & <名片>]]></title><link> /task/1 </link><description>预算 &lt;b&gt;"
+                     "&amp;yen;1,500&lt;/b&gt;</description></item><item><title>  网站  开发 300 元 </title>"
+                     "<guid>http://x/2</guid></item><item><link>/none</link></item><item><title>$500 &lt;b&gt;fix"
+                     "</title><guid isPermaLink=\"false\">abc</guid></item>"_s),
+             u"Logo & <名片> | ¥1,500 | http://h.example:81/task/1\n网站 开发 300 元 | 300元 | http://x/2\n"
+             "$500 <b>fix | $500 | "_s},
+            {u"<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" xmlns=\"http://purl.org/rss/1.0/\">"
+             "<channel rdf:about=\"c\"><title>频道</title><link>http://x/</link></channel><item "
+             "rdf:about=\"http://x/1\">"
+             "<title>RDF 任务</title><link>http://x/1</link><description>€20</description></item></rdf:RDF>"_s,
+             u"RDF 任务 | €20 | http://x/1"_s},
+            {atom.arg(
+                 u"<entry><title type=\"html\">&lt;b&gt;粗体&lt;/b&gt; &amp;amp; more</title><link rel=\"self\" "
+                 "href=\"/self\"/><link rel=\"alternate\" href=\"/a\"/><summary>¥ 9</summary></entry><entry><title "
+                 "type=\"text\">&lt;blink&gt;</title><link href=\"http://y/b\"/></entry><entry><title type=\"xhtml\">"
+                 "<div xmlns=\"http://www.w3.org/1999/xhtml\"><b>X</b>y</div></title><link rel=\"enclosure\" "
+                 "href=\"/e\"/></entry>"_s),
+             u"粗体 & more | ¥9 | http://h.example:81/a\n<blink> |  | http://y/b\nXy |  | http://h.example:81/e"_s},
+            {u"<feed version=\"0.3\" xmlns=\"http://purl.org/atom/ns#\"><entry><title mode=\"escaped\">A "
+             u"&lt;i&gt;b&lt;/i&gt;"
+             "</title><link rel=\"alternate\" href=\"http://z/1\"/></entry></feed>"_s,
+             u"A b |  | http://z/1"_s},
+            {u"<html><ul><li>not a feed</li></ul>"_s, QString()},
+            {bomb, QString()},
+            {u"<rss>"_s.repeated(100000) + u"<item><title>deep</title></item>"_s, QString()},
+        };
+        AttentionData node{u"站"_s, u"源"_s, nodeUrl, {}, NodeKind::Feed};
+        for (const auto &[feed, expected] : cases) {
+            QList<TaskData> tasks;
+            parseBody(feed.toUtf8(), node, tasks);
+            QStringList got;
+            for (const TaskData &task : std::as_const(tasks))
+                got << task.task_name + u" | "_s + task.task_price + u" | "_s + task.task_url;
+            QCOMPARE(got.join(u'\n'), expected);
+            QCOMPARE(diagnoseBody(feed.toUtf8(), node).isEmpty(), !expected.isEmpty());
+        }
     }
 
     void firstPass()
@@ -332,6 +384,28 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(scan.batches.size(), 2, 10000);
         QCOMPARE(taskTitles(scan.batches[1]), (QStringList{u"A0"_s, u"A2"_s}));
         QCOMPARE(scan.batches[1][1].task_price, u"19元"_s);
+    }
+
+    void feedNodesAreScannedLikePages()
+    {
+        // A feed node of the catalogue is fetched and read as a feed; known items are not announced again.
+        const auto feed = [](const QStringList &titles) {
+            QByteArray items;
+            for (const QString &title : titles)
+                items += "<item><title>" + title.toUtf8() + "</title><link>/t/" + title.toUtf8() + "</link></item>";
+            return Response{200, "<rss version=\"2.0\"><channel>" + items + "</channel></rss>", {}};
+        };
+        Scan scan({{u"f"_s, feed({u"F1"_s, u"F2"_s})}}, u"10"_s);
+        QVERIFY(CatalogBuilder().raw(u"DELETE FROM tb_node;"_s) &&
+                CatalogBuilder().feed(u"站"_s, u"f"_s, scan.server.url(u"/f"_s)));
+        scan.start();
+        QTRY_VERIFY_WITH_TIMEOUT(scan.requestsFor(u"f"_s) >= 3, 10000);
+        QCOMPARE(scan.batches.size(), 1);
+        QCOMPARE(taskTitles(scan.batches[0]), (QStringList{u"F1"_s, u"F2"_s}));
+        QCOMPARE(scan.batches[0][0].task_url, scan.server.url(u"/t/F1"_s));
+        scan.server.setResponse(u"/f"_s, feed({u"F3"_s, u"F1"_s, u"F2"_s}));
+        QTRY_COMPARE_WITH_TIMEOUT(scan.batches.size(), 2, 10000);
+        QCOMPARE(taskTitles(scan.batches[1]), QStringList{u"F3"_s});
     }
 
     void tasksThatCouldNotBeStoredAreAnnouncedOnce()

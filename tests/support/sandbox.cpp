@@ -89,6 +89,14 @@ bool CatalogBuilder::node(const QString &site, const QString &node, const QStrin
                                               blob(site), blob(node), text(url), values.join(u", "_s)));
 }
 
+bool CatalogBuilder::feed(const QString &site, const QString &node, const QString &url)
+{
+    return this->node(site, node, url, QStringList(CatalogSchema::markerCount)) &&
+           raw(QString::fromLatin1(CatalogSchema::createNodeKindTable)
+                   .replace(u"TABLE "_s, u"TABLE IF NOT EXISTS "_s)) &&
+           raw(u"INSERT INTO tb_node_kind VALUES(%1, %2, 'feed');"_s.arg(blob(site), blob(node)));
+}
+
 QString CatalogBuilder::blob(const QString &text)
 {
     return u"x'%1'"_s.arg(QString::fromLatin1(text.toUtf8().toBase64().toHex()));

@@ -68,6 +68,8 @@ public:
               const QByteArray &logo = {});
     // Adds a node, and its site when the catalogue does not have it yet.
     bool node(const QString &site, const QString &node, const QString &url, const QStringList &markers);
+    // Adds a feed node: no markers, and a row in the kind table.
+    bool feed(const QString &site, const QString &node, const QString &url);
     bool raw(const QString &sql) const { return rawExec(m_path, sql); }
     // SQL literals of text in the catalogue's encoding, stored as a BLOB (as keys must be) or as TEXT.
     static QString blob(const QString &text);

@@ -322,6 +322,14 @@ private slots:
         QVERIFY(CatalogFile::read(second, sites, nullptr));
         const QString images = QFileInfo(QStringLiteral(KESTROW_DEMO_CATALOG)).absolutePath() + u"/images/"_s;
         QCOMPARE(sites[2].logo, readFile(images + u"spark-logo.png"_s));
+        // A feed node goes through build and dump as a feed, and check finds nothing wrong with it.
+        const QByteArray feed =
+            R"({"sites": [{"name": "s", "nodes": [{"name": "f", "url": "http://h/", "kind": "feed"}]}]})";
+        QVERIFY(writeFile(json, feed));
+        QVERIFY(run({u"build"_s, json, second}).exitCode == 0 && run({u"check"_s, second}).exitCode == 0);
+        QVERIFY(CatalogFile::read(second, sites, nullptr) && sites.value(0).nodes.value(0).kind == NodeKind::Feed);
+        const QByteArray dumped = run({u"dump"_s, second}).out;
+        QVERIFY(dumped.contains("\"kind\": \"feed\"") && !dumped.contains("markers"));
     }
 
     void refusalsWriteNothingAndCheckListsWhatIsSkipped()
@@ -384,6 +392,10 @@ private slots:
         for (const QString &node : {u"list"_s, u"moved"_s, u"down"_s})
             QVERIFY(catalog.node(u"蜂巢"_s, node, server.url(u'/' + node), listMarkers));
         QVERIFY(catalog.node(u"蜂巢"_s, u"local"_s, u"file:///etc/passwd"_s, listMarkers));
+        QVERIFY(catalog.feed(u"蜂巢"_s, u"feed"_s, server.url(u"/feed"_s)));
+        TestHttpServer::Response feed;
+        feed.body = "<rss><channel><item><title>源任务 ¥5</title><link>/t/9</link></item></channel></rss>";
+        server.setResponse(u"/feed"_s, feed);
         TestHttpServer::Response list;
         list.body = listPage({u"企业 Logo &amp; 名片"_s, u"网站"_s});
         server.setResponse(u"/list"_s, list);
@@ -400,6 +412,11 @@ private slots:
         QCOMPARE(lines.size(), 2);
         QVERIFY(QJsonDocument::fromJson(lines[0]).object().contains(u"task_name"_s));
         QCOMPARE(run({u"try"_s, path, u"蜂巢"_s, u"list"_s, u"--page"_s, saved}).out, tried.out);
+        // A feed node is read as a feed, fetched or saved.
+        const Run fed = run({u"try"_s, path, u"蜂巢"_s, u"feed"_s});
+        QVERIFY(fed.exitCode == 0 && fed.out.contains("\"task_price\":\"¥5\"") && fed.err.contains("a feed"));
+        QVERIFY(writeFile(saved, feed.body));
+        QCOMPARE(run({u"try"_s, path, u"蜂巢"_s, u"feed"_s, u"--page"_s, saved}).out, fed.out);
         // A saved page over the cap is refused, as the program would skip it.
         QVERIFY(QFile::resize(saved, (16 << 20) + 1));
         const Run huge = run({u"try"_s, path, u"蜂巢"_s, u"list"_s, u"--page"_s, saved});
@@ -412,7 +429,7 @@ private slots:
         for (const auto &[site, node] :
              QList<QPair<QString, QString>>{{u"蜂巢"_s, u"无此节点"_s}, {u"无"_s, u"list"_s}, {u"蜂巢"_s, u"local"_s}})
             QCOMPARE(run({u"try"_s, path, site, node}).exitCode, 2);
-        QCOMPARE(server.requests().size(), 3);
+        QCOMPARE(server.requests().size(), 4);
     }
 
     void commandLinesAndSiteFiles()
@@ -485,7 +502,9 @@ private slots:
             {R"(, "favicon_base64": "@@@")", u"is not base64"_s},
             {R"(, "urll": "x")", u"unknown key"_s},
             {with(R"("urll": "x", )", markers), u"unknown key"_s},
-            {with({}, R"("prise": ["a", "b"], )" + markers), u"unknown key"_s}};
+            {with({}, R"("prise": ["a", "b"], )" + markers), u"unknown key"_s},
+            {with(R"("kind": "feed", )", markers), u"a feed has no markers"_s},
+            {with(R"("kind": "rss", )", markers), u"must be \"page\" or \"feed\""_s}};
         QVERIFY(mkfifo(QFile::encodeName(m_folder.filePath(u"fifo"_s)).constData(), 0600) == 0);
         QVERIFY(writeFile(m_folder.filePath(u"big.png"_s), QByteArray((1 << 20) + 1, 0)));
         for (const auto &[site, reason] : refusals) {

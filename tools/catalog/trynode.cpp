@@ -96,11 +96,12 @@ bool run(const QString &catalogPath, const QString &site, const QString &node, c
     } else if (!fetch(rule.node_url, body, outcome, error)) {
         return false;
     }
-    outcome.summary += QStringLiteral("%1 bytes, read as %2").arg(body.size()).arg(pageCharset(body));
-    const AttentionData followed{site, node, rule.node_url, rule.rules};
-    const QString text = decodePage(body);
-    parsePage(text, followed, outcome.tasks);
-    outcome.diagnosis = diagnosePage(text, followed);
+    outcome.summary += QStringLiteral("%1 bytes, read as %2")
+                           .arg(body.size())
+                           .arg(rule.kind == NodeKind::Feed ? QStringLiteral("a feed") : pageCharset(body));
+    const AttentionData followed{site, node, rule.node_url, rule.rules, rule.kind};
+    parseBody(body, followed, outcome.tasks);
+    outcome.diagnosis = diagnoseBody(body, followed);
     return true;
 }
 
