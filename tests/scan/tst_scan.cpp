@@ -1,4 +1,5 @@
 #include "scan/knowntasks.h"
+#include "scan/markerinference.h"
 #include "scan/nodehealth.h"
 #include "scan/pagerequest.h"
 #include "scan/pages.h"
@@ -9,6 +10,9 @@
 #include "support/sandbox.h"
 #include "support/testhttpserver.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTest>
@@ -268,6 +272,60 @@ private slots:
             QCOMPARE(got.join(u'\n'), expected);
             QCOMPARE(diagnoseBody(feed.toUtf8(), node).isEmpty(), !expected.isEmpty());
         }
+    }
+
+    void markersFromOneExample_data()
+    {
+        // A page, its address and an example title and price → every task of the list holding it, as cut by the
+        // markers found. The page set: real shapes of lists (see pages.json).
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("price");
+        QTest::addColumn<QStringList>("tasks"); // "title | price | address"
+        const QString folder = QStringLiteral(KESTROW_INFER_PAGES);
+        for (const QJsonValue entry : QJsonDocument::fromJson(readFile(folder + u"/pages.json"_s)).array()) {
+            const QJsonObject page = entry.toObject();
+            QStringList tasks;
+            for (const QJsonValue task : page[u"expect"_s].toArray())
+                tasks << task[u"title"_s].toString() + u" | "_s + task[u"price"_s].toString() + u" | "_s +
+                             task[u"url"_s].toString();
+            QTest::newRow(qPrintable(page[u"file"_s].toString()))
+                << readFile(folder + u'/' + page[u"file"_s].toString()) << page[u"url"_s].toString()
+                << page[u"title"_s].toString() << page[u"price"_s].toString() << tasks;
+        }
+        // What ends without markers, with the reason: an example not on the page, a page without a list; a title
+        // found 10,000 times is one list (read as far as any page is).
+        const QByteArray same = "<ul>" + QByteArray("<li><a href=\"/t\">同</a></li>").repeated(10000) + "</ul>";
+        QTest::newRow("not on the page") << listPage({u"A"_s, u"B"_s}) << nodeUrl << u"C"_s << QString()
+                                         << QStringList{u"not on the page"_s};
+        QTest::newRow("no list") << QByteArray("<h1>独</h1><p>x</p>") << nodeUrl << u"独"_s << QString()
+                                 << QStringList{u"no markers"_s};
+        QTest::newRow("price not in the row")
+            << listPage({u"A"_s, u"B"_s}) << nodeUrl << u"A"_s << u"¥7"_s << QStringList{u"no markers"_s};
+        QTest::newRow("10,000 times") << same << nodeUrl << u"同"_s << QString()
+                                      << QStringList(maxRowsPerPage, u"同 |  | http://h.example:81/t"_s);
+    }
+
+    void markersFromOneExample()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(QString, url);
+        QFETCH(QString, title);
+        QFETCH(QString, price);
+        QFETCH(QStringList, tasks);
+        const MarkerInference::Result result = MarkerInference::infer(page, url, {title, price});
+        if (!result.found) {
+            QVERIFY2(tasks.size() == 1 && result.problem.contains(tasks[0]), qPrintable(result.problem));
+            return;
+        }
+        // What the markers cut, by the engine's own cut, not by what the search expected.
+        QList<TaskData> cut;
+        parseBody(page, AttentionData{u"站"_s, u"n"_s, url, result.markers}, cut);
+        QStringList got;
+        for (const TaskData &task : std::as_const(cut))
+            got << task.task_name + u" | "_s + task.task_price + u" | "_s + task.task_url;
+        QCOMPARE(got, tasks);
     }
 
     void firstPass()

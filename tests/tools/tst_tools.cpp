@@ -429,7 +429,15 @@ private slots:
         for (const auto &[site, node] :
              QList<QPair<QString, QString>>{{u"蜂巢"_s, u"无此节点"_s}, {u"无"_s, u"list"_s}, {u"蜂巢"_s, u"local"_s}})
             QCOMPARE(run({u"try"_s, path, site, node}).exitCode, 2);
-        QCOMPARE(server.requests().size(), 4);
+        // infer finds the markers of a list from one of its titles and prints a site file that checks out.
+        const Run inferred = run({u"infer"_s, server.url(u"/list"_s), u"企业 Logo & 名片"_s, u"--site"_s, u"我的"_s});
+        QList<CatalogSite> sites;
+        QVERIFY2(inferred.exitCode == 0 && inferred.err.contains("cut 2 rows"), inferred.err.constData());
+        QVERIFY(CatalogFile::parseJson(inferred.out, m_folder.path(), sites, nullptr) && sites[0].name == u"我的"_s);
+        QCOMPARE(sites[0].nodes[0].url, server.url(u"/list"_s));
+        QCOMPARE(run({u"infer"_s, server.url(u"/list"_s), u"无此任务"_s}).exitCode, 1);
+        QCOMPARE(run({u"infer"_s, u"file:///etc/passwd"_s, u"x"_s}).exitCode, 2);
+        QCOMPARE(server.requests().size(), 6);
     }
 
     void commandLinesAndSiteFiles()
@@ -437,7 +445,8 @@ private slots:
         // kestrow-catalog: "arguments => the command, its operands, the page and the exit code".
         for (const QString &row : {u"build a.json b.dll => build a.json b.dll 0"_s,
                                    u"--page p.html try c.dll s n => try c.dll s n p.html 0"_s, u"--help => 0"_s,
-                                   u"dump => 2"_s, u"check c.dll --page p => 2"_s, u"frobnicate => 2"_s, u" => 2"_s}) {
+                                   u"dump => 2"_s, u"check c.dll --page p => 2"_s, u"frobnicate => 2"_s, u" => 2"_s,
+                                   u"infer u t --page p --price 5 => infer u t p 0"_s, u"try c s n --price 5 => 2"_s}) {
             const CatalogArgs args = CatalogArgs::parse(
                 u"kestrow-catalog "_s.append(row.section(u" => "_s, 0, 0)).split(u' ', Qt::SkipEmptyParts));
             const QStringList settled =

@@ -1,5 +1,9 @@
 // kestrow-catalog: the site catalogue authors' tool.
 #include "catalogargs.h"
+#include "core/webaddress.h"
+#include "scan/markerinference.h"
+#include "scan/pagerequest.h"
+#include "scan/pages.h"
 #include "sites/catalogfile.h"
 #include "sites/usersites.h"
 #include "trynode.h"
@@ -8,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -76,6 +81,43 @@ int tryNode(const QStringList &args, const QString &pageFile)
     return outcome.fetchFailed ? 1 : 0;
 }
 
+// Finds a list page's markers from one example and prints the site as a site file would hold it.
+int infer(const CatalogArgs &args)
+{
+    const QString &url = args.files[0];
+    if (!isWebAddress(url))
+        return complain(QStringLiteral("%1 is not an http or https address").arg(url));
+    QByteArray body;
+    TryNode::Outcome fetched;
+    QString error;
+    if (!args.page.isEmpty() ? !CatalogFile::readSmallFile(args.page, PageRequest::maxPageBytes, body, &error)
+                             : !TryNode::fetch(url, body, fetched, &error))
+        return complain(error);
+    if (fetched.fetchFailed) {
+        std::fprintf(stderr, "kestrow-catalog: %s\n", qUtf8Printable(fetched.note));
+        return 1;
+    }
+    const MarkerInference::Result found = MarkerInference::infer(body, url, {args.files[1], args.price});
+    if (!found.found) {
+        std::fprintf(stderr, "kestrow-catalog: %s\n", qUtf8Printable(found.problem));
+        return 1;
+    }
+    const QUrl address(url);
+    CatalogSite site;
+    site.name = args.site.isEmpty() ? address.host() : args.site;
+    site.url = address.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString() + u'/';
+    QString node = args.node.isEmpty() ? MarkerInference::pageTitle(decodePage(body)) : args.node;
+    site.nodes.append(CatalogNode{node.isEmpty() ? QStringLiteral("任务") : node, url, found.markers});
+    QStringList titles;
+    for (const TaskData &task : found.tasks.mid(0, 3))
+        titles << task.task_name;
+    std::fprintf(stderr, "kestrow-catalog: the markers cut %d rows: %s%s\n", int(found.tasks.size()),
+                 qUtf8Printable(titles.join(QStringLiteral(" | "))), found.tasks.size() > 3 ? " | …" : "");
+    const QByteArray json = CatalogFile::toJson({site});
+    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+    return 0;
+}
+
 // Checks a site file as Kestrow will, then copies it among the user's own sites.
 int add(const QString &path)
 {
@@ -110,6 +152,8 @@ int main(int argc, char **argv)
         return add(files[0]);
     if (args.command == QLatin1String("try"))
         return tryNode(files, args.page);
+    if (args.command == QLatin1String("infer"))
+        return infer(args);
     std::fputs(qUtf8Printable(args.text), args.exitCode == 0 ? stdout : stderr);
     return args.exitCode;
 }

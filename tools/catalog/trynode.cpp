@@ -26,7 +26,8 @@ bool fail(QString *error, const QString &message)
     return false;
 }
 
-// The body of url as the engine would read it: same request, no redirections, the same size cap and wait.
+} // namespace
+
 bool fetch(const QString &url, QByteArray &body, Outcome &outcome, QString *error)
 {
     if (!isWebAddress(url))
@@ -77,8 +78,6 @@ bool fetch(const QString &url, QByteArray &body, Outcome &outcome, QString *erro
                                .arg(Clock::timing().passWaitMs));
     return true;
 }
-
-} // namespace
 
 bool run(const QString &catalogPath, const QString &site, const QString &node, const QString &pageFile,
          Outcome &outcome, QString *error)

@@ -24,6 +24,10 @@ struct Outcome
 bool run(const QString &catalogPath, const QString &site, const QString &node, const QString &pageFile,
          Outcome &outcome, QString *error);
 
+// Fetches url as the engine would (same request, no redirections, the same size cap and wait) into body, noting
+// the status in outcome; false with a message when no whole answer came.
+bool fetch(const QString &url, QByteArray &body, Outcome &outcome, QString *error);
+
 // One task as a single line of JSON with the six text fields.
 QByteArray jsonLine(const TaskData &task);
 
