@@ -15,6 +15,7 @@
 #include "store/settings.h"
 #include "store/storehealth.h"
 #include "ui/aboutwindow.h"
+#include "ui/addsitewindow.h"
 #include "ui/alertwindow.h"
 #include "ui/configwindow.h"
 #include "ui/historywindow.h"
@@ -89,6 +90,7 @@ void Kestrow::start()
         connect(trayIcon, &Tray::openHistoryWindow, this, &Kestrow::onOpenHistoryWindow);
         connect(trayIcon, &Tray::openConfigWindow, this, &Kestrow::onOpenConfigWindow);
         connect(trayIcon, &Tray::openAlertWindow, this, &Kestrow::onOpenAlertWindow);
+        connect(trayIcon, &Tray::openAddSiteWindow, this, [this] { onOpenAddSiteWindow(); });
         connect(trayIcon, &Tray::openAboutWindow, this, &Kestrow::onOpenAboutWindow);
         connect(trayIcon, &Tray::quit, this, &Kestrow::onQuit);
         connect(trayIcon, &Tray::menuHidden, this, &Kestrow::onTrayMenuHide);
@@ -99,6 +101,11 @@ void Kestrow::start()
         watchScreen();
     }
     loadUserSites();
+    // A site file added, edited or removed (here, with kestrow-catalog add or in an editor) takes effect at once.
+    if (!sitesWatcher) {
+        sitesWatcher = new UserSites::Watcher(this);
+        connect(sitesWatcher, &UserSites::Watcher::changed, this, &Kestrow::onUserSitesChanged);
+    }
     // Read now into the settings cache: read first when a batch comes, they would wait for the scan thread to store it.
     alertRules();
     startScan();
@@ -206,6 +213,9 @@ void Kestrow::onOpenMainWindow()
     if (!mainWindow) {
         mainWindow = new MainWindow(catalog);
         connect(mainWindow, &MainWindow::openHistoryWindow, this, &Kestrow::onOpenHistoryWindow);
+        connect(mainWindow, &MainWindow::addSite, this, [this] { onOpenAddSiteWindow(); });
+        connect(mainWindow, &MainWindow::editSite, this, &Kestrow::onOpenAddSiteWindow);
+        connect(mainWindow, &MainWindow::removeSite, this, &Kestrow::onRemoveSite);
         connect(mainWindow, &MainWindow::destructor, this, &Kestrow::onMainWindowDelete);
     }
     mainWindow->show();
@@ -244,6 +254,39 @@ void Kestrow::onOpenAlertWindow()
 void Kestrow::onOpenAboutWindow()
 {
     runModal(aboutWindow);
+}
+
+void Kestrow::onOpenAddSiteWindow(const QString &siteName)
+{
+    if (addSiteWindow)
+        return;
+    addSiteWindow = siteName.isEmpty() ? new AddSiteWindow(mainWindow) : new AddSiteWindow(siteName, mainWindow);
+    addSiteWindow->exec();
+    delete addSiteWindow;
+    addSiteWindow = nullptr;
+}
+
+void Kestrow::onRemoveSite(const QString &siteName)
+{
+    const auto answer = QMessageBox::question(
+        mainWindow, tr("删除站点"), tr("删除站点“%1”？\n已关注的节点会被记住，站点再次添加时继续关注。").arg(siteName));
+    QString error;
+    if (answer == QMessageBox::Yes && !UserSites::remove(siteName, &error))
+        QMessageBox::warning(mainWindow, tr("删除站点"), error);
+}
+
+void Kestrow::onUserSitesChanged()
+{
+    loadUserSites();
+    if (mainWindow)
+        mainWindow->setCatalog(catalog);
+    if (!taskThread)
+        return;
+    const bool scanning = isScanning();
+    stopScan();
+    taskThread->setCatalogPath(catalog.path());
+    if (scanning)
+        startScan();
 }
 
 void Kestrow::onMainWindowDelete()

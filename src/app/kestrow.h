@@ -10,6 +10,7 @@
 class QTimer;
 
 class AboutWindow;
+class AddSiteWindow;
 class AlertWindow;
 class DesktopNotifier;
 class ConfigWindow;
@@ -19,6 +20,9 @@ class TaskThread;
 class TaskWindow;
 class Tray;
 class UpdateThread;
+namespace UserSites {
+class Watcher;
+}
 
 // The controller of the running program: starts and stops the scan and update threads, answers the tray, shows new
 // tasks in the popup and asks about updates.
@@ -53,6 +57,12 @@ public slots:
     void onOpenHistoryWindow();
     void onOpenConfigWindow();
     void onOpenAlertWindow();
+    // Opens the window that adds a site, or edits the user's site siteName.
+    void onOpenAddSiteWindow(const QString &siteName = QString());
+    // Asks, then takes the user's site siteName out of their sites.
+    void onRemoveSite(const QString &siteName);
+    // Reads the user's sites again; the scan engine and the attention window follow.
+    void onUserSitesChanged();
     // Announces what was held back, unless it is still quiet time or a full-screen window is active.
     void onQuietEnd();
     void onOpenAboutWindow();
@@ -86,6 +96,7 @@ private:
     ConfigWindow *configWindow = nullptr;
     AboutWindow *aboutWindow = nullptr;
     AlertWindow *alertWindow = nullptr;
+    AddSiteWindow *addSiteWindow = nullptr;
     Catalog catalog;            // the program's sites merged with the user's
     QList<TaskData> quietTasks; // found while quiet or full screen, announced when that ends
     QTimer *quietTimer;
@@ -99,4 +110,5 @@ private:
     QString announcedScanProblem; // and the scanning one
     QList<QMetaObject::Connection> updateConnections;
     QMetaObject::Connection screenWatch;
+    UserSites::Watcher *sitesWatcher = nullptr;
 };

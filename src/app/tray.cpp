@@ -45,6 +45,7 @@ Tray::Tray(QObject *parent) : QObject(parent), menu(new QMenu), trayIcon(new QSy
     connect(menu->addAction(tr("历史任务")), &QAction::triggered, this, &Tray::openHistoryWindow);
     connect(menu->addAction(tr("设置")), &QAction::triggered, this, &Tray::openConfigWindow);
     connect(menu->addAction(tr("提醒设置")), &QAction::triggered, this, &Tray::openAlertWindow);
+    connect(menu->addAction(tr("添加站点…")), &QAction::triggered, this, &Tray::openAddSiteWindow);
     connect(menu->addAction(tr("关于")), &QAction::triggered, this, &Tray::openAboutWindow);
     connect(menu->addAction(tr("退出")), &QAction::triggered, this, &Tray::quit);
 

@@ -40,6 +40,7 @@ signals:
     void openHistoryWindow();
     void openConfigWindow();
     void openAlertWindow();
+    void openAddSiteWindow();
     void openAboutWindow();
     void quit();
     void menuHidden();

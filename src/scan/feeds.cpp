@@ -4,6 +4,7 @@
 #include "scan/pages.h"
 
 #include <QRegularExpression>
+#include <QUrl>
 #include <QXmlStreamReader>
 
 namespace {
@@ -182,4 +183,35 @@ QStringList diagnoseFeed(const QByteArray &body)
     if (walk.items == 0)
         return {QStringLiteral("the feed has no <item> or <entry>")};
     return {QStringLiteral("none of the feed's %1 items has a title").arg(walk.items)};
+}
+
+bool looksLikeFeed(const QByteArray &contentType, const QByteArray &body)
+{
+    const QByteArray type = contentType.toLower();
+    if (type.contains("rss") || type.contains("atom"))
+        return true;
+    if (type.contains("html"))
+        return false;
+    // Served as XML or as anything else: a feed names its root element near the start.
+    const QByteArray head = body.left(2048);
+    return head.contains("<rss") || head.contains("<feed") || head.contains("<rdf:RDF");
+}
+
+QString announcedFeed(const QString &page, const QString &pageUrl)
+{
+    static const QRegularExpression link(QStringLiteral("<link\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression feedType(QStringLiteral("type\\s*=\\s*[\"']application/(rss|atom)\\+xml[\"']"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression href(QStringLiteral("href\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)')"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    for (auto tags = link.globalMatch(page); tags.hasNext();) {
+        const QString tag = tags.next().captured();
+        if (!tag.contains(feedType))
+            continue;
+        const QRegularExpressionMatch address = href.match(tag);
+        const QString value = HtmlText::decodeEntities(address.captured(1) + address.captured(2)).trimmed();
+        if (!value.isEmpty())
+            return QUrl(pageUrl).resolved(QUrl(value)).toString();
+    }
+    return QString();
 }

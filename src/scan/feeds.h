@@ -18,5 +18,10 @@ int parseFeed(const QByteArray &body, const AttentionData &node, QList<TaskData>
               RowMemory *memory = nullptr);
 // For catalogue authors: why body gives no task (one line, empty when it gives some).
 QStringList diagnoseFeed(const QByteArray &body);
+// Whether an answer is a feed rather than a page: by its content type, else by how it begins.
+bool looksLikeFeed(const QByteArray &contentType, const QByteArray &body);
+// The address of the RSS or Atom feed a page announces (<link rel="alternate" type="application/rss+xml" …>),
+// resolved against pageUrl; empty when it announces none.
+QString announcedFeed(const QString &page, const QString &pageUrl);
 // The first amount with a currency mark in text ("¥1,500", "$500", "300元"), spaces left out; empty when none.
 QString priceIn(const QString &text);

@@ -51,6 +51,17 @@ bool ScanTask::init()
     SiteDb siteDb(catalogPath);
     QSet<AttentionPair> unreadable;
     const QHash<AttentionPair, NodeRule> rules = siteDb.nodeRules(wanted, unreadable);
+    // A node of a site the catalogue no longer has (a site of the user's, removed) is not scanned and not counted
+    // as failing: its row stays, so it is followed again when the site comes back.
+    const QStringList siteNames = siteDb.siteNames();
+    for (qsizetype i = nodes.size() - 1; i >= 0; --i) {
+        if (!siteNames.isEmpty() && !rules.contains(wanted[i]) && !siteNames.contains(wanted[i].first)) {
+            qCDebug(lcScan).noquote() << "followed node of a site not in the catalogue:" << nodes[i].site_name << "/"
+                                      << nodes[i].note_name;
+            nodes.removeAt(i);
+            wanted.removeAt(i);
+        }
+    }
     // A node the catalogue cannot give is left out of this run, and said so; every other node is scanned.
     const QString noCatalog = tr("站点目录无法读取: %1").arg(catalogPath);
     QHash<int, QString> leftOut;

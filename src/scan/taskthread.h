@@ -18,6 +18,8 @@ public:
     // Runs scan the nodes of the catalogue at catalogPath (by default the program's own).
     explicit TaskThread(QObject *parent = nullptr, const QString &catalogPath = QString());
 
+    // The catalogue the next run reads; call it while no run is under way.
+    void setCatalogPath(const QString &path) { catalogPath = path; }
     // The engine of the current run (see EngineThread); null when the run has already ended.
     ScanTask *task();
 
@@ -32,5 +34,5 @@ protected:
     void run() override;
 
 private:
-    const QString catalogPath;
+    QString catalogPath;
 };

@@ -62,6 +62,44 @@ bool parse(const QString &path, const QStringList &reservedNames, QList<CatalogS
     return true;
 }
 
+// The site files in name order, as they are read.
+QFileInfoList siteFiles()
+{
+    return QDir(folder()).entryInfoList({QStringLiteral("*.json")}, QDir::Files | QDir::Readable, QDir::Name);
+}
+
+bool fail(QString *error, const QString &message)
+{
+    if (error)
+        *error = message;
+    return false;
+}
+
+// Writes sites as the JSON file at path, replacing it only once it is whole.
+bool writeFile(const QString &path, const QList<CatalogSite> &sites, QString *error)
+{
+    QSaveFile out(path);
+    if (!QDir().mkpath(folder()) || !out.open(QIODevice::WriteOnly) || out.write(CatalogFile::toJson(sites)) < 0 ||
+        !out.commit())
+        return fail(error, QStringLiteral("cannot write %1").arg(path));
+    return true;
+}
+
+// A file name of the user's sites folder for a new site: its name with only letters and digits kept.
+QString newFileFor(const QString &siteName)
+{
+    QString base;
+    for (const QChar c : siteName)
+        base += c.isLetterOrNumber() ? c : QLatin1Char('-');
+    base = base.left(40);
+    if (base.isEmpty())
+        base = QStringLiteral("site");
+    QString path = folder() + QLatin1Char('/') + base + QStringLiteral(".json");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = folder() + QLatin1Char('/') + base + QStringLiteral("-%1.json").arg(n);
+    return path;
+}
+
 } // namespace
 
 QString folder()
@@ -88,8 +126,7 @@ bool validate(const QString &path, const QStringList &reservedNames, QStringList
 Outcome prepare(const QString &programCatalog)
 {
     Outcome outcome{programCatalog, {}};
-    const QFileInfoList files =
-        QDir(folder()).entryInfoList({QStringLiteral("*.json")}, QDir::Files | QDir::Readable, QDir::Name);
+    const QFileInfoList files = siteFiles();
     const QString cache = dataFilePath(QStringLiteral("sites.dll"));
     if (files.isEmpty() || cache.isEmpty())
         return outcome;
@@ -141,6 +178,108 @@ Outcome prepare(const QString &programCatalog)
     }
     outcome.catalog = cache;
     return outcome;
+}
+
+QStringList siteNames()
+{
+    QStringList names;
+    for (const QFileInfo &info : siteFiles())
+        validate(info.absoluteFilePath(), {}, &names, nullptr);
+    return names;
+}
+
+bool find(const QString &siteName, CatalogSite &site, QString *file)
+{
+    QString ignored;
+    for (const QFileInfo &info : siteFiles()) {
+        QList<CatalogSite> sites;
+        if (!parse(info.absoluteFilePath(), {}, sites, &ignored))
+            continue;
+        for (const CatalogSite &candidate : std::as_const(sites)) {
+            if (candidate.name == siteName) {
+                site = candidate;
+                if (file)
+                    *file = info.absoluteFilePath();
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool save(const CatalogSite &site, const QString &file, const QString &programCatalog, QString *error)
+{
+    QList<CatalogSite> program;
+    CatalogFile::read(programCatalog, program, nullptr);
+    QStringList taken;
+    QString ignored;
+    for (const CatalogSite &other : std::as_const(program))
+        taken << other.name;
+    for (const QFileInfo &info : siteFiles()) {
+        QList<CatalogSite> sites;
+        if (info.absoluteFilePath() == QFileInfo(file).absoluteFilePath() ||
+            !parse(info.absoluteFilePath(), {}, sites, &ignored))
+            continue;
+        for (const CatalogSite &other : std::as_const(sites))
+            taken << other.name;
+    }
+    if (taken.contains(site.name))
+        return fail(error, QStringLiteral("a site named \"%1\" exists already").arg(site.name));
+    if (tooLong(site))
+        return fail(error, QStringLiteral("a text is longer than %1 characters").arg(maxTextLength));
+    // What the file will hold must read back as it is, or it would be skipped when read.
+    QList<CatalogSite> check;
+    if (!CatalogFile::parseJson(CatalogFile::toJson({site}), folder(), check, error))
+        return false;
+    return writeFile(file.isEmpty() ? newFileFor(site.name) : file, {site}, error);
+}
+
+bool remove(const QString &siteName, QString *error)
+{
+    CatalogSite site;
+    QString file;
+    if (!find(siteName, site, &file))
+        return fail(error, QStringLiteral("no site file of yours holds \"%1\"").arg(siteName));
+    QList<CatalogSite> sites;
+    QString ignored;
+    parse(file, {}, sites, &ignored);
+    sites.removeIf([&siteName](const CatalogSite &s) { return s.name == siteName; });
+    if (sites.isEmpty())
+        return QFile::remove(file) || fail(error, QStringLiteral("cannot remove %1").arg(file));
+    return writeFile(file, sites, error);
+}
+
+Watcher::Watcher(QObject *parent) : QObject(parent)
+{
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(300);
+    connect(&m_settle, &QTimer::timeout, this, &Watcher::changed);
+    QDir().mkpath(folder());
+    m_watcher.addPath(folder());
+    watchFiles();
+    // A new or removed file changes the folder; a file rewritten in place changes only itself.
+    const auto noted = [this] {
+        watchFiles();
+        m_settle.start();
+    };
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, noted);
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, noted);
+}
+
+void Watcher::watchFiles()
+{
+    QStringList paths;
+    for (const QFileInfo &file : siteFiles())
+        paths << file.absoluteFilePath();
+    const QStringList watched = m_watcher.files();
+    for (const QString &path : watched) {
+        if (!paths.contains(path))
+            m_watcher.removePath(path);
+    }
+    for (const QString &path : std::as_const(paths)) {
+        if (!watched.contains(path))
+            m_watcher.addPath(path);
+    }
 }
 
 } // namespace UserSites

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "sites/catalogfile.h"
+
+#include <QFileSystemWatcher>
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 // The user's own sites: catalogue files in JSON form (as kestrow-catalog builds them) in
 // $XDG_CONFIG_HOME/kestrow/sites/, read after the program's catalogue in file-name order into a cached catalogue in
@@ -21,5 +26,35 @@ Outcome prepare(const QString &programCatalog);
 
 // Checks a user site file; false with the reason when it would be skipped (reservedNames: sites that exist already).
 bool validate(const QString &path, const QStringList &reservedNames, QStringList *siteNames, QString *error);
+
+// The names of the user's sites, file by file.
+QStringList siteNames();
+// The user's site named siteName and the file holding it; false when no user file has it.
+bool find(const QString &siteName, CatalogSite &site, QString *file = nullptr);
+// Writes site as a site file of its own: into file (which held it before) when given, else into a new file named after
+// it. False with the reason when it would be skipped: a name the program's catalogue (at programCatalog) or another
+// file of the user's already has, or a text Kestrow refuses.
+bool save(const CatalogSite &site, const QString &file, const QString &programCatalog, QString *error);
+// Takes the user's site named siteName out of its file, removing the file when nothing else is in it.
+bool remove(const QString &siteName, QString *error);
+
+// Tells, a moment after the last of a burst of changes, that a file in the user's sites folder was added, removed or
+// rewritten (by the program, kestrow-catalog add or an editor). Makes the folder so that it can be watched.
+class Watcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Watcher(QObject *parent = nullptr);
+
+signals:
+    void changed();
+
+private:
+    void watchFiles();
+
+    QFileSystemWatcher m_watcher;
+    QTimer m_settle;
+};
 
 } // namespace UserSites

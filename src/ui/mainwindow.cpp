@@ -2,6 +2,7 @@
 
 #include "core/paths.h"
 #include "sites/sitedb.h"
+#include "sites/usersites.h"
 #include "store/userdb.h"
 #include "ui/kit/tlinkbutton.h"
 #include "ui/kit/ttabwidget.h"
@@ -28,6 +29,12 @@ MainWindow::MainWindow(const Catalog &catalog, QWidget *parent, Qt::WindowFlags 
     historyButton = new QPushButton(tr("历史任务"), this);
     historyButton->setGeometry(445, 473, 80, 23);
     connect(historyButton, &QPushButton::clicked, this, &MainWindow::openHistoryWindow);
+    addSiteLink = new TLinkButton(this);
+    addSiteLink->setObjectName(QStringLiteral("addSiteLink"));
+    addSiteLink->setColor(qRgb(0, 0, 255), qRgb(204, 0, 51));
+    addSiteLink->setText(tr("添加站点…"));
+    addSiteLink->setGeometry(10, 474, addSiteLink->textWidth() + 4, 21);
+    connect(addSiteLink, &TLinkButton::clicked, this, &MainWindow::addSite);
     quitButton = new QPushButton(tr("关闭"), this);
     quitButton->setGeometry(530, 473, 60, 23);
     connect(quitButton, &QPushButton::clicked, this, &MainWindow::close);
@@ -48,7 +55,7 @@ void MainWindow::loadSites()
         return;
     QList<SiteData> sites;
     catalogRead = db.sites(sites);
-    unreadSites = db.siteNames();
+    const QStringList own = UserSites::siteNames();
     for (const SiteData &site : std::as_const(sites)) {
         auto *view = new SiteView(this);
         view->setLogo(site.logo.isNull() ? SiteView::placeholderLogo(site.site_name) : site.logo);
@@ -56,9 +63,29 @@ void MainWindow::loadSites()
         view->registerLink->setUrl(site.site_register_url);
         view->infoLabel->setText(QStringLiteral("    ") + site.site_info);
         view->setNodes(site.site_name, site.node_names);
+        if (own.contains(site.site_name)) {
+            view->setOwnSite();
+            const QString name = site.site_name;
+            connect(view, &SiteView::editSite, this, [this, name] { emit editSite(name); });
+            connect(view, &SiteView::removeSite, this, [this, name] { emit removeSite(name); });
+        }
         siteTabs->addTab(view, site.favicon, site.site_name);
-        unreadSites.removeAll(site.site_name);
     }
+}
+
+void MainWindow::setCatalog(const Catalog &newCatalog)
+{
+    saveAttention();
+    const int current = siteTabs->currentIndex();
+    while (siteTabs->count() > 0) {
+        QWidget *page = siteTabs->widget(0);
+        siteTabs->removeTab(0);
+        delete page;
+    }
+    catalog = newCatalog;
+    catalogRead = false;
+    loadSites();
+    siteTabs->setCurrentIndex(qMin(current, siteTabs->count() - 1));
 }
 
 void MainWindow::saveAttention()
@@ -80,10 +107,16 @@ void MainWindow::saveAttention()
         for (const QString &node : nodes)
             pairs.append({site, node});
     }
-    // A site the window could not show keeps its stored nodes as they were.
-    for (const QString &site : std::as_const(unreadSites)) {
-        for (const QString &node : stored.value(site))
-            pairs.append({site, node});
+    // A site the window does not show (its nodes could not be read, or the catalogue no longer has it: a site of the
+    // user's, removed) keeps its stored nodes as they were, to be shown again when it comes back.
+    QSet<QString> shown;
+    for (int index = 0; index < siteTabs->count(); ++index)
+        shown.insert(siteTabs->tabText(index));
+    for (auto site = stored.cbegin(); site != stored.cend(); ++site) {
+        if (!shown.contains(site.key())) {
+            for (const QString &node : site.value())
+                pairs.append({site.key(), node});
+        }
     }
     db.setAttention(pairs);
 }

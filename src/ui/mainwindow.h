@@ -5,6 +5,7 @@
 
 class QLabel;
 class QPushButton;
+class TLinkButton;
 class TTabWidget;
 
 // The attention window: one tab per catalogue site with a check box per node; closing it stores the ticked
@@ -21,20 +22,25 @@ public:
 
     void loadSites();
     void saveAttention();
+    // Shows the sites of catalog instead, keeping the ticks made so far.
+    void setCatalog(const Catalog &catalog);
 
 signals:
     void openHistoryWindow();
+    void addSite();
+    void editSite(const QString &siteName);
+    void removeSite(const QString &siteName);
     void destructor();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    const Catalog catalog;
+    Catalog catalog;
     QLabel *hintLabel;
     TTabWidget *siteTabs;
     QPushButton *historyButton;
     QPushButton *quitButton;
+    TLinkButton *addSiteLink;
     bool catalogRead = false;
-    QStringList unreadSites; // in the catalogue, but without a page: their node lists could not be read
 };

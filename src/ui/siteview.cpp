@@ -111,6 +111,22 @@ void SiteView::setNodes(const QString &siteName, const QStringList &nodeNames)
     complete = true;
 }
 
+void SiteView::setOwnSite()
+{
+    int x = 570;
+    for (const auto &[text, name, signal] : {std::tuple{tr("删除站点"), "removeSiteLink", &SiteView::removeSite},
+                                             {tr("编辑站点"), "editSiteLink", &SiteView::editSite}}) {
+        auto *link = new TLinkButton(this);
+        link->setObjectName(QLatin1String(name));
+        link->setColor(qRgb(0, 0, 255), qRgb(204, 0, 51));
+        link->setText(text);
+        x -= link->textWidth() + 12;
+        link->setGeometry(x, 365, link->textWidth() + 4, 21);
+        connect(link, &TLinkButton::clicked, this, signal);
+        link->show();
+    }
+}
+
 QStringList SiteView::selectedNodes() const
 {
     QStringList names;

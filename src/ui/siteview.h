@@ -26,10 +26,16 @@ public:
     QStringList selectedNodes() const;
     // False when the page could not show its nodes' state (the user database did not open).
     bool isComplete() const { return complete; }
+    // Shows the links that edit and remove a site of the user's own.
+    void setOwnSite();
 
     QString siteUrl;
     TLinkButton *registerLink;
     QLabel *infoLabel;
+
+signals:
+    void editSite();
+    void removeSite();
 
 public slots:
     void onClickedLogo();

@@ -9,7 +9,9 @@
 #include "support/sandbox.h"
 #include "support/testhttpserver.h"
 #include "support/xdesktop.h"
+#include "ui/addsitewindow.h"
 #include "ui/historywindow.h"
+#include "ui/kit/ttabwidget.h"
 #include "ui/mainwindow.h"
 #include "ui/taskwindow.h"
 #include "update/updatethread.h"
@@ -22,11 +24,14 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStyleHints>
+#include <QTableWidget>
 #include <QTest>
 
 #include <unistd.h>
@@ -185,6 +190,78 @@ private slots:
         QCOMPARE(icon->toolTip(), plainTip);
     }
 
+    void addSiteAndLiveReload()
+    {
+        // A list page with a feed announced in its head, and the feed.
+        TestHttpServer::Response page, feed;
+        page.body = listPage({u"一号任务"_s, u"二号任务"_s, u"三号任务"_s})
+                        .replace("<html>", "<html><head><title>任务大厅 - 某站</title><link rel=\"alternate\" "
+                                           "type=\"application/rss+xml\" href=\"/feed.xml\"></head>");
+        feed.body = "<rss><channel><title>某站订阅</title><item><title>源任务 $50</title><link>/s/1</link></item>"
+                    "</channel></rss>";
+        m_server->setResponse(u"/mine"_s, page);
+        m_server->setResponse(u"/feed.xml"_s, feed);
+        m_kestrow->start();
+        QPointer<MainWindow> window = m_kestrow->attentionWindow();
+        QVERIFY(window);
+        auto *tabs = window->findChild<TTabWidget *>();
+        const auto tabNames = [tabs] {
+            QStringList names;
+            for (int i = 0; i < tabs->count(); ++i)
+                names << tabs->tabText(i);
+            return names;
+        };
+        // The example cuts the list in the preview; saving writes the site file and follows its node.
+        AddSiteWindow add;
+        const auto field = [&add](const char *name) { return add.findChild<QLineEdit *>(QLatin1String(name)); };
+        const auto shown = [&add] { return add.findChild<QTableWidget *>(u"previewTable"_s)->rowCount(); };
+        const auto canSave = [&add] { return add.findChild<QPushButton *>(u"saveButton"_s)->isEnabled(); };
+        field("urlEdit")->setText(m_server->url(u"/mine"_s));
+        field("titleEdit")->setText(u"二号任务"_s);
+        field("priceEdit")->setText(u"9 元"_s);
+        add.onPreview();
+        QTRY_VERIFY_WITH_TIMEOUT(canSave(), 10000);
+        QCOMPARE(shown(), 3);
+        QCOMPARE(field("siteEdit")->text() + u'/' + field("nodeEdit")->text(), u"127.0.0.1/任务大厅"_s);
+        field("siteEdit")->setText(u"我的站"_s);
+        add.onSave();
+        QVERIFY(UserDb().isAttention(u"我的站"_s, u"任务大厅"_s));
+        // Within seconds, without a restart: a tab of its own, and its tasks scanned into the history.
+        QTRY_VERIFY_WITH_TIMEOUT(tabNames().contains(u"我的站"_s), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            UserDb().hasTask({u"我的站"_s,
+                              u"任务大厅"_s,
+                              u"三号任务"_s,
+                              u"9元"_s,
+                              m_server->url(u"/t/"_s + QString::fromLatin1(u"三号任务"_s.toUtf8().toHex())),
+                              {},
+                              0}),
+            10000);
+        // The feed the page announces, offered with one click, is a node of its own kind.
+        AddSiteWindow second;
+        second.findChild<QLineEdit *>(u"urlEdit"_s)->setText(m_server->url(u"/mine"_s));
+        second.onPreview();
+        QTRY_VERIFY_WITH_TIMEOUT(second.findChild<QPushButton *>(u"feedButton"_s)->isVisibleTo(&second), 10000);
+        second.onUseFeed();
+        QTRY_VERIFY_WITH_TIMEOUT(second.findChild<QPushButton *>(u"saveButton"_s)->isEnabled(), 10000);
+        second.onSave();
+        CatalogSite saved;
+        QVERIFY(UserSites::find(u"127.0.0.1"_s, saved) && saved.nodes.value(0).kind == NodeKind::Feed);
+        QTRY_VERIFY_WITH_TIMEOUT(tabNames().contains(u"127.0.0.1"_s), 10000);
+        // A site file removed: its tab goes, its node is no longer fetched, and it stays followed for its return.
+        QVERIFY(UserSites::remove(u"我的站"_s, nullptr));
+        QTRY_VERIFY_WITH_TIMEOUT(!tabNames().contains(u"我的站"_s), 10000);
+        QTest::qWait(500);
+        const auto fetched = [this] {
+            const QList<TestHttpServer::Request> requests = m_server->requests();
+            return std::count_if(requests.cbegin(), requests.cend(), [](const auto &r) { return r.path == "/mine"; });
+        };
+        const auto before = fetched();
+        QTest::qWait(2500); // past a pass
+        QVERIFY(fetched() == before && UserDb().isAttention(u"我的站"_s, u"任务大厅"_s));
+        QCOMPARE(m_kestrow->tray()->icon()->toolTip(), u"Kestrow"_s);
+    }
+
     void popupBatchesFiltersAndQuietHours()
     {
         // Empty and filtered-out batches open nothing; later batches join the open popup.
@@ -312,7 +389,7 @@ private slots:
             opened.prepend(window && window->isVisible() ? QString::fromLatin1(window->metaObject()->className())
                                                          : u""_s);
         QCOMPARE(opened, (QStringList{u"MainWindow"_s, u"HistoryWindow"_s, u"ConfigWindow"_s, u"AlertWindow"_s,
-                                      u"AboutWindow"_s}));
+                                      u"AddSiteWindow"_s, u"AboutWindow"_s}));
     }
 
     void quitsWhenThePackageWasOpened()

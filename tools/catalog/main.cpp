@@ -130,7 +130,7 @@ int add(const QString &path)
     if (!QDir().mkpath(UserSites::folder()) || !QFile::copy(path, target + QStringLiteral(".new")) ||
         (QFile::exists(target) && !QFile::remove(target)) || !QFile::rename(target + QStringLiteral(".new"), target))
         return complain(QStringLiteral("cannot write %1").arg(target));
-    std::printf("%s: %s; Kestrow reads it at its next start\n", qUtf8Printable(target),
+    std::printf("%s: %s; a running Kestrow takes it up within seconds\n", qUtf8Printable(target),
                 qUtf8Printable(names.join(u", ")));
     return 0;
 }

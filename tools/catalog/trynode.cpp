@@ -1,19 +1,15 @@
 #include "trynode.h"
 
 #include "core/clock.h"
-#include "core/webaddress.h"
+#include "scan/pagefetch.h"
 #include "scan/pagerequest.h"
 #include "scan/pages.h"
 #include "sites/catalogfile.h"
 #include "sites/sitedb.h"
 
-#include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QTimer>
 
 namespace TryNode {
 
@@ -30,52 +26,35 @@ bool fail(QString *error, const QString &message)
 
 bool fetch(const QString &url, QByteArray &body, Outcome &outcome, QString *error)
 {
-    if (!isWebAddress(url))
+    const PageFetch::Result fetched = PageFetch::fetchNow(url);
+    switch (fetched.failure) {
+    case PageFetch::Failure::NotWebAddress:
         return fail(error, QStringLiteral("%1 is not an http or https address; Kestrow never fetches it").arg(url));
-    QNetworkAccessManager manager;
-    QNetworkReply *reply = manager.get(PageRequest::make(url));
-    PageRequest::limit(reply);
-    QEventLoop loop;
-    QTimer wait;
-    wait.setSingleShot(true);
-    bool tooLarge = false;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&wait, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        if (PageRequest::tooLarge(reply)) {
-            tooLarge = true;
-            loop.quit();
-        }
-    });
-    wait.start(Clock::timing().passWaitMs);
-    loop.exec();
-    const bool finished = reply->isFinished() && !tooLarge;
-    if (finished) {
-        body = reply->readAll();
-        const PageRequest::FetchOutcome fetched = PageRequest::outcomeOf(reply);
-        const int status = fetched.status;
-        outcome.summary = QStringLiteral("HTTP status %1, ").arg(status);
-        outcome.fetchFailed = fetched.failed;
-        if (reply->error() != QNetworkReply::NoError && status < 300)
-            outcome.note = QStringLiteral("%1: %2 (HTTP status %3); its body is cut all the same, as Kestrow does")
-                               .arg(url, reply->errorString())
-                               .arg(status);
-        else if (status >= 300)
-            outcome.note = QStringLiteral("%1: HTTP status %2; %3")
-                               .arg(url)
-                               .arg(status)
-                               .arg(status < 400 ? QStringLiteral("redirections are not followed")
-                                                 : QStringLiteral("Kestrow counts this as a failed fetch"));
-    }
-    delete reply;
-    if (tooLarge)
+    case PageFetch::Failure::TooLarge:
         return fail(error, QStringLiteral("%1: the page is larger than %2 bytes and would be skipped")
                                .arg(url)
                                .arg(PageRequest::maxPageBytes));
-    if (!finished)
+    case PageFetch::Failure::NoAnswerInTime:
         return fail(error, QStringLiteral("%1: no complete answer within %2 ms; the page would be skipped")
                                .arg(url)
                                .arg(Clock::timing().passWaitMs));
+    case PageFetch::Failure::None:
+        break;
+    }
+    body = fetched.body;
+    const int status = fetched.outcome.status;
+    outcome.summary = QStringLiteral("HTTP status %1, ").arg(status);
+    outcome.fetchFailed = fetched.outcome.failed;
+    if (!fetched.networkError.isEmpty() && status < 300)
+        outcome.note = QStringLiteral("%1: %2 (HTTP status %3); its body is cut all the same, as Kestrow does")
+                           .arg(url, fetched.networkError)
+                           .arg(status);
+    else if (status >= 300)
+        outcome.note = QStringLiteral("%1: HTTP status %2; %3")
+                           .arg(url)
+                           .arg(status)
+                           .arg(status < 400 ? QStringLiteral("redirections are not followed")
+                                             : QStringLiteral("Kestrow counts this as a failed fetch"));
     return true;
 }
 
