@@ -135,10 +135,14 @@ template <typename Use> Walk walkItems(const QByteArray &body, Use use)
 
 QString priceIn(const QString &text)
 {
-    // An amount after a currency sign, or before 元; a range counts whole ("300-500元"), and so do 万 and 千.
-    static const QRegularExpression amount(
-        QStringLiteral("[¥￥$€£]\\s?\\d[\\d,]*(?:\\.\\d+)?(?:\\s?[-~～至]\\s?\\d[\\d,]*(?:\\.\\d+)?)?(?:\\s?[万千kK])?"
-                       "|\\d[\\d,]*(?:\\.\\d+)?(?:\\s?[-~～至]\\s?\\d[\\d,]*(?:\\.\\d+)?)?\\s?[万千]?元"));
+    // An amount after a currency sign, or before 元: digits grouped by commas or spaces ("1 500", as many sites
+    // write it), a range whole ("300-500元"), 万 and 千 with it.
+    static const QString number = QStringLiteral("\\d[\\d,]*(?:[ \\x{00a0}]\\d{3}(?!\\d))*(?:\\.\\d+)?");
+    static const QString range =
+        number + QStringLiteral("(?:\\s?[-~～至]\\s?") + number + QLatin1Char(')') + QLatin1Char('?');
+    static const QRegularExpression amount(QStringLiteral("[¥￥$€£]\\s?") + range +
+                                           QStringLiteral("(?:\\s?[万千kK])?|") + range +
+                                           QStringLiteral("\\s?[万千]?元"));
     QString found = amount.match(text).captured();
     return found.remove(QRegularExpression(QStringLiteral("\\s")));
 }

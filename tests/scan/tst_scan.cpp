@@ -245,8 +245,8 @@ private slots:
             {u"<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" xmlns=\"http://purl.org/rss/1.0/\">"
              "<channel rdf:about=\"c\"><title>频道</title><link>http://x/</link></channel><item "
              "rdf:about=\"http://x/1\">"
-             "<title>RDF 任务</title><link>http://x/1</link><description>€20</description></item></rdf:RDF>"_s,
-             u"RDF 任务 | €20 | http://x/1"_s},
+             "<title>RDF 任务</title><link>http://x/1</link><description>预算 ¥1 500 元起</description></item></rdf:RDF>"_s,
+             u"RDF 任务 | ¥1500 | http://x/1"_s},
             {atom.arg(
                  u"<entry><title type=\"html\">&lt;b&gt;粗体&lt;/b&gt; &amp;amp; more</title><link rel=\"self\" "
                  "href=\"/self\"/><link rel=\"alternate\" href=\"/a\"/><summary>¥ 9</summary></entry><entry><title "

@@ -28,6 +28,9 @@ QByteArray html(const QString &s)
 // A list that answers twice and then only "503 Service Unavailable", so that the demo shows a failing node.
 const char failingList[] = "/spark/overseas";
 constexpr int failingListAnswers = 2;
+// The site to add in the program, and its feed.
+const char dawnList[] = "/dawn/jobs";
+const char dawnFeedPath[] = "/dawn/feed.xml";
 
 } // namespace
 
@@ -42,7 +45,7 @@ DemoSite::DemoSite(QObject *parent) : QObject(parent)
                  {"/eagle/copy.html", "eagle", "文案写作"},   {"/hive/list/logo", "hive", "Logo设计"},
                  {"/hive/list/code", "hive", "程序开发"},     {"/spark/app", "spark", "移动应用"},
                  {"/spark/translate", "spark", "翻译"},       {"/spark/video", "spark", "视频制作"},
-                 {failingList, "spark", "海外任务"}};
+                 {failingList, "spark", "海外任务"},          {dawnList, "dawn", "最新需求"}};
     for (const auto &list : lists) {
         List entry{text(list.site), text(list.title), {}};
         for (int i = 0; i < 5; ++i)
@@ -152,14 +155,60 @@ QByteArray DemoSite::sparkPage(const List &list) const
     return body + "<div class=\"footer\">星火任务网 演示</div></body></html>\n";
 }
 
+QByteArray DemoSite::dawnPage(const List &list) const
+{
+    QByteArray body = "<!DOCTYPE html>\n<html lang=\"zh\"><head><meta charset=\"utf-8\"><title>" + html(list.title) +
+                      " - 晨光外包</title>\n<link rel=\"alternate\" type=\"application/rss+xml\" title=\"晨光外包\" "
+                      "href=\"" +
+                      dawnFeedPath +
+                      "\"></head>\n<body>\n<div class=\"nav\"><a href=\"/dawn/\">首页</a> "
+                      "<a href=\"/dawn/jobs\">找需求</a></div>\n<div class=\"main\">\n<ul class=\"jobs\">\n";
+    const auto row = [&body](const Task &task, int index) {
+        body += "  <li class=\"job " + QByteArray(index % 2 ? "even" : "odd") +
+                "\">\n    <a class=\"job-title\" href=\"/dawn/job/" + QByteArray::number(task.id) +
+                "\" target=\"_blank\">" + html(task.title) + "</a>\n";
+        if (!task.price.isEmpty())
+            body += "    <span class=\"budget\">¥ " + html(task.price) + "</span>\n";
+        body += "  </li>\n";
+    };
+    for (int i = 0; i < list.tasks.size(); ++i)
+        row(list.tasks[i], i);
+    body += "</ul>\n</div>\n<div class=\"side\"><h3>热门需求</h3>\n<ul class=\"jobs\">\n";
+    for (int i = 0; i < qMin<qsizetype>(3, list.tasks.size()); ++i)
+        row(list.tasks[list.tasks.size() - 1 - i], i);
+    return body + "</ul>\n</div>\n<p class=\"foot\">© 晨光外包 演示站</p></body></html>\n";
+}
+
+QByteArray DemoSite::dawnFeed(const List &list) const
+{
+    QByteArray body = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel><title>晨光外包 "
+                      "最新需求</title><link>/dawn/jobs</link>\n";
+    for (const Task &task : list.tasks) {
+        // The page's titles are HTML; the feed's are plain text.
+        const QString title = QString(task.title)
+                                  .replace(QStringLiteral("&quot;"), QStringLiteral("\""))
+                                  .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+        body += "<item><title>" + html(title.toHtmlEscaped()) + "</title><link>/dawn/job/" +
+                QByteArray::number(task.id) + "</link><description>" +
+                (task.price.isEmpty() ? QByteArray("预算面议") : "预算 ¥" + html(task.price)) +
+                "</description></item>\n";
+    }
+    return body + "</channel></rss>\n";
+}
+
 QByteArray DemoSite::page(const QString &path, QByteArray *contentType, int *status) const
 {
     const auto found = m_lists.constFind(path);
     QByteArray type = "text/html; charset=utf-8";
     int code = 200;
     QByteArray body;
-    if (found != m_lists.constEnd()) {
-        if (found->site == QLatin1String("hive")) {
+    if (path == QLatin1String(dawnFeedPath)) {
+        body = dawnFeed(m_lists.value(QLatin1String(dawnList)));
+        type = "application/rss+xml; charset=utf-8";
+    } else if (found != m_lists.constEnd()) {
+        if (found->site == QLatin1String("dawn")) {
+            body = dawnPage(*found);
+        } else if (found->site == QLatin1String("hive")) {
             body = hivePage(*found);
             type = "text/html; charset=gbk";
         } else {
@@ -173,7 +222,8 @@ QByteArray DemoSite::page(const QString &path, QByteArray *contentType, int *sta
             body = "<html><head><meta charset=utf-8><title>" + html(title) + "</title></head><body><h1>" + html(title) +
                    "</h1><p>这是 Kestrow 演示站的任务页面。</p></body></html>\n";
         } else if (path == QLatin1String("/") || path.startsWith(QLatin1String("/eagle")) ||
-                   path.startsWith(QLatin1String("/hive")) || path.startsWith(QLatin1String("/spark"))) {
+                   path.startsWith(QLatin1String("/hive")) || path.startsWith(QLatin1String("/spark")) ||
+                   path.startsWith(QLatin1String("/dawn"))) {
             body = "<html><head><meta charset=utf-8></head><body><h1>Kestrow 演示站</h1></body></html>\n";
         } else {
             code = 404;

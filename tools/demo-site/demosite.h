@@ -7,7 +7,8 @@
 #include <QTimer>
 
 // The demo task sites of examples/demo: three sites in three page styles (UTF-8 list, GBK table, rows without
-// a begin marker), nine task lists (one of them starts failing after two answers), and task pages to open. New
+// a begin marker), nine task lists (one of them starts failing after two answers), and task pages to open; and a
+// fourth site the catalogue does not have, to add in the program (a list with a sidebar, and its RSS feed). New
 // tasks appear every few seconds or minutes.
 class DemoSite : public QObject
 {
@@ -36,7 +37,7 @@ private:
     };
     struct List
     {
-        QString site;      // eagle, hive or spark
+        QString site;      // eagle, hive, spark or dawn
         QString title;     // shown on the page
         QList<Task> tasks; // newest first
     };
@@ -46,6 +47,8 @@ private:
     QByteArray eaglePage(const List &list) const;
     QByteArray hivePage(const List &list) const;
     QByteArray sparkPage(const List &list) const;
+    QByteArray dawnPage(const List &list) const;
+    QByteArray dawnFeed(const List &list) const;
 
     QTcpServer m_server;
     QTimer m_timer;
