@@ -476,17 +476,29 @@ QStringList endsStartingAt(const QString &text, qsizetype anchor)
     return candidates;
 }
 
+// The longest start, or end, that every one of the texts has.
+QStringView shared(const QList<QStringView> &texts, bool atEnd)
+{
+    QStringView common = texts.first();
+    for (const QStringView text : texts) {
+        const auto same = [&](qsizetype k) {
+            return atEnd ? common[common.size() - 1 - k] == text[text.size() - 1 - k] : common[k] == text[k];
+        };
+        qsizetype k = 0;
+        while (k < common.size() && k < text.size() && same(k))
+            ++k;
+        common = atEnd ? common.last(k) : common.first(k);
+    }
+    return common;
+}
+
 // The longest text every row's part ends with, from a '<' on, and its shorter tails: candidates for a row's end.
 QStringList commonEndings(const Page &page, const QList<int> &elements)
 {
-    QStringView common = page.source(elements.first());
-    for (int e : elements) {
-        const QStringView source = page.source(e);
-        qsizetype k = 0;
-        while (k < common.size() && k < source.size() && common[common.size() - 1 - k] == source[source.size() - 1 - k])
-            ++k;
-        common = common.last(k);
-    }
+    QList<QStringView> sources;
+    for (int e : elements)
+        sources << page.source(e);
+    const QStringView common = shared(sources, true);
     QStringList candidates;
     for (qsizetype p = common.size() - 1; p >= 0 && candidates.size() < 3; --p) {
         if (common[p] == QLatin1Char('<') && p + 1 < common.size() && common[p + 1] == QLatin1Char('/'))
@@ -498,14 +510,10 @@ QStringList commonEndings(const Page &page, const QList<int> &elements)
 // The longest start every element's start tag shares, cut at a boundary, and the bare "<name" with its delimiter.
 QStringList commonStarts(const Page &page, const QList<int> &elements)
 {
-    QStringView common = page.openTag(elements.first());
-    for (int e : elements) {
-        const QStringView tag = page.openTag(e);
-        qsizetype k = 0;
-        while (k < common.size() && k < tag.size() && common[k] == tag[k])
-            ++k;
-        common = common.first(k);
-    }
+    QList<QStringView> tags;
+    for (int e : elements)
+        tags << page.openTag(e);
+    const QStringView common = shared(tags, false);
     QStringList candidates;
     const qsizetype nameLength = page.name(elements.first()).size() + 1;
     if (common.size() > nameLength) {
@@ -659,7 +667,8 @@ private:
         if (!example.price.isEmpty()) {
             const QString price = QString(example.price).remove(QRegularExpression(QStringLiteral("\\s")));
             int best = -1;
-            for (int e = row + 1; e < page.elements.size() && page.elements[e].openStart < page.elements[row].closeEnd;
+            for (int e = row + 1;
+                 e < page.elements.size() && page.elements[e].openStart < page.elements[row].closeEnd && !overBudget();
                  ++e) {
                 if (QString(page.visibleText(e)).remove(QLatin1Char(' ')) == price)
                     best = e; // later ones are inner ones

@@ -248,6 +248,10 @@ private slots:
         CatalogSite saved;
         QVERIFY(UserSites::find(u"127.0.0.1"_s, saved) && saved.nodes.value(0).kind == NodeKind::Feed);
         QTRY_VERIFY_WITH_TIMEOUT(tabNames().contains(u"127.0.0.1"_s), 10000);
+        // Opened on a site of the user's, the window edits it.
+        AddSiteWindow editing(u"我的站"_s, nullptr);
+        QCOMPARE(editing.findChild<QLineEdit *>(u"urlEdit"_s)->text(), m_server->url(u"/mine"_s));
+        QCOMPARE(editing.findChild<QLineEdit *>(u"nodeEdit"_s)->text(), u"任务大厅"_s);
         // A site file removed: its tab goes, its node is no longer fetched, and it stays followed for its return.
         QVERIFY(UserSites::remove(u"我的站"_s, nullptr));
         QTRY_VERIFY_WITH_TIMEOUT(!tabNames().contains(u"我的站"_s), 10000);

@@ -303,6 +303,10 @@ private slots:
                                  << QStringList{u"no markers"_s};
         QTest::newRow("price not in the row")
             << listPage({u"A"_s, u"B"_s}) << nodeUrl << u"A"_s << u"¥7"_s << QStringList{u"no markers"_s};
+        QTest::newRow("nested 20,000 deep")
+            << ("<ul><li><b>甲</b><i>¥1</i></li><li><b>乙</b><i>¥2</i>" + QByteArray("<div>x").repeated(20000) +
+                "</li></ul>")
+            << nodeUrl << u"甲"_s << u"¥1"_s << QStringList{u"甲 | ¥1 | "_s, u"乙 | ¥2 | "_s};
         QTest::newRow("10,000 times") << same << nodeUrl << u"同"_s << QString()
                                       << QStringList(maxRowsPerPage, u"同 |  | http://h.example:81/t"_s);
     }
