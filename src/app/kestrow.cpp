@@ -63,16 +63,19 @@ bool Kestrow::isScanning() const
     return taskThread && taskThread->isRunning();
 }
 
-void Kestrow::loadUserSites()
+bool Kestrow::loadUserSites()
 {
     const QString program = Catalog().path();
     qCDebug(lcApp).noquote() << "site catalogue:" << program << (QFile::exists(program) ? "found" : "missing");
     const UserSites::Outcome sites = UserSites::prepare(program);
+    if (sites.stamp == std::exchange(sitesStamp, sites.stamp) && !sitesStamp.isEmpty())
+        return false;
     catalog = Catalog(sites.catalog);
     for (const QString &skipped : sites.skipped)
         qCWarning(lcApp).noquote() << "user site file skipped:" << skipped;
     if (!sites.skipped.isEmpty())
         trayIcon->showMessage(tr("自定义站点未载入"), sites.skipped.join(QLatin1Char('\n')));
+    return true;
 }
 
 void Kestrow::start()
@@ -277,13 +280,17 @@ void Kestrow::onRemoveSite(const QString &siteName)
 
 void Kestrow::onUserSitesChanged()
 {
-    loadUserSites();
+    // An editor's backup file, a file saved unchanged: nothing to do.
+    if (!loadUserSites())
+        return;
     if (mainWindow)
         mainWindow->setCatalog(catalog);
     if (!taskThread)
         return;
+    // The engine reads the catalogue when it starts. Stopped without deafening it: what it still reports is
+    // announced as always.
     const bool scanning = isScanning();
-    stopScan();
+    taskThread->stop();
     taskThread->setCatalogPath(catalog.path());
     if (scanning)
         startScan();

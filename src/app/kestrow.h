@@ -86,8 +86,9 @@ private:
     void stopScan();
     void stopUpdate();
     void showWelcome();
-    // Brings the user's own sites in beside the program's catalogue, telling of the files left out.
-    void loadUserSites();
+    // Brings the user's own sites in beside the program's catalogue, telling of the files left out; false when they
+    // are as they were at the last load.
+    bool loadUserSites();
     void announce(const QList<TaskData> &tasks);
     void showPopup(const QList<TaskData> &tasks);
 
@@ -111,4 +112,5 @@ private:
     QList<QMetaObject::Connection> updateConnections;
     QMetaObject::Connection screenWatch;
     UserSites::Watcher *sitesWatcher = nullptr;
+    QString sitesStamp; // of the user's sites as last loaded
 };

@@ -23,8 +23,10 @@ int main(int argc, char **argv)
     Startup::loadTranslations();
     Startup::loadSettingsAndFont();
     int exitCode = 0;
-    if (Startup::claimSingleInstance(exitCode))
+    if (Startup::claimSingleInstance(exitCode)) {
+        closeSettings();
         return exitCode;
+    }
 
     {
         Kestrow kestrow;

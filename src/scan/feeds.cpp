@@ -135,13 +135,16 @@ template <typename Use> Walk walkItems(const QByteArray &body, Use use)
 
 QString priceIn(const QString &text)
 {
-    // An amount after a currency sign, or before 元: digits grouped by commas or spaces ("1 500", as many sites
-    // write it), a range whole ("300-500元"), 万 and 千 with it.
-    static const QString number = QStringLiteral("\\d[\\d,]*(?:[ \\x{00a0}]\\d{3}(?!\\d))*(?:\\.\\d+)?");
-    static const QString range =
-        number + QStringLiteral("(?:\\s?[-~～至]\\s?") + number + QLatin1Char(')') + QLatin1Char('?');
-    static const QRegularExpression amount(QStringLiteral("[¥￥$€£]\\s?") + range +
-                                           QStringLiteral("(?:\\s?[万千kK])?|") + range +
+    // An amount after a currency sign, or before 元; a range whole ("300-500元"), 万 and 千 with it. After a sign,
+    // digits may be grouped by spaces ("¥1 500", as many sites write it); before 元 a space may as well part two
+    // numbers ("iOS 17 500元"), so there only commas group.
+    const auto range = [](const QString &number) {
+        return number + QStringLiteral("(?:\\s?[-~～至]\\s?") + number + QStringLiteral(")?");
+    };
+    static const QString plain = QStringLiteral("\\d[\\d,]*(?:\\.\\d+)?");
+    static const QString grouped = QStringLiteral("\\d[\\d,]*(?:[ \\x{00a0}]\\d{3}(?!\\d))*(?:\\.\\d+)?");
+    static const QRegularExpression amount(QStringLiteral("[¥￥$€£]\\s?") + range(grouped) +
+                                           QStringLiteral("(?:\\s?[万千kK])?|") + range(plain) +
                                            QStringLiteral("\\s?[万千]?元"));
     QString found = amount.match(text).captured();
     return found.remove(QRegularExpression(QStringLiteral("\\s")));
@@ -203,19 +206,23 @@ bool looksLikeFeed(const QByteArray &contentType, const QByteArray &body)
 
 QString announcedFeed(const QString &page, const QString &pageUrl)
 {
-    static const QRegularExpression link(QStringLiteral("<link\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression feedType(QStringLiteral("type\\s*=\\s*[\"']application/(rss|atom)\\+xml[\"']"),
                                              QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression href(QStringLiteral("href\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)')"),
                                          QRegularExpression::CaseInsensitiveOption);
-    for (auto tags = link.globalMatch(page); tags.hasNext();) {
-        const QString tag = tags.next().captured();
-        if (!tag.contains(feedType))
-            continue;
-        const QRegularExpressionMatch address = href.match(tag);
-        const QString value = HtmlText::decodeEntities(address.captured(1) + address.captured(2)).trimmed();
-        if (!value.isEmpty())
-            return QUrl(pageUrl).resolved(QUrl(value)).toString();
+    // Tag by tag with plain searches; the patterns only ever see one tag.
+    for (qsizetype at = page.indexOf(QLatin1String("<link"), 0, Qt::CaseInsensitive); at >= 0;) {
+        const qsizetype end = page.indexOf(QLatin1Char('>'), at);
+        if (end < 0)
+            break;
+        const QString tag = page.mid(at, qMin<qsizetype>(end + 1 - at, 2048));
+        if (tag.contains(feedType)) {
+            const QRegularExpressionMatch address = href.match(tag);
+            const QString value = HtmlText::decodeEntities(address.captured(1) + address.captured(2)).trimmed();
+            if (!value.isEmpty())
+                return QUrl(pageUrl).resolved(QUrl(value)).toString();
+        }
+        at = page.indexOf(QLatin1String("<link"), end, Qt::CaseInsensitive);
     }
     return QString();
 }

@@ -163,13 +163,11 @@ public:
             a = elements[a].parent, b = elements[b].parent;
         return a;
     }
-    bool contains(int ancestor, int element) const
+    // Whether element is ancestor or stands inside it, by their places in the page.
+    bool inside(int ancestor, int element) const
     {
-        for (; element >= 0; element = elements[element].parent) {
-            if (element == ancestor)
-                return true;
-        }
-        return false;
+        const Element &a = elements[ancestor];
+        return elements[element].openStart >= a.openStart && elements[element].openStart < a.closeEnd;
     }
     // The element's visible text, white space made single spaces.
     QString visibleText(int element) const
@@ -235,12 +233,18 @@ private:
     bool read(const QElapsedTimer &clock, qint64 budgetMs)
     {
         QList<int> open;
+        QHash<int, int> openByName; // how many of each name are open: an end tag nothing open has costs no search
+        const auto top = [&open] { return open.isEmpty() ? -1 : open.last(); };
+        const auto pop = [&] {
+            const int element = open.takeLast();
+            --openByName[elements[element].name];
+            return element;
+        };
         bool pendingSpace = false;
         const qsizetype n = text.size();
         qsizetype i = 0;
-        const auto top = [&open] { return open.isEmpty() ? -1 : open.last(); };
-        for (qsizetype textStart = 0; i < n;) {
-            if ((elements.size() & 0xfff) == 0 && clock.elapsed() > budgetMs)
+        for (qsizetype textStart = 0, step = 0; i < n; ++step) {
+            if ((step & 0xfff) == 0 && clock.elapsed() > budgetMs)
                 return false;
             const qsizetype lt = text.indexOf(QLatin1Char('<'), i);
             const qsizetype at = lt < 0 ? n : lt;
@@ -294,11 +298,11 @@ private:
             i = textStart = end + 1;
             if (closing) {
                 // Closes the nearest open element of that name, and whatever was left open inside it.
-                for (qsizetype k = open.size() - 1; k >= 0; --k) {
+                for (qsizetype k = open.size() - 1; k >= 0 && openByName.value(id) > 0; --k) {
                     if (elements[open[k]].name != id)
                         continue;
                     while (open.size() > k) {
-                        const int element = open.takeLast();
+                        const int element = pop();
                         close(element, lt, open.size() == k ? end + 1 : lt);
                     }
                     break;
@@ -315,7 +319,7 @@ private:
                 const QStringView opened = name(top()), opening = names[id];
                 if ((opened == opening && closesItself.contains(opening)) || (cell(opened) && cell(opening)) ||
                     (term(opened) && term(opening)))
-                    close(open.takeLast(), lt, lt);
+                    close(pop(), lt, lt);
             }
             Element element;
             element.name = id;
@@ -337,9 +341,10 @@ private:
                 continue;
             }
             open.append(index);
+            ++openByName[id];
         }
         while (!open.isEmpty())
-            close(open.takeLast(), n, n);
+            close(pop(), n, n);
         return true;
     }
 
@@ -352,32 +357,51 @@ struct Step
 {
     int name;
     QString cls;
+    int nth;       // how many siblings of that name and class come before it
+    int nthByName; // and of that name alone
 };
 
 QList<Step> pathBetween(const Page &page, int row, int element)
 {
     QList<Step> steps;
-    for (int e = element; e != row && e >= 0; e = page.elements[e].parent)
-        steps.prepend(Step{page.elements[e].name, page.attribute(e, QLatin1String("class"))});
+    for (int e = element; e != row && e >= 0; e = page.elements[e].parent) {
+        Step step{page.elements[e].name, page.attribute(e, QLatin1String("class")), 0, 0};
+        for (int sibling = page.elements[page.elements[e].parent].firstChild; sibling != e;
+             sibling = page.elements[sibling].nextSibling) {
+            if (page.elements[sibling].name == step.name) {
+                ++step.nthByName;
+                step.nth += page.attribute(sibling, QLatin1String("class")) == step.cls;
+            }
+        }
+        steps.prepend(step);
+    }
     return steps;
 }
 
-// The element at path in row: at each step the first child of that name and class, else of that name.
+// The element at path in row: at each step the child of that name and class that stands where the path's did among
+// its like, else the one of that name that does, else the first of that name and class, else of that name. (A badge
+// before the title in some rows only shifts the title among the row's children, not among its like.)
 int follow(const Page &page, int row, const QList<Step> &path)
 {
     int current = row;
     for (const Step &step : path) {
-        int byName = -1, exact = -1;
+        int exact = -1, byName = -1, firstExact = -1, firstByName = -1, seenExact = 0, seenByName = 0;
         for (int child = page.elements[current].firstChild; child >= 0 && exact < 0;
              child = page.elements[child].nextSibling) {
             if (page.elements[child].name != step.name)
                 continue;
-            if (byName < 0)
+            if (firstByName < 0)
+                firstByName = child;
+            if (seenByName++ == step.nthByName)
                 byName = child;
-            if (page.attribute(child, QLatin1String("class")) == step.cls)
-                exact = child;
+            if (page.attribute(child, QLatin1String("class")) == step.cls) {
+                if (firstExact < 0)
+                    firstExact = child;
+                if (seenExact++ == step.nth)
+                    exact = child;
+            }
         }
-        current = exact >= 0 ? exact : byName;
+        current = exact >= 0 ? exact : byName >= 0 ? byName : firstExact >= 0 ? firstExact : firstByName;
         if (current < 0)
             return -1;
     }
@@ -390,9 +414,11 @@ int linkOf(const Page &page, int row, int title)
     const auto isLink = [&page](int e) {
         return page.name(e) == QLatin1String("a") && !page.attribute(e, QLatin1String("href")).isNull();
     };
-    for (int e = title; e >= 0 && page.contains(row, e); e = page.elements[e].parent) {
+    for (int e = title; e >= 0; e = page.elements[e].parent) {
         if (isLink(e))
             return e;
+        if (e == row)
+            break;
     }
     // The first link inside the title, else the row's first.
     for (int scope : {title, row}) {
@@ -526,6 +552,9 @@ QStringList commonStarts(const Page &page, const QList<int> &elements)
         }
         if (cut > nameLength)
             candidates << common.first(cut).toString();
+        // Uncut too: an address's common start ("href=\"/t/") tells the row's link from the other links in it.
+        if (cut < common.size())
+            candidates << common.toString();
     }
     if (common.size() > nameLength)
         candidates << common.first(nameLength + 1).toString();
@@ -661,20 +690,28 @@ private:
             rows.titles << t;
             rows.links << linkOf(page, sibling, t);
         }
-        if (rows.rows.size() < 2 || exampleRow < 0 || rows.rows.size() <= result.tasks.size())
+        if (rows.rows.size() < 2 || exampleRow < 0 || rows.titles[exampleRow] != title ||
+            rows.rows.size() <= result.tasks.size())
             return;
-        // The price: the smallest element of the example's row showing it, and the same place in the others.
+        // The price: the innermost element of the example's row, outside its title, that shows it (a price typed as
+        // "500" is found in "¥500 元"), and the same place in the others.
         if (!example.price.isEmpty()) {
             const QString price = QString(example.price).remove(QRegularExpression(QStringLiteral("\\s")));
             int best = -1;
             for (int e = row + 1;
                  e < page.elements.size() && page.elements[e].openStart < page.elements[row].closeEnd && !overBudget();
                  ++e) {
-                if (QString(page.visibleText(e)).remove(QLatin1Char(' ')) == price)
-                    best = e; // later ones are inner ones
+                // Past the element found and all inside it: the first one showing the price is the one.
+                if (best >= 0 && !page.inside(best, e))
+                    break;
+                if (!page.inside(title, e) && QString(page.visibleText(e)).remove(QLatin1Char(' ')).contains(price))
+                    best = e;
             }
-            if (best < 0)
+            if (best < 0) {
+                if (result.problem.isEmpty())
+                    result.problem = QStringLiteral("the example price \"%1\" is not in the example's row").arg(price);
                 return;
+            }
             const QList<Step> pricePath = pathBetween(page, row, best);
             for (int r : std::as_const(rows.rows))
                 rows.prices << follow(page, r, pricePath);
@@ -926,11 +963,15 @@ Result infer(const QByteArray &body, const QString &pageUrl, const Example &exam
 
 QString pageTitle(const QString &page)
 {
-    static const QRegularExpression title(QStringLiteral("<title[^>]*>([^<]*)</title>"),
-                                          QRegularExpression::CaseInsensitiveOption);
-    const QString text = HtmlText::toPlainText(title.match(page).captured(1));
+    // Searched, not matched with a pattern: a hostile page of "<title" without an end would make a pattern quadratic.
+    const qsizetype open = page.indexOf(QLatin1String("<title"), 0, Qt::CaseInsensitive);
+    const qsizetype start = open < 0 ? -1 : page.indexOf(QLatin1Char('>'), open);
+    const qsizetype end = start < 0 ? -1 : page.indexOf(QLatin1String("</title"), start, Qt::CaseInsensitive);
+    if (end < 0)
+        return QString();
+    const QString text = HtmlText::toPlainText(QStringView(page).sliced(start + 1, end - start - 1));
     static const QRegularExpression separator(QStringLiteral("\\s+[-|–—_]\\s+|[|｜_]"));
-    return text.section(separator, 0, 0).trimmed();
+    return text.left(200).section(separator, 0, 0).trimmed();
 }
 
 } // namespace MarkerInference

@@ -23,6 +23,7 @@ PageFetch::~PageFetch()
 
 void PageFetch::start(const QString &url)
 {
+    m_wait.stop();
     delete m_reply;
     m_reply = nullptr;
     m_result = Result();

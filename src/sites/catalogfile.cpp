@@ -17,6 +17,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace CatalogFile {
 
@@ -362,10 +363,9 @@ bool write(const QList<CatalogSite> &sites, const QString &path, QString *error)
         kind.finalize();
         ok = ok && db.execute(QStringLiteral("COMMIT TRANSACTION;"));
     }
-    if (ok) {
-        QFile::remove(path);
-        ok = QFile::rename(partial, path);
-    }
+    // Replaced in one step: a reader opening it (the running program, as its sites change) finds the old catalogue or
+    // the new one, never none.
+    ok = ok && std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) == 0;
     if (!ok) {
         QFile::remove(partial);
         return fail(error, QStringLiteral("cannot write %1").arg(path));

@@ -125,16 +125,17 @@ bool validate(const QString &path, const QStringList &reservedNames, QStringList
 
 Outcome prepare(const QString &programCatalog)
 {
-    Outcome outcome{programCatalog, {}};
+    Outcome outcome{programCatalog, {}, {}};
     const QFileInfoList files = siteFiles();
     const QString cache = dataFilePath(QStringLiteral("sites.dll"));
-    if (files.isEmpty() || cache.isEmpty())
-        return outcome;
-
     // The cache is current when the program's catalogue and every file are as they were when it was built.
     QString stamp = fingerprint(QFileInfo(programCatalog));
     for (const QFileInfo &file : files)
         stamp += fingerprint(file);
+    outcome.stamp = stamp;
+    if (files.isEmpty() || cache.isEmpty())
+        return outcome;
+
     const QString stampPath = cache + QStringLiteral(".stamp");
     QFile stampFile(stampPath);
     if (QFileInfo::exists(cache) && stampFile.open(QIODevice::ReadOnly)) {
@@ -207,42 +208,60 @@ bool find(const QString &siteName, CatalogSite &site, QString *file)
     return false;
 }
 
-bool save(const CatalogSite &site, const QString &file, const QString &programCatalog, QString *error)
+bool save(const CatalogSite &site, const QString &replacing, const QString &programCatalog, QString *error)
 {
     QList<CatalogSite> program;
     CatalogFile::read(programCatalog, program, nullptr);
     QStringList taken;
-    QString ignored;
     for (const CatalogSite &other : std::as_const(program))
         taken << other.name;
+    // The file that holds the site replaced keeps its other sites.
+    QString file;
+    QList<CatalogSite> inFile, kept;
+    CatalogSite old;
+    if (!replacing.isEmpty() && find(replacing, old, &file)) {
+        QString reason;
+        if (!parse(file, {}, inFile, &reason))
+            return fail(error, QStringLiteral("%1: %2").arg(file, reason));
+        kept = inFile;
+    }
     for (const QFileInfo &info : siteFiles()) {
         QList<CatalogSite> sites;
-        if (info.absoluteFilePath() == QFileInfo(file).absoluteFilePath() ||
-            !parse(info.absoluteFilePath(), {}, sites, &ignored))
-            continue;
-        for (const CatalogSite &other : std::as_const(sites))
+        QString ignored;
+        if (info.absoluteFilePath() != file && parse(info.absoluteFilePath(), {}, sites, &ignored))
+            kept += sites;
+    }
+    for (const CatalogSite &other : std::as_const(kept)) {
+        if (other.name != replacing)
             taken << other.name;
     }
     if (taken.contains(site.name))
         return fail(error, QStringLiteral("a site named \"%1\" exists already").arg(site.name));
     if (tooLong(site))
         return fail(error, QStringLiteral("a text is longer than %1 characters").arg(maxTextLength));
+    QList<CatalogSite> sites = inFile;
+    if (!file.isEmpty()) {
+        std::replace_if(
+            sites.begin(), sites.end(), [&replacing](const CatalogSite &s) { return s.name == replacing; }, site);
+    } else {
+        sites = {site};
+    }
     // What the file will hold must read back as it is, or it would be skipped when read.
     QList<CatalogSite> check;
-    if (!CatalogFile::parseJson(CatalogFile::toJson({site}), folder(), check, error))
+    if (!CatalogFile::parseJson(CatalogFile::toJson(sites), folder(), check, error))
         return false;
-    return writeFile(file.isEmpty() ? newFileFor(site.name) : file, {site}, error);
+    return writeFile(file.isEmpty() ? newFileFor(site.name) : file, sites, error);
 }
 
 bool remove(const QString &siteName, QString *error)
 {
     CatalogSite site;
-    QString file;
+    QString file, reason;
+    QList<CatalogSite> sites;
     if (!find(siteName, site, &file))
         return fail(error, QStringLiteral("no site file of yours holds \"%1\"").arg(siteName));
-    QList<CatalogSite> sites;
-    QString ignored;
-    parse(file, {}, sites, &ignored);
+    if (!parse(file, {}, sites, &reason))
+        return fail(error, QStringLiteral("%1: %2").arg(file, reason));
     sites.removeIf([&siteName](const CatalogSite &s) { return s.name == siteName; });
     if (sites.isEmpty())
         return QFile::remove(file) || fail(error, QStringLiteral("cannot remove %1").arg(file));

@@ -19,6 +19,7 @@ struct Outcome
 {
     QString catalog;     // the catalogue to read: the cached one, or the program's own when there is nothing to add
     QStringList skipped; // "file: reason" for each file that was left out
+    QString stamp;       // the program's catalogue and the user's files as read: equal stamps, equal catalogues
 };
 
 // Brings the cached catalogue up to date with programCatalog and the user's files.
@@ -31,10 +32,10 @@ bool validate(const QString &path, const QStringList &reservedNames, QStringList
 QStringList siteNames();
 // The user's site named siteName and the file holding it; false when no user file has it.
 bool find(const QString &siteName, CatalogSite &site, QString *file = nullptr);
-// Writes site as a site file of its own: into file (which held it before) when given, else into a new file named after
-// it. False with the reason when it would be skipped: a name the program's catalogue (at programCatalog) or another
-// file of the user's already has, or a text Kestrow refuses.
-bool save(const CatalogSite &site, const QString &file, const QString &programCatalog, QString *error);
+// Writes site among the user's sites: in place of their site named replacing, in the file that holds it (whose other
+// sites stay), or else as a new file named after it. False with the reason when it would be skipped: a name the
+// program's catalogue (at programCatalog) or another of the user's sites already has, or a text Kestrow refuses.
+bool save(const CatalogSite &site, const QString &replacing, const QString &programCatalog, QString *error);
 // Takes the user's site named siteName out of its file, removing the file when nothing else is in it.
 bool remove(const QString &siteName, QString *error);
 

@@ -69,7 +69,7 @@ AddSiteWindow::AddSiteWindow(QWidget *parent) : TDialog(parent), fetch(new PageF
 AddSiteWindow::AddSiteWindow(const QString &siteName, QWidget *parent) : AddSiteWindow(parent)
 {
     setWindowTitle(tr("Kestrow - 编辑站点"));
-    if (!UserSites::find(siteName, editedSite, &editedFile) || editedSite.nodes.isEmpty()) {
+    if (!UserSites::find(siteName, editedSite) || editedSite.nodes.isEmpty()) {
         setStatus(tr("找不到站点 %1 的文件").arg(siteName));
         return;
     }
@@ -98,6 +98,7 @@ void AddSiteWindow::onPreview()
     previewTable->setRowCount(0);
     previewButton->setEnabled(false);
     setStatus(tr("正在获取页面…"));
+    fetchingUrl = url;
     fetch->start(url);
 }
 
@@ -113,7 +114,8 @@ void AddSiteWindow::onFetched()
 {
     previewButton->setEnabled(true);
     const PageFetch::Result &result = fetch->result();
-    const QString url = urlEdit->text().trimmed();
+    // The address fetched, whatever the field says by now.
+    const QString url = fetchingUrl;
     switch (result.failure) {
     case PageFetch::Failure::NotWebAddress:
         return setStatus(tr("请填写以 http:// 或 https:// 开头的地址"));
@@ -162,6 +164,8 @@ void AddSiteWindow::onFetched()
     if (!found.found) {
         showTasks({});
         markers.clear();
+        if (found.problem.contains(QLatin1String("example price")))
+            return setStatus(tr("在示例任务那一行里找不到这个价格。请照页面上显示的样子填写，或者不填。"));
         if (found.problem.contains(QLatin1String("not on the page")))
             return setStatus(
                 tr("页面上找不到这个标题。请照浏览器中显示的样子填写（网站可能要求登录，或任务由脚本载入）。"));
@@ -185,6 +189,9 @@ void AddSiteWindow::showTasks(const QList<TaskData> &tasks)
 
 void AddSiteWindow::onSave()
 {
+    // Only what a preview cut is saved.
+    if (!saveButton->isEnabled())
+        return;
     const QString siteName = siteEdit->text().trimmed(), nodeName = nodeEdit->text().trimmed();
     if (siteName.isEmpty() || nodeName.isEmpty())
         return setStatus(tr("请填写站点名称和节点名称"), true);
@@ -200,7 +207,7 @@ void AddSiteWindow::onSave()
     site.nodes.removeIf([this, &nodeName](const CatalogNode &n) { return n.name == editedNode || n.name == nodeName; });
     site.nodes.prepend(node);
     QString error;
-    if (!UserSites::save(site, editedFile, Catalog().path(), &error))
+    if (!UserSites::save(site, editedSite.name, Catalog().path(), &error))
         return setStatus(tr("无法保存: %1").arg(error), true);
     // The new node is followed at once; an edited one keeps being followed under its new name.
     UserDb db;

@@ -52,10 +52,10 @@ private:
 
     NodeKind kind = NodeKind::Page;
     QStringList markers;  // of the last preview
+    QString fetchingUrl;  // the address being fetched
     QString previewedUrl; // the address the preview cut
     QString offeredFeed;  // a feed the page links to
-    // When editing: the site as its file holds it, the file, and the node edited.
+    // When editing: the site as its file holds it, and the node edited.
     CatalogSite editedSite;
-    QString editedFile;
     QString editedNode;
 };

@@ -63,11 +63,21 @@ void MainWindow::loadSites()
         view->registerLink->setUrl(site.site_register_url);
         view->infoLabel->setText(QStringLiteral("    ") + site.site_info);
         view->setNodes(site.site_name, site.node_names);
-        if (own.contains(site.site_name)) {
+        const QString name = site.site_name;
+        for (auto tick = userTicks.cbegin(); tick != userTicks.cend(); ++tick) {
+            if (tick.key().first == name)
+                view->setNodeChecked(tick.key().second, tick.value());
+        }
+        connect(view, &SiteView::nodeClicked, this, [this, name](const QString &node, bool checked) {
+            userTicks.insert({name, node}, checked);
+        });
+        if (own.contains(name)) {
             view->setOwnSite();
-            const QString name = site.site_name;
-            connect(view, &SiteView::editSite, this, [this, name] { emit editSite(name); });
-            connect(view, &SiteView::removeSite, this, [this, name] { emit removeSite(name); });
+            // Queued: what they open may rebuild the pages, this one and its link among them.
+            connect(
+                view, &SiteView::editSite, this, [this, name] { emit editSite(name); }, Qt::QueuedConnection);
+            connect(
+                view, &SiteView::removeSite, this, [this, name] { emit removeSite(name); }, Qt::QueuedConnection);
         }
         siteTabs->addTab(view, site.favicon, site.site_name);
     }
@@ -75,7 +85,8 @@ void MainWindow::loadSites()
 
 void MainWindow::setCatalog(const Catalog &newCatalog)
 {
-    saveAttention();
+    // Nothing is saved here: the stored state may have changed under the window (a node renamed, a site added and
+    // followed), and what the user changed in it is shown again over it.
     const int current = siteTabs->currentIndex();
     while (siteTabs->count() > 0) {
         QWidget *page = siteTabs->widget(0);

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "core/attentiondata.h"
 #include "sites/catalog.h"
+
 #include "ui/kit/tmainwindow.h"
+#include <QHash>
 
 class QLabel;
 class QPushButton;
@@ -43,4 +46,7 @@ private:
     QPushButton *quitButton;
     TLinkButton *addSiteLink;
     bool catalogRead = false;
+    // What the user ticked and cleared since the window opened: shown again over the stored state when the
+    // catalogue changes under the window.
+    QHash<AttentionPair, bool> userTicks;
 };

@@ -101,6 +101,7 @@ void SiteView::setNodes(const QString &siteName, const QStringList &nodeNames)
             y += 21;
         }
         box->setChecked(db.isAttention(siteName, name));
+        connect(box, &QCheckBox::clicked, this, [this, name](bool checked) { emit nodeClicked(name, checked); });
         const QString reason = trouble.value(name);
         if (box->isChecked() && !reason.isEmpty()) {
             box->setStyleSheet(QStringLiteral("QCheckBox { color: #d32f2f; }"));
@@ -124,6 +125,14 @@ void SiteView::setOwnSite()
         link->setGeometry(x, 365, link->textWidth() + 4, 21);
         connect(link, &TLinkButton::clicked, this, signal);
         link->show();
+    }
+}
+
+void SiteView::setNodeChecked(const QString &node, bool checked)
+{
+    for (QCheckBox *box : std::as_const(nodeBoxes)) {
+        if (box->text() == node)
+            box->setChecked(checked);
     }
 }
 

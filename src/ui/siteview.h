@@ -33,9 +33,14 @@ public:
     TLinkButton *registerLink;
     QLabel *infoLabel;
 
+    // Ticks or clears the box of node, as the user would.
+    void setNodeChecked(const QString &node, bool checked);
+
 signals:
     void editSite();
     void removeSite();
+    // The user ticked or cleared a node's box.
+    void nodeClicked(const QString &node, bool checked);
 
 public slots:
     void onClickedLogo();

@@ -252,6 +252,15 @@ private slots:
         AddSiteWindow editing(u"我的站"_s, nullptr);
         QCOMPARE(editing.findChild<QLineEdit *>(u"urlEdit"_s)->text(), m_server->url(u"/mine"_s));
         QCOMPARE(editing.findChild<QLineEdit *>(u"nodeEdit"_s)->text(), u"任务大厅"_s);
+        // A node renamed stays followed, also once the sites are read again under the open attention window.
+        editing.findChild<QLineEdit *>(u"titleEdit"_s)->setText(u"一号任务"_s);
+        editing.findChild<QLineEdit *>(u"nodeEdit"_s)->setText(u"改名"_s);
+        editing.onPreview();
+        QTRY_VERIFY_WITH_TIMEOUT(editing.findChild<QPushButton *>(u"saveButton"_s)->isEnabled(), 10000);
+        editing.onSave();
+        QTRY_VERIFY_WITH_TIMEOUT(tabs->count() > 0 && tabNames().contains(u"我的站"_s), 10000);
+        QTest::qWait(1000);
+        QVERIFY(UserDb().isAttention(u"我的站"_s, u"改名"_s) && !UserDb().isAttention(u"我的站"_s, u"任务大厅"_s));
         // A site file removed: its tab goes, its node is no longer fetched, and it stays followed for its return.
         QVERIFY(UserSites::remove(u"我的站"_s, nullptr));
         QTRY_VERIFY_WITH_TIMEOUT(!tabNames().contains(u"我的站"_s), 10000);
@@ -262,8 +271,10 @@ private slots:
         };
         const auto before = fetched();
         QTest::qWait(2500); // past a pass
-        QVERIFY(fetched() == before && UserDb().isAttention(u"我的站"_s, u"任务大厅"_s));
-        QCOMPARE(m_kestrow->tray()->icon()->toolTip(), u"Kestrow"_s);
+        QVERIFY(fetched() == before && UserDb().isAttention(u"我的站"_s, u"改名"_s));
+        // Nor is it failing for being gone.
+        for (const NodeStatus &status : UserDb().nodeStatuses())
+            QVERIFY2(status.site_name != u"我的站"_s || status.failures == 0, qPrintable(status.note_name));
     }
 
     void popupBatchesFiltersAndQuietHours()

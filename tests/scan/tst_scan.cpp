@@ -237,10 +237,10 @@ private slots:
             u"<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">]><rss><item><title>&d;&d;</title></item></rss>"_s;
         const std::pair<QString, QString> cases[] = {
             {rss.arg(u"<item><title><![CDATA[Logo & <名片>]]></title><link> /task/1 </link><description>预算 &lt;b&gt;"
-                     "&amp;yen;1,500&lt;/b&gt;</description></item><item><title>  网站  开发 300 元 </title>"
+                     "&amp;yen;1,500&lt;/b&gt;</description></item><item><title>  iOS  17 300 元 </title>"
                      "<guid>http://x/2</guid></item><item><link>/none</link></item><item><title>$500 &lt;b&gt;fix"
                      "</title><guid isPermaLink=\"false\">abc</guid></item>"_s),
-             u"Logo & <名片> | ¥1,500 | http://h.example:81/task/1\n网站 开发 300 元 | 300元 | http://x/2\n"
+             u"Logo & <名片> | ¥1,500 | http://h.example:81/task/1\niOS 17 300 元 | 300元 | http://x/2\n"
              "$500 <b>fix | $500 | "_s},
             {u"<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" xmlns=\"http://purl.org/rss/1.0/\">"
              "<channel rdf:about=\"c\"><title>频道</title><link>http://x/</link></channel><item "
@@ -302,7 +302,27 @@ private slots:
         QTest::newRow("no list") << QByteArray("<h1>独</h1><p>x</p>") << nodeUrl << u"独"_s << QString()
                                  << QStringList{u"no markers"_s};
         QTest::newRow("price not in the row")
-            << listPage({u"A"_s, u"B"_s}) << nodeUrl << u"A"_s << u"¥7"_s << QStringList{u"no markers"_s};
+            << listPage({u"A"_s, u"B"_s}) << nodeUrl << u"A"_s << u"¥7"_s << QStringList{u"not in the example's row"_s};
+        // Cells without a class, the title in the second; two links of one class, the title the second; a price typed
+        // as the bare number.
+        QByteArray cells = "<table>", links = "<ul>";
+        for (const char *n : {"1", "2", "3"}) {
+            cells += "<tr><td>" + QByteArray(n) + "</td><td><a href=\"/t/" + n + "\">修 " + n + "</a></td><td>¥" + n +
+                     "00 元</td></tr>";
+            links += QByteArray("<li><a class=\"t\" href=\"/c\">类</a><a class=\"t\" href=\"/t/") + n + "\">任 " + n +
+                     "</a></li>";
+        }
+        QTest::newRow("classless cells") << cells + "</table>" << nodeUrl << u"修 2"_s << u"200"_s
+                                         << QStringList{u"修 1 | ¥100元 | http://h.example:81/t/1"_s,
+                                                        u"修 2 | ¥200元 | http://h.example:81/t/2"_s,
+                                                        u"修 3 | ¥300元 | http://h.example:81/t/3"_s};
+        QTest::newRow("second link") << links + "</ul>" << nodeUrl << u"任 3"_s << QString()
+                                     << QStringList{u"任 1 |  | http://h.example:81/t/1"_s,
+                                                    u"任 2 |  | http://h.example:81/t/2"_s,
+                                                    u"任 3 |  | http://h.example:81/t/3"_s};
+        // A page of end tags nothing open has, after a million open ones: read at once.
+        QTest::newRow("stray end tags") << QByteArray("<b>").repeated(200000) + QByteArray("</i>").repeated(600000)
+                                        << nodeUrl << u"x"_s << QString() << QStringList{u"not on the page"_s};
         QTest::newRow("nested 20,000 deep")
             << ("<ul><li><b>甲</b><i>¥1</i></li><li><b>乙</b><i>¥2</i>" + QByteArray("<div>x").repeated(20000) +
                 "</li></ul>")

@@ -192,6 +192,18 @@ private slots:
         QCOMPARE(QFileInfo(outcome.catalog).lastModified(), built);
         QVERIFY(QFile::remove(UserSites::folder() + u"/7-later.json"_s));
         QCOMPARE(SiteDb(UserSites::prepare(Sandbox::catalogPath()).catalog).siteNames().size(), 3);
+        // A site saved in place of another keeps the rest of its file, under no name another site has; so does a
+        // site removed.
+        CatalogSite second;
+        QString holder, again;
+        QVERIFY(UserSites::find(u"第二"_s, second, &holder));
+        second.name = u"程序站"_s;
+        QVERIFY(!UserSites::save(second, u"第二"_s, Sandbox::catalogPath(), nullptr));
+        second.name = u"第三"_s;
+        QVERIFY(UserSites::save(second, u"第二"_s, Sandbox::catalogPath(), nullptr));
+        QVERIFY(UserSites::find(u"我的站"_s, second, &again) && again == holder &&
+                UserSites::remove(u"第三"_s, nullptr));
+        QVERIFY(UserSites::find(u"我的站"_s, second, &again) && again == holder && !UserSites::find(u"第三"_s, second));
         // Without user files the program's catalogue is read as it is.
         QVERIFY(QDir(UserSites::folder()).removeRecursively());
         QCOMPARE(UserSites::prepare(Sandbox::catalogPath()).catalog, Sandbox::catalogPath());

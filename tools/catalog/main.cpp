@@ -113,6 +113,8 @@ int infer(const CatalogArgs &args)
         titles << task.task_name;
     std::fprintf(stderr, "kestrow-catalog: the markers cut %d rows: %s%s\n", int(found.tasks.size()),
                  qUtf8Printable(titles.join(QStringLiteral(" | "))), found.tasks.size() > 3 ? " | …" : "");
+    for (const QString &line : diagnosePage(decodePage(body), AttentionData{site.name, node, url, found.markers}))
+        std::fprintf(stderr, "kestrow-catalog: %s\n", qUtf8Printable(line));
     const QByteArray json = CatalogFile::toJson({site});
     std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
     return 0;
