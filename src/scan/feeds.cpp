@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+
 namespace {
 
 // Real feeds nest a few levels; a hostile one nesting thousands deep is no feed.
@@ -146,6 +148,10 @@ QString priceIn(const QString &text)
     static const QRegularExpression amount(QStringLiteral("[¥￥$€£]\\s?") + range(grouped) +
                                            QStringLiteral("(?:\\s?[万千kK])?|") + range(plain) +
                                            QStringLiteral("\\s?[万千]?元"));
+    // Most titles have no currency mark at all: no pattern for them.
+    static const QString marks = QStringLiteral("¥￥$€£元");
+    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return marks.contains(c); }))
+        return QString();
     QString found = amount.match(text).captured();
     return found.remove(QRegularExpression(QStringLiteral("\\s")));
 }

@@ -123,8 +123,12 @@ QString toPlainText(QStringView html)
                 continue;
             }
         }
-        append(html.sliced(i, 1));
-        ++i;
+        // Plain text up to the next tag or reference, in one piece.
+        qsizetype next = i + 1;
+        while (next < html.size() && html[next] != QLatin1Char('<') && html[next] != QLatin1Char('&'))
+            ++next;
+        append(html.sliced(i, next - i));
+        i = next;
     }
     return out;
 }
