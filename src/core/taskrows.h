@@ -4,16 +4,17 @@
 #include <QList>
 #include <QString>
 
-// Many tasks in two allocations, for history searches over hundreds of thousands of rows: the six texts of each
-// task (site, node, title, price, address, node address) kept as UTF-8 one after another, decoded when asked for.
+// Many tasks in two allocations, for history searches over hundreds of thousands of rows: the texts of each task
+// (site, node, title, price, address, node address, and when it was found, in seconds since the epoch as stored)
+// kept as UTF-8 one after another, decoded when asked for.
 class TaskRows
 {
 public:
     // The texts of a task, in their order.
-    enum Field { Site, Node, Title, Price, Url, NodeUrl };
-    static constexpr int fields = 6;
+    enum Field { Site, Node, Title, Price, Url, NodeUrl, Time };
+    static constexpr int fields = 7;
 
-    // Appends one task from its six texts in UTF-8, in the order above.
+    // Appends one task from its texts in UTF-8, in the order above.
     void append(const QByteArrayView (&texts)[fields]);
     qsizetype size() const { return m_ends.size() / fields; }
     QString text(qsizetype row, int field) const;

@@ -1,7 +1,7 @@
 // The task history: the history operations of UserDb.
 #include "core/clock.h"
-#include "store/settingkeys.h"
 #include "store/query.h"
+#include "store/settingkeys.h"
 #include "store/userdb.h"
 
 namespace {
@@ -136,8 +136,8 @@ bool UserDb::insertTasks(const QList<TaskData> &tasks)
 
 bool UserDb::searchTasks(const QString &siteName, const QString &text, TaskRows &tasks)
 {
-    QString sql = QStringLiteral("SELECT site_name, note_name, task_name, task_price, task_url, note_url FROM "
-                                 "tb_history_task");
+    QString sql = QStringLiteral("SELECT site_name, note_name, task_name, task_price, task_url, note_url, task_time "
+                                 "FROM tb_history_task");
     if (!siteName.isEmpty() && !text.isEmpty())
         sql += QStringLiteral(" WHERE site_name = ? AND idxid IN (SELECT rowid FROM tb_history_task_text WHERE "
                               "task_name MATCH ?);");
@@ -159,7 +159,8 @@ bool UserDb::searchTasks(const QString &siteName, const QString &text, TaskRows 
     if (!query.exec())
         return false;
     while (query.next())
-        tasks.append({query.bytes(0), query.bytes(1), query.bytes(2), query.bytes(3), query.bytes(4), query.bytes(5)});
+        tasks.append({query.bytes(0), query.bytes(1), query.bytes(2), query.bytes(3), query.bytes(4), query.bytes(5),
+                      query.bytes(6)});
     return !query.failed();
 }
 

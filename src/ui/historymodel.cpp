@@ -1,5 +1,8 @@
 #include "ui/historymodel.h"
 
+#include "core/alertrules.h"
+
+#include <QDateTime>
 #include <algorithm>
 #include <numeric>
 
@@ -15,6 +18,8 @@ void HistoryModel::setTasks(TaskRows tasks)
 QString HistoryModel::cell(int row, int column) const
 {
     const QString text = m_tasks.text(m_order[row], column);
+    if (column == TaskRows::Time)
+        return QDateTime::fromSecsSinceEpoch(text.toLongLong()).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     return column == TaskRows::Price && text.isEmpty() ? tr("无") : text;
 }
 
@@ -52,13 +57,27 @@ void HistoryModel::sort(int column, Qt::SortOrder order)
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QList<qsizetype> before = m_order;
+    // Prices by their amount as the filters read it (none first), times by when; the rest by the text shown.
     QStringList texts(m_order.size());
-    for (int row = 0; row < m_order.size(); ++row)
-        texts[row] = cell(row, column);
+    QList<double> amounts(m_order.size());
+    const bool byAmount = column == TaskRows::Price || column == TaskRows::Time;
+    for (int row = 0; row < m_order.size(); ++row) {
+        if (column == TaskRows::Price) {
+            bool found = false;
+            const double value = priceValue(m_tasks.text(m_order[row], column), &found);
+            amounts[row] = found ? value : -1;
+        } else if (column == TaskRows::Time) {
+            amounts[row] = double(m_tasks.text(m_order[row], column).toLongLong());
+        } else {
+            texts[row] = cell(row, column);
+        }
+    }
     QList<int> sorted(m_order.size());
     std::iota(sorted.begin(), sorted.end(), 0);
-    std::stable_sort(sorted.begin(), sorted.end(), [&texts, order](int a, int b) {
-        return order == Qt::AscendingOrder ? texts[a] < texts[b] : texts[b] < texts[a];
+    std::stable_sort(sorted.begin(), sorted.end(), [&](int a, int b) {
+        if (order == Qt::DescendingOrder)
+            std::swap(a, b);
+        return byAmount ? amounts[a] < amounts[b] : texts[a] < texts[b];
     });
     QList<int> rowNow(m_order.size());
     for (int row = 0; row < sorted.size(); ++row) {
@@ -72,4 +91,27 @@ void HistoryModel::sort(int column, Qt::SortOrder order)
         to.append(this->index(rowNow[index.row()], index.column()));
     changePersistentIndexList(from, to);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+QByteArray HistoryModel::toCsv() const
+{
+    const auto field = [](QString text) {
+        return text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\n'))
+                   ? QLatin1Char('"') + text.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"')
+                   : text;
+    };
+    QStringList columns;
+    QList<int> fields;
+    for (const HistoryColumn &column : historyColumns)
+        columns << field(tr(column.header)), fields << column.field;
+    columns << field(tr("地址"));
+    fields << TaskRows::Url;
+    QString csv = columns.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    for (int row = 0; row < m_order.size(); ++row) {
+        QStringList line;
+        for (int column : std::as_const(fields))
+            line << field(cell(row, column));
+        csv += line.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    }
+    return "\xEF\xBB\xBF" + csv.toUtf8();
 }

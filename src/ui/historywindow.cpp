@@ -8,8 +8,13 @@
 #include "ui/kit/ttableview.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
 
 #include <iterator>
 
@@ -31,6 +36,11 @@ HistoryWindow::HistoryWindow(const Catalog &catalog, QWidget *parent) : TDialog(
     siteCombo->addItems(sites.siteNames());
     sites.close();
     connect(siteCombo, &QComboBox::currentTextChanged, this, &HistoryWindow::onSiteComboChanged);
+
+    exportButton = new QPushButton(tr("导出…"), this);
+    exportButton->setObjectName(QStringLiteral("exportButton"));
+    exportButton->setGeometry(230, 40, 70, 21);
+    connect(exportButton, &QPushButton::clicked, this, &HistoryWindow::onExport);
 
     searchEdit = new TLineEdit(this);
     searchEdit->setObjectName(QStringLiteral("searchEdit"));
@@ -101,4 +111,19 @@ void HistoryWindow::onTableDoubleClicked(const QModelIndex &index)
                         cell(TaskRows::NodeUrl),
                         0};
     openWebAddress(catalog.taskOpenUrl(task));
+}
+
+void HistoryWindow::onExport()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("导出历史任务"), QDir::home().filePath(QStringLiteral("kestrow-history.csv")), tr("CSV 文件 (*.csv)"));
+    if (!path.isEmpty() && !exportTo(path))
+        QMessageBox::warning(this, tr("导出历史任务"), tr("无法写入 %1").arg(path));
+}
+
+bool HistoryWindow::exportTo(const QString &path) const
+{
+    QSaveFile file(path);
+    const QByteArray csv = taskModel->toCsv();
+    return file.open(QIODevice::WriteOnly) && file.write(csv) == csv.size() && file.commit();
 }

@@ -6,6 +6,7 @@
 
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QModelIndex;
 class HistoryModel;
 class TLineEdit;
@@ -23,6 +24,10 @@ public:
     ~HistoryWindow() override;
 
     void refresh();
+    // Writes what is shown (the site chosen, the search) to a CSV file the user picks.
+    void onExport();
+    // Writes what is shown to path; false when it cannot be written.
+    bool exportTo(const QString &path) const;
 
 signals:
     void destructor();
@@ -37,6 +42,7 @@ private:
     const Catalog catalog;
     QLabel *siteLabel;
     QComboBox *siteCombo;
+    QPushButton *exportButton;
     TLineEdit *searchEdit;
     TTableView *taskTable;
     HistoryModel *taskModel;

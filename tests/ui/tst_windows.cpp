@@ -162,7 +162,7 @@ private slots:
         // User edits refresh; a broken search shows only the headers.
         auto *search = window.findChild<QLineEdit *>(u"searchEdit"_s);
         QTest::keyClicks(search, u"\""_s);
-        QVERIFY(table->model()->rowCount() == 0 && table->model()->columnCount() == 6);
+        QVERIFY(table->model()->rowCount() == 0 && table->model()->columnCount() == TaskRows::fields);
         search->clear();
         QTest::keyClicks(search, u"logo"_s);
         QCOMPARE(titles(), u"Logo 设计 300元, LOGO 改版 100元"_s);
@@ -174,6 +174,40 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(&window, "onTableDoubleClicked",
                                           Q_ARG(QModelIndex, table->model()->index(0, TaskRows::Node))));
         QCOMPARE(m_urls.opened, QList<QUrl>{QUrl(u"http://127.0.0.1/t/LOGO 改版"_s)});
+    }
+
+    void historyAmountsTimesAndExport()
+    {
+        // Prices sort by their amount as the filters read it, none first; the time found shows and sorts by when.
+        const QStringList prices = {u"1.5万"_s, u"面议"_s, u"300元"_s, u"¥2,000"_s, u"500-2000元"_s, QString()};
+        for (int i = 0; i < prices.size(); ++i) {
+            m_sandbox->clock.setNow(QDateTime(QDate(2026, 12, 7), QTime(9, 0)).addSecs(-3600 * i));
+            QVERIFY(UserDb().addTasks({makeTask(u"任务%1"_s.arg(i), prices[i], u"甲站"_s)}));
+        }
+        HistoryWindow window;
+        auto *table = window.findChild<QTableView *>();
+        const auto column = [table](int field) {
+            QStringList cells;
+            for (int r = 0; r < table->model()->rowCount(); ++r)
+                cells << table->model()->index(r, field).data().toString();
+            return cells;
+        };
+        table->sortByColumn(TaskRows::Price, Qt::AscendingOrder);
+        QCOMPARE(column(TaskRows::Price),
+                 (QStringList{u"面议"_s, u"无"_s, u"300元"_s, u"500-2000元"_s, u"¥2,000"_s, u"1.5万"_s}));
+        table->sortByColumn(TaskRows::Time, Qt::AscendingOrder);
+        QCOMPARE(column(TaskRows::Title).first(), u"任务5"_s);
+        QCOMPARE(column(TaskRows::Time).last(), u"2026-12-07 09:00"_s);
+        // What is shown exports as a spreadsheet reads it: a byte order mark, a header, quotes where a field needs
+        // them.
+        const QString path = m_sandbox->root() + u"/history.csv"_s;
+        QVERIFY(window.exportTo(path));
+        const QByteArray csv = readFile(path);
+        QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
+        const QStringList lines = QString::fromUtf8(csv.mid(3)).split(u"\r\n"_s, Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 7);
+        QCOMPARE(lines[0], u"网 站,任务类型,任 务,价 格,发现时间,地址"_s);
+        QCOMPARE(lines[3], u"甲站,节点,任务3,\"¥2,000\",2026-12-07 06:00,http://127.0.0.1/t/任务3"_s);
     }
 
     void settingsAlertAndAboutWindows()
