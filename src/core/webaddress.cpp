@@ -2,6 +2,12 @@
 
 #include <QUrl>
 
+QString siteHome(const QString &pageAddress)
+{
+    return QUrl(pageAddress).adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString() +
+           QLatin1Char('/');
+}
+
 bool isWebAddress(const QString &address)
 {
     const QUrl url(address);

@@ -27,6 +27,15 @@ bool isWhite(QChar c)
 
 } // namespace
 
+bool isBlockTag(QStringView name)
+{
+    static const QString blocks[] = {QStringLiteral("br"), QStringLiteral("p"),  QStringLiteral("div"),
+                                     QStringLiteral("li"), QStringLiteral("tr"), QStringLiteral("td"),
+                                     QStringLiteral("th"), QStringLiteral("dt"), QStringLiteral("dd")};
+    return std::any_of(std::begin(blocks), std::end(blocks),
+                       [name](const QString &b) { return name.compare(b, Qt::CaseInsensitive) == 0; });
+}
+
 QString entityAt(QStringView text, qsizetype &length)
 {
     length = 0;
@@ -100,16 +109,12 @@ QString toPlainText(QStringView html)
             if (end < 0)
                 break;
             // A line break or a block ends a word, as a browser shows it; inline markup does not.
-            static const QString blocks[] = {QStringLiteral("br"), QStringLiteral("p"),  QStringLiteral("div"),
-                                             QStringLiteral("li"), QStringLiteral("tr"), QStringLiteral("td")};
             QStringView name = html.sliced(i + 1, end - i - 1);
             if (name.startsWith(QLatin1Char('/')))
                 name = name.sliced(1);
             const qsizetype nameEnd =
                 std::find_if(name.cbegin(), name.cend(), [](QChar n) { return !n.isLetterOrNumber(); }) - name.cbegin();
-            name = name.first(nameEnd);
-            if (!comment && std::any_of(std::begin(blocks), std::end(blocks),
-                                        [name](const QString &b) { return name.compare(b, Qt::CaseInsensitive) == 0; }))
+            if (!comment && isBlockTag(name.first(nameEnd)))
                 pendingSpace = !out.isEmpty();
             i = end + (comment ? 3 : 1);
             continue;

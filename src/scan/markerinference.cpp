@@ -57,14 +57,6 @@ bool isVoid(QStringView name)
     return voids.contains(name);
 }
 
-bool isBlock(QStringView name)
-{
-    static const QStringList blocks = {QStringLiteral("br"), QStringLiteral("p"),  QStringLiteral("div"),
-                                       QStringLiteral("li"), QStringLiteral("tr"), QStringLiteral("td"),
-                                       QStringLiteral("th"), QStringLiteral("dt"), QStringLiteral("dd")};
-    return blocks.contains(name);
-}
-
 // The page read into elements and visible text.
 class Page
 {
@@ -293,7 +285,7 @@ private:
                 break;
             const QStringView tagName = QStringView(text).sliced(nameStart, nameEnd - nameStart);
             const int id = nameId(tagName);
-            if (isBlock(names[id]))
+            if (HtmlText::isBlockTag(names[id]))
                 pendingSpace = true;
             i = textStart = end + 1;
             if (closing) {
@@ -440,12 +432,12 @@ struct Rows
 
 QString titleOf(QStringView raw)
 {
-    return replaceEntities(raw.trimmed().toString()).trimmed();
+    return cutTitle(raw.toString());
 }
 
 QString priceOf(QStringView raw)
 {
-    return replaceEntities(raw.toString()).remove(QLatin1Char(' ')).trimmed();
+    return cutPrice(raw.toString());
 }
 
 // A marker's weight against others that work as well: ids and line breaks change, tag and class text does not.

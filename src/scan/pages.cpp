@@ -197,6 +197,16 @@ QString replaceEntities(QString text)
     return text;
 }
 
+QString cutTitle(const QString &raw)
+{
+    return replaceEntities(raw.trimmed()).trimmed();
+}
+
+QString cutPrice(const QString &raw)
+{
+    return raw.isEmpty() ? QString() : replaceEntities(raw).remove(QLatin1Char(' ')).trimmed();
+}
+
 QString completeUrl(const QString &url, const QString &nodeUrl)
 {
     static const QString separator = QStringLiteral("://");
@@ -308,14 +318,12 @@ int cutRows(View page, const AttentionData &node, QList<TaskData> &taskList, Row
             continue;
 
         TaskData task;
-        task.task_name = replaceEntities(text).trimmed();
+        task.task_name = cutTitle(text);
         task.site_name = node.site_name;
         task.note_name = node.note_name;
         task.note_url = node.node_url;
-        if (hasPrice) {
-            QString value = price.isEmpty() ? QString() : replaceEntities(Finder::toText(price));
-            task.task_price = value.remove(QLatin1Char(' ')).trimmed();
-        }
+        if (hasPrice)
+            task.task_price = cutPrice(Finder::toText(price));
         if (hasUrl)
             task.task_url = completeUrl(Finder::toText(url).trimmed(), node.node_url);
         ++titled;

@@ -49,5 +49,10 @@ QStringList diagnoseBody(const QByteArray &body, const AttentionData &node);
 // url made absolute against the scheme and host of nodeUrl; a relative url always counts from the host's root.
 QString completeUrl(const QString &url, const QString &nodeUrl);
 
+// A row's title and price as its task holds them, from the text between their markers: the fixed entity
+// replacements, the title trimmed, every space left out of the price.
+QString cutTitle(const QString &raw);
+QString cutPrice(const QString &raw);
+
 // The entity replacements applied to titles and prices, in their fixed order.
 QString replaceEntities(QString text);

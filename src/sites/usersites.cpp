@@ -68,6 +68,19 @@ QFileInfoList siteFiles()
     return QDir(folder()).entryInfoList({QStringLiteral("*.json")}, QDir::Files | QDir::Readable, QDir::Name);
 }
 
+// Every file of the user's that reads, with its sites, in name order.
+QList<std::pair<QString, QList<CatalogSite>>> readableFiles()
+{
+    QList<std::pair<QString, QList<CatalogSite>>> files;
+    for (const QFileInfo &info : siteFiles()) {
+        QList<CatalogSite> sites;
+        QString ignored;
+        if (parse(info.absoluteFilePath(), {}, sites, &ignored))
+            files.append({info.absoluteFilePath(), sites});
+    }
+    return files;
+}
+
 bool fail(QString *error, const QString &message)
 {
     if (error)
@@ -184,23 +197,21 @@ Outcome prepare(const QString &programCatalog)
 QStringList siteNames()
 {
     QStringList names;
-    for (const QFileInfo &info : siteFiles())
-        validate(info.absoluteFilePath(), {}, &names, nullptr);
+    for (const auto &[file, sites] : readableFiles()) {
+        for (const CatalogSite &site : sites)
+            names << site.name;
+    }
     return names;
 }
 
 bool find(const QString &siteName, CatalogSite &site, QString *file)
 {
-    QString ignored;
-    for (const QFileInfo &info : siteFiles()) {
-        QList<CatalogSite> sites;
-        if (!parse(info.absoluteFilePath(), {}, sites, &ignored))
-            continue;
-        for (const CatalogSite &candidate : std::as_const(sites)) {
+    for (const auto &[path, sites] : readableFiles()) {
+        for (const CatalogSite &candidate : sites) {
             if (candidate.name == siteName) {
                 site = candidate;
                 if (file)
-                    *file = info.absoluteFilePath();
+                    *file = path;
                 return true;
             }
         }
@@ -225,10 +236,8 @@ bool save(const CatalogSite &site, const QString &replacing, const QString &prog
             return fail(error, QStringLiteral("%1: %2").arg(file, reason));
         kept = inFile;
     }
-    for (const QFileInfo &info : siteFiles()) {
-        QList<CatalogSite> sites;
-        QString ignored;
-        if (info.absoluteFilePath() != file && parse(info.absoluteFilePath(), {}, sites, &ignored))
+    for (const auto &[path, sites] : readableFiles()) {
+        if (path != file)
             kept += sites;
     }
     for (const CatalogSite &other : std::as_const(kept)) {

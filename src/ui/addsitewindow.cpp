@@ -195,11 +195,10 @@ void AddSiteWindow::onSave()
     const QString siteName = siteEdit->text().trimmed(), nodeName = nodeEdit->text().trimmed();
     if (siteName.isEmpty() || nodeName.isEmpty())
         return setStatus(tr("请填写站点名称和节点名称"), true);
-    const QUrl address(previewedUrl);
     CatalogSite site = editedSite;
     site.name = siteName;
     if (site.url.isEmpty())
-        site.url = address.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString() + u'/';
+        site.url = siteHome(previewedUrl);
     CatalogNode node{nodeName, previewedUrl, markers, kind};
     if (kind == NodeKind::Feed)
         node.markers = QStringList(10);

@@ -102,10 +102,9 @@ int infer(const CatalogArgs &args)
         std::fprintf(stderr, "kestrow-catalog: %s\n", qUtf8Printable(found.problem));
         return 1;
     }
-    const QUrl address(url);
     CatalogSite site;
-    site.name = args.site.isEmpty() ? address.host() : args.site;
-    site.url = address.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString() + u'/';
+    site.name = args.site.isEmpty() ? QUrl(url).host() : args.site;
+    site.url = siteHome(url);
     QString node = args.node.isEmpty() ? MarkerInference::pageTitle(decodePage(body)) : args.node;
     site.nodes.append(CatalogNode{node.isEmpty() ? QStringLiteral("任务") : node, url, found.markers});
     QStringList titles;
