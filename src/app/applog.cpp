@@ -1,3 +1,3 @@
 #include "app/applog.h"
 
-Q_LOGGING_CATEGORY(lcApp, "kestrow.app", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcApp, "kestrow.app", QtWarningMsg)

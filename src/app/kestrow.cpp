@@ -11,9 +11,11 @@
 #include "report/reports.h"
 #include "report/systemdescription.h"
 #include "scan/taskthread.h"
+#include "sites/sitedb.h"
 #include "sites/usersites.h"
 #include "store/settings.h"
 #include "store/storehealth.h"
+#include "store/userdb.h"
 #include "ui/aboutwindow.h"
 #include "ui/addsitewindow.h"
 #include "ui/alertwindow.h"
@@ -29,6 +31,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
@@ -50,7 +53,8 @@ Kestrow::~Kestrow()
     stopScan();
     stopUpdate();
     // Top-level windows have no parent: the controller takes the open ones along, without their close-time saving.
-    for (QWidget *window : std::initializer_list<QWidget *>{mainWindow, historyWindow, taskWindow}) {
+    for (QWidget *window : std::initializer_list<QWidget *>{mainWindow, historyWindow, taskWindow, configWindow,
+                                                            alertWindow, aboutWindow, addSiteWindow}) {
         if (window) {
             disconnect(window, nullptr, this, nullptr);
             delete window;
@@ -72,7 +76,7 @@ bool Kestrow::loadUserSites()
         return false;
     catalog = Catalog(sites.catalog);
     for (const QString &skipped : sites.skipped)
-        qCWarning(lcApp).noquote() << "user site file skipped:" << skipped;
+        qCDebug(lcApp).noquote() << "user site file skipped:" << skipped;
     if (!sites.skipped.isEmpty())
         trayIcon->showMessage(tr("自定义站点未载入"), sites.skipped.join(QLatin1Char('\n')));
     return true;
@@ -191,9 +195,15 @@ void Kestrow::showWelcome()
 {
     if (Key::UseVersion.value() == appVersion())
         return;
-    trayIcon->showMessage(tr("欢迎使用Kestrow"), tr("单击此图标可以暂停和开始任务监控") + QLatin1Char('\n') +
-                                                     tr("更多问题及反馈请见程序关于窗口") + QLatin1Char('\n') +
-                                                     tr("祝您使用愉快!"));
+    QStringList lines{tr("单击此图标可以暂停和开始任务监控"), tr("更多问题及反馈请见程序关于窗口"),
+                      tr("祝您使用愉快!")};
+    // A first start that would watch nothing says what to do about it.
+    QList<SiteData> sites;
+    if (!SiteDb(catalog.path()).sites(sites) || sites.isEmpty())
+        lines.prepend(tr("还没有任何站点: 在“关注任务”窗口中点“添加站点…”, 贴入任务列表页的地址和其中一个任务的标题"));
+    else if (UserDb().attentionMap().isEmpty())
+        lines.prepend(tr("还没有关注任何节点: 双击此图标打开“关注任务”, 勾选想关注的任务类型后关闭窗口"));
+    trayIcon->showMessage(tr("欢迎使用Kestrow"), lines.join(QLatin1Char('\n')));
     Key::UseVersion.setValue(appVersion());
 }
 
@@ -219,9 +229,23 @@ void Kestrow::onOpenMainWindow()
         connect(mainWindow, &MainWindow::addSite, this, [this] { onOpenAddSiteWindow(); });
         connect(mainWindow, &MainWindow::editSite, this, &Kestrow::onOpenAddSiteWindow);
         connect(mainWindow, &MainWindow::removeSite, this, &Kestrow::onRemoveSite);
+        connect(mainWindow, &MainWindow::quit, this, &Kestrow::onQuit);
         connect(mainWindow, &MainWindow::destructor, this, &Kestrow::onMainWindowDelete);
     }
+    // Without a tray icon the window is the only way to reach the program, and so the way out of it too.
+    mainWindow->setQuitOffered(!QSystemTrayIcon::isSystemTrayAvailable());
     mainWindow->show();
+}
+
+bool Kestrow::onLaterStart()
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        return false;
+    onOpenMainWindow();
+    mainWindow->raise();
+    mainWindow->activateWindow();
+    qCDebug(lcApp) << "attention window opened for a later start";
+    return true;
 }
 
 void Kestrow::onOpenHistoryWindow()
@@ -233,40 +257,48 @@ void Kestrow::onOpenHistoryWindow()
     historyWindow->show();
 }
 
-// Runs a modal window unless one of its kind already runs; window points at it while it does.
-template <typename Window> static void runModal(Window *&window)
+// Shows the window of its kind, made by make unless one is open already (then brought to the front). Not modal: the
+// tray menu and the other windows stay usable; window points at it until it is gone.
+template <typename Window, typename Make> static Window *showWindow(QPointer<Window> &window, Make make)
 {
-    if (window)
-        return;
-    window = new Window;
-    window->exec();
-    delete window;
-    window = nullptr;
+    // A hidden one is on its way out (ended, its deletion queued).
+    if (window && window->isVisible()) {
+        window->raise();
+        window->activateWindow();
+        return window;
+    }
+    window = make();
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // Esc and the dialog's own buttons end it without a close event: gone as well.
+    QObject::connect(window, &QDialog::finished, window, &QObject::deleteLater);
+    window->show();
+    return window;
 }
 
 void Kestrow::onOpenConfigWindow()
 {
-    runModal(configWindow);
+    showWindow(configWindow, [this] {
+        auto *window = new ConfigWindow;
+        connect(window, &ConfigWindow::openAlertWindow, this, &Kestrow::onOpenAlertWindow);
+        return window;
+    });
 }
 
 void Kestrow::onOpenAlertWindow()
 {
-    runModal(alertWindow);
+    showWindow(alertWindow, [] { return new AlertWindow; });
 }
 
 void Kestrow::onOpenAboutWindow()
 {
-    runModal(aboutWindow);
+    showWindow(aboutWindow, [] { return new AboutWindow; });
 }
 
 void Kestrow::onOpenAddSiteWindow(const QString &siteName)
 {
-    if (addSiteWindow)
-        return;
-    addSiteWindow = siteName.isEmpty() ? new AddSiteWindow(mainWindow) : new AddSiteWindow(siteName, mainWindow);
-    addSiteWindow->exec();
-    delete addSiteWindow;
-    addSiteWindow = nullptr;
+    // One at a time: a second request (another site's edit link) shows the one open.
+    showWindow(addSiteWindow,
+               [&siteName] { return siteName.isEmpty() ? new AddSiteWindow : new AddSiteWindow(siteName, nullptr); });
 }
 
 void Kestrow::onRemoveSite(const QString &siteName)
@@ -320,6 +352,9 @@ void Kestrow::onNewTask(const QList<TaskData> &task_list)
         if (rules.wants(task))
             wanted.append(task);
     }
+    // Every batch was stored first: an open history shows it.
+    if (historyWindow && !task_list.isEmpty())
+        historyWindow->refresh();
     if (wanted.isEmpty())
         return;
     quietTasks += wanted;

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 
 class QTimer;
 
@@ -54,6 +55,9 @@ public slots:
     void onCheckNewVersionFinished(const QString &var_str);
     void onDownloadNewVersionFinished(const QString &file_name);
     void onOpenMainWindow();
+    // A later start of the program asks to be shown: without a tray icon the attention window opens (true); with
+    // one, nothing happens here (false) and the later start tells the user the program runs.
+    bool onLaterStart();
     void onOpenHistoryWindow();
     void onOpenConfigWindow();
     void onOpenAlertWindow();
@@ -94,10 +98,10 @@ private:
 
     MainWindow *mainWindow = nullptr;
     HistoryWindow *historyWindow = nullptr;
-    ConfigWindow *configWindow = nullptr;
-    AboutWindow *aboutWindow = nullptr;
-    AlertWindow *alertWindow = nullptr;
-    AddSiteWindow *addSiteWindow = nullptr;
+    QPointer<ConfigWindow> configWindow;
+    QPointer<AboutWindow> aboutWindow;
+    QPointer<AlertWindow> alertWindow;
+    QPointer<AddSiteWindow> addSiteWindow;
     Catalog catalog;            // the program's sites merged with the user's
     QList<TaskData> quietTasks; // found while quiet or full screen, announced when that ends
     QTimer *quietTimer;

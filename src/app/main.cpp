@@ -1,5 +1,6 @@
 // Kestrow: the tray task monitor's entry point.
 #include "app/commandline.h"
+#include "app/instance.h"
 #include "app/kestrow.h"
 #include "app/startup.h"
 #include "platform/platform.h"
@@ -33,6 +34,7 @@ int main(int argc, char **argv)
         kestrow.start();
         if (commandLine.openMainWindow)
             kestrow.onOpenMainWindow();
+        const InstanceServer laterStarts(Startup::instanceSocket(), [&kestrow] { return kestrow.onLaterStart(); });
         exitCode = QApplication::exec();
     }
     // Every thread has stopped with the controller: the settings' connection closes while what it uses still exists.

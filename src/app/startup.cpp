@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include "app/instance.h"
+
 #include "core/appversion.h"
 #include "core/paths.h"
 #include "store/settings.h"
@@ -13,12 +15,6 @@
 #include <cstdio>
 
 namespace Startup {
-
-namespace {
-
-const char instanceKey[] = "{AB561922-AD01-4738-A88A-035787B2E719}";
-
-} // namespace
 
 void prepareApplication()
 {
@@ -50,11 +46,21 @@ void loadSettingsAndFont()
     }
 }
 
+QString instanceSocket()
+{
+    return Instance::socketPath(Instance::name(dataFolder()));
+}
+
 bool claimSingleInstance(int &exitCode)
 {
-    const Platform::Claim claim = claimInstance(QString::fromLatin1(instanceKey));
+    const QString name = Instance::name(dataFolder());
+    const Platform::Claim claim = claimInstance(name);
     if (claim == Platform::Claim::Held)
         return false;
+    // A running instance without a tray icon opens its window instead: otherwise nothing would show it.
+    exitCode = 0;
+    if (claim == Platform::Claim::Taken && Instance::askToShow(Instance::socketPath(name)) == Instance::Answer::Shown)
+        return true;
     const QString title = QCoreApplication::translate("main", "注意");
     // Without any lock every start would run, each scanning and storing beside the others: refused instead.
     const QString text =

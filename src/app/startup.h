@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // What the program does before the controller starts, once the application object exists.
 namespace Startup {
 
@@ -10,8 +12,11 @@ void prepareApplication();
 void loadTranslations();
 // Opens the settings store and applies the chosen interface font.
 void loadSettingsAndFont();
-// Claims the single instance; true when this start must end with exitCode, the user told why: another instance runs
-// (0), or no lock could be made anywhere (1).
+// Claims the single instance of this data folder; true when this start must end with exitCode: another instance runs
+// (0; it opened its window, having no tray icon, or the user is told it runs), or no lock could be made anywhere (1,
+// the user told why).
 bool claimSingleInstance(int &exitCode);
+// Where the claimed instance listens for later starts.
+QString instanceSocket();
 
 } // namespace Startup

@@ -47,13 +47,17 @@ Tray::Tray(QObject *parent) : QObject(parent), menu(new QMenu), trayIcon(new QSy
     connect(menu->addAction(tr("提醒设置")), &QAction::triggered, this, &Tray::openAlertWindow);
     connect(menu->addAction(tr("添加站点…")), &QAction::triggered, this, &Tray::openAddSiteWindow);
     connect(menu->addAction(tr("关于")), &QAction::triggered, this, &Tray::openAboutWindow);
+    menu->addSeparator();
+    pauseAction = menu->addAction(QString());
+    pauseAction->setObjectName(QStringLiteral("pauseAction"));
+    connect(pauseAction, &QAction::triggered, this, &Tray::clicked);
     connect(menu->addAction(tr("退出")), &QAction::triggered, this, &Tray::quit);
 
     trayIcon->setContextMenu(menu);
     setRunning(true);
     connect(trayIcon, &QSystemTrayIcon::activated, this, &Tray::onActivated);
     clickTimer.setSingleShot(true);
-    connect(&clickTimer, &QTimer::timeout, this, &Tray::onClickTimeOut);
+    connect(&clickTimer, &QTimer::timeout, this, &Tray::clicked);
     connect(&areaWatch, &QTimer::timeout, this, &Tray::onAreaWatch);
 }
 
@@ -65,6 +69,7 @@ Tray::~Tray()
 void Tray::setRunning(bool on)
 {
     running = on;
+    pauseAction->setText(running ? tr("暂停") : tr("继续"));
     QStringList tip{running ? tr("Kestrow") : tr("Kestrow") + tr(" - 未运行")};
     for (const QString &problem : std::as_const(problems))
         tip << problem;
@@ -118,22 +123,22 @@ void Tray::onAreaWatch()
 
 void Tray::onActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    // A single click acts only once the double-click time has passed without a second one.
+    // A single click acts only once the double-click time has passed without a second one. StatusNotifierItem trays
+    // report every click as a Trigger, so two within that time are the double click too; a tray that also reports the
+    // double click itself (XEmbed) has it taken once.
+    const int interval = QGuiApplication::styleHints()->mouseDoubleClickInterval();
     if (reason == QSystemTrayIcon::Trigger) {
-        secondClick = false;
-        clickTimer.start(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+        if (clickTimer.isActive()) {
+            clickTimer.stop();
+            doubleClickTaken.start();
+            emit doubleClicked();
+        } else {
+            clickTimer.start(interval);
+        }
     } else if (reason == QSystemTrayIcon::DoubleClick) {
-        secondClick = true;
-        emit doubleClicked();
+        clickTimer.stop();
+        if (!doubleClickTaken.isValid() || doubleClickTaken.hasExpired(interval))
+            emit doubleClicked();
+        doubleClickTaken.invalidate();
     }
-}
-
-void Tray::onClickTimeOut()
-{
-    if (secondClick) {
-        secondClick = false;
-        emit doubleClicked();
-        return;
-    }
-    emit clicked();
 }

@@ -1,14 +1,17 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMap>
 #include <QObject>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+class QAction;
 class QMenu;
 
 // The notification-area icon with its menu: tells a single click (after the double-click time) from a double
-// click, shows the running or paused look, and shows itself once a notification area appears.
+// click, shows the running or paused look (and offers pausing or going on in its menu), and shows itself once a
+// notification area appears.
 class Tray : public QObject
 {
     Q_OBJECT
@@ -34,6 +37,7 @@ public:
 signals:
     // A balloon was shown (or would have been, where the desktop shows none), with its texts as handed to the desktop.
     void messageShown(const QString &title, const QString &text);
+    // A single click, or the menu's pause/continue entry: the scan stops or goes on.
     void clicked();
     void doubleClicked();
     void openMainWindow();
@@ -49,13 +53,13 @@ public slots:
     void onActivated(QSystemTrayIcon::ActivationReason reason);
 
 private:
-    void onClickTimeOut();
     void onAreaWatch();
 
     QMenu *menu;
     QSystemTrayIcon *trayIcon;
-    QTimer clickTimer;
-    bool secondClick = false;
+    QAction *pauseAction;
+    QTimer clickTimer;              // runs from a first click for the double-click time
+    QElapsedTimer doubleClickTaken; // since two Triggers made a double click
     QTimer areaWatch;
     bool running = true;
     QMap<Problem, QString> problems;

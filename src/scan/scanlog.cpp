@@ -1,3 +1,3 @@
 #include "scan/scanlog.h"
 
-Q_LOGGING_CATEGORY(lcScan, "kestrow.scan", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcScan, "kestrow.scan", QtWarningMsg)

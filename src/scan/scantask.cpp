@@ -192,7 +192,7 @@ void ScanTask::scan()
 
 void ScanTask::nodeFailed(int node, const QString &error)
 {
-    qCInfo(lcScan).noquote() << "fetch failed:" << nodes[node].site_name << "/" << nodes[node].note_name << "-"
+    qCDebug(lcScan).noquote() << "fetch failed:" << nodes[node].site_name << "/" << nodes[node].note_name << "-"
                              << error;
     health->failed(node, error, Clock::now().toMSecsSinceEpoch());
 }
@@ -215,12 +215,12 @@ void ScanTask::onDownloadFinished(QNetworkReply *reply)
         const QString when = QDateTime::fromMSecsSinceEpoch(until).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
         if ((status == 429 || status == 503) && until > now &&
             health->holdHost(reply->url().host(), until, now, tr("%1, 服务器要求暂停至 %2").arg(outcome.reason, when)))
-            qCInfo(lcScan).noquote() << "host held:" << reply->url().host() << "until" << when;
+            qCDebug(lcScan).noquote() << "host held:" << reply->url().host() << "until" << when;
         else
             nodeFailed(index, outcome.reason);
     } else {
         if (rows == 0)
-            qCInfo(lcScan).noquote() << "no rows:" << node.site_name << "/" << node.note_name << "- HTTP" << status
+            qCDebug(lcScan).noquote() << "no rows:" << node.site_name << "/" << node.note_name << "- HTTP" << status
                                      << body.size() << "bytes";
         health->answered(index, rows, now);
     }

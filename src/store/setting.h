@@ -2,6 +2,7 @@
 
 #include "core/alertrules.h"
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QTime>
@@ -44,6 +45,13 @@ template <> struct SettingText<QTime>
     static constexpr const char *format = "HH:mm";
     static bool read(const QString &text, QTime &value);
     static QString write(const QTime &value);
+};
+
+// "WIDTHxHEIGHT", as "700x500"; empty for no size (an invalid QSize).
+template <> struct SettingText<QSize>
+{
+    static bool read(const QString &text, QSize &value);
+    static QString write(const QSize &value);
 };
 
 // Words separated by spaces (see AlertRules::words).

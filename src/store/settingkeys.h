@@ -38,5 +38,11 @@ inline const Setting<int> AlertMinPrice{"alert_min_price", 0, notNegative}; // t
 inline const Setting<QTime> QuietStart{"quiet_start", QTime()};             // equal to the end or none: never quiet
 inline const Setting<QTime> QuietEnd{"quiet_end", QTime()};
 inline const Setting<NotifyChannel> NotifyVia{"notify_via", NotifyChannel::Popup};
+// The history window's size as the user left it; none (or one beyond any screen) opens it at its first size.
+inline bool windowSize(const QSize &value)
+{
+    return !value.isValid() || (value.width() <= 16384 && value.height() <= 16384);
+}
+inline const Setting<QSize> HistoryWindowSize{"history_window_size", QSize(), windowSize};
 
 } // namespace Key

@@ -96,7 +96,7 @@ void logInvalidSetting(const char *key, const QString &text)
     QMutexLocker locker(&mutex);
     if (!told.contains(QLatin1String(key))) {
         told.insert(QLatin1String(key));
-        qCInfo(lcStore).noquote() << "setting" << key << "holds" << text << "- its default is used";
+        qCDebug(lcStore).noquote() << "setting" << key << "holds" << text << "- its default is used";
     }
 }
 
@@ -171,6 +171,23 @@ bool SettingText<QTime>::read(const QString &text, QTime &value)
 QString SettingText<QTime>::write(const QTime &value)
 {
     return value.isValid() ? value.toString(QLatin1String(format)) : QString();
+}
+
+bool SettingText<QSize>::read(const QString &text, QSize &value)
+{
+    value = QSize();
+    if (text.isEmpty())
+        return true;
+    const QStringList parts = text.split(QLatin1Char('x'));
+    bool wide = false, high = false;
+    if (parts.size() == 2)
+        value = QSize(parts[0].toInt(&wide), parts[1].toInt(&high));
+    return wide && high;
+}
+
+QString SettingText<QSize>::write(const QSize &value)
+{
+    return value.isValid() ? QStringLiteral("%1x%2").arg(value.width()).arg(value.height()) : QString();
 }
 
 bool SettingText<QStringList>::read(const QString &text, QStringList &value)

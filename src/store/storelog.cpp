@@ -1,3 +1,3 @@
 #include "store/storelog.h"
 
-Q_LOGGING_CATEGORY(lcStore, "kestrow.store", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcStore, "kestrow.store", QtWarningMsg)

@@ -3,7 +3,6 @@
 #include "core/paths.h"
 #include "platform/platform.h"
 #include "store/settings.h"
-#include "ui/alertwindow.h"
 #include "ui/kit/placed.h"
 #include "ui/kit/tlinkbutton.h"
 
@@ -69,10 +68,7 @@ ConfigWindow::ConfigWindow(QWidget *parent) : TDialog(parent)
     // Below the fixed controls, in the free corner: the alert settings.
     auto *alertLink = placed(new TLinkButton(this), "alertLink", 175, 172, 70, 18);
     alertLink->setText(tr("提醒设置..."));
-    connect(alertLink, &TLinkButton::clicked, this, [this] {
-        AlertWindow alerts(this);
-        alerts.exec();
-    });
+    connect(alertLink, &TLinkButton::clicked, this, &ConfigWindow::openAlertWindow);
 }
 
 ConfigWindow::~ConfigWindow()

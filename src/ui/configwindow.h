@@ -23,6 +23,10 @@ public:
     static bool isAutostart();
     static void setAutostart(bool on);
 
+signals:
+    // The link to the alert rules was clicked.
+    void openAlertWindow();
+
 public slots:
     void onDefaultFont();
     void onClose();

@@ -23,6 +23,15 @@ QString HistoryModel::cell(int row, int column) const
     return column == TaskRows::Price && text.isEmpty() ? tr("无") : text;
 }
 
+int HistoryModel::rowOf(const QString &url) const
+{
+    for (qsizetype row = 0; row < m_order.size(); ++row) {
+        if (m_tasks.text(m_order[row], TaskRows::Url) == url)
+            return int(row);
+    }
+    return -1;
+}
+
 int HistoryModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_order.size());

@@ -32,6 +32,8 @@ public:
     void setTasks(TaskRows tasks);
     // The text row shows in column (a TaskRows::Field), as data() gives it.
     QString cell(int row, int column) const;
+    // The shown row of the task at url; -1 when none is shown.
+    int rowOf(const QString &url) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -2,6 +2,7 @@
 
 #include "core/paths.h"
 #include "sites/sitedb.h"
+#include "store/settings.h"
 #include "ui/historymodel.h"
 #include "ui/kit/safeurl.h"
 #include "ui/kit/tlineedit.h"
@@ -14,7 +15,10 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSaveFile>
+#include <QScrollBar>
+#include <QSizeGrip>
 
 #include <iterator>
 
@@ -23,7 +27,10 @@ HistoryWindow::HistoryWindow(const Catalog &catalog, QWidget *parent) : TDialog(
     taskModel = new HistoryModel(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Kestrow") + tr(" - 历史任务"));
-    setFixedSize(700, 500);
+    // Resizable from its corner, at the size the user left it.
+    setMinimumSize(700, 500);
+    resize(Key::HistoryWindowSize.value().expandedTo(minimumSize()));
+    sizeGrip = new QSizeGrip(this);
     backgroundColor = QColor(255, 255, 255, 255);
 
     siteLabel = new QLabel(tr("网站:"), this);
@@ -44,14 +51,14 @@ HistoryWindow::HistoryWindow(const Catalog &catalog, QWidget *parent) : TDialog(
 
     searchEdit = new TLineEdit(this);
     searchEdit->setObjectName(QStringLiteral("searchEdit"));
-    searchEdit->setGeometry(500, 40, 180, 21);
+    searchEdit->resize(180, 21);
     searchEdit->setMaxLength(20);
     searchEdit->setPlaceholderText(tr("搜索任务"));
     connect(searchEdit, &TLineEdit::textEdited, this, &HistoryWindow::onSearchChanged);
 
     taskTable = new TTableView(this);
     taskTable->setObjectName(QStringLiteral("taskTable"));
-    taskTable->setGeometry(20, 70, 660, 420);
+
     taskTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     taskTable->setSelectionMode(QAbstractItemView::SingleSelection);
     taskTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -66,13 +73,29 @@ HistoryWindow::HistoryWindow(const Catalog &catalog, QWidget *parent) : TDialog(
 
 HistoryWindow::~HistoryWindow()
 {
+    // Remembered only once changed: an untouched window stays at the first size, whatever that becomes.
+    const QSize stored = Key::HistoryWindowSize.value();
+    if (size() != (stored.isValid() ? stored : minimumSize()))
+        Key::HistoryWindowSize.setValue(size());
     taskModel->setTasks({});
     emit destructor();
     trimWorkingSet();
 }
 
+void HistoryWindow::resizeEvent(QResizeEvent *event)
+{
+    TDialog::resizeEvent(event);
+    searchEdit->move(width() - 200, 40);
+    taskTable->setGeometry(20, 70, width() - 40, height() - 80);
+    sizeGrip->setGeometry(width() - 18, height() - 18, 16, 16);
+}
+
 void HistoryWindow::refresh()
 {
+    // New tasks arrive while the user reads: the selected task and the scroll position stay where they were.
+    const QModelIndex selected = taskTable->currentIndex();
+    const QString selectedUrl = selected.isValid() ? taskModel->cell(selected.row(), TaskRows::Url) : QString();
+    const int scrolled = taskTable->verticalScrollBar()->value();
     for (int field = 0; field < TaskRows::fields; ++field)
         taskTable->setColumnHidden(field, true);
     for (const HistoryColumn &column : historyColumns) {
@@ -86,6 +109,12 @@ void HistoryWindow::refresh()
     // Rows arrive oldest first; a sort column the user chose still applies.
     const QHeaderView *header = taskTable->horizontalHeader();
     taskModel->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
+    if (!selectedUrl.isEmpty()) {
+        const int row = taskModel->rowOf(selectedUrl);
+        if (row >= 0)
+            taskTable->setCurrentIndex(taskModel->index(row, selected.column()));
+    }
+    taskTable->verticalScrollBar()->setValue(scrolled);
 }
 
 void HistoryWindow::onSiteComboChanged(const QString &)

@@ -7,13 +7,14 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSizeGrip;
 class QModelIndex;
 class HistoryModel;
 class TLineEdit;
 class TTableView;
 
 // The history window: every stored task, filtered by site and by a search inside titles on every keystroke; a
-// double click opens the task in the browser.
+// double click opens the task in the browser. Resizable; it remembers its size.
 class HistoryWindow : public TDialog
 {
     Q_OBJECT
@@ -23,6 +24,7 @@ public:
     explicit HistoryWindow(const Catalog &catalog = Catalog(), QWidget *parent = nullptr);
     ~HistoryWindow() override;
 
+    // Reads the shown tasks again, keeping the selected task and the scroll position.
     void refresh();
     // Writes what is shown (the site chosen, the search) to a CSV file the user picks.
     void onExport();
@@ -31,6 +33,9 @@ public:
 
 signals:
     void destructor();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 private slots:
     void onSiteComboChanged(const QString &text);
@@ -46,4 +51,5 @@ private:
     TLineEdit *searchEdit;
     TTableView *taskTable;
     HistoryModel *taskModel;
+    QSizeGrip *sizeGrip;
 };

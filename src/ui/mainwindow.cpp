@@ -38,6 +38,27 @@ MainWindow::MainWindow(const Catalog &catalog, QWidget *parent, Qt::WindowFlags 
     quitButton = new QPushButton(tr("关闭"), this);
     quitButton->setGeometry(530, 473, 60, 23);
     connect(quitButton, &QPushButton::clicked, this, &MainWindow::close);
+    exitButton = new QPushButton(tr("退出"), this);
+    exitButton->setObjectName(QStringLiteral("exitButton"));
+    exitButton->setGeometry(360, 473, 80, 23);
+    exitButton->hide();
+    // Saved first, as closing would: quitting ends the program before the window's close event.
+    connect(exitButton, &QPushButton::clicked, this, [this] {
+        saveAttention();
+        emit quit();
+    });
+
+    // In place of the tabs while the catalogue has no site.
+    emptyPage = new QWidget(this);
+    emptyPage->setObjectName(QStringLiteral("emptyPage"));
+    emptyPage->setGeometry(siteTabs->geometry());
+    emptyLabel = new QLabel(emptyPage);
+    emptyLabel->setGeometry(40, 110, 500, 120);
+    emptyLabel->setAlignment(Qt::AlignCenter);
+    emptyLabel->setWordWrap(true);
+    auto *addButton = new QPushButton(tr("添加站点…"), emptyPage);
+    addButton->setGeometry(230, 250, 120, 28);
+    connect(addButton, &QPushButton::clicked, this, &MainWindow::addSite);
 
     loadSites();
 }
@@ -48,13 +69,23 @@ MainWindow::~MainWindow()
     trimWorkingSet();
 }
 
+void MainWindow::setQuitOffered(bool offered)
+{
+    exitButton->setVisible(offered);
+}
+
 void MainWindow::loadSites()
 {
     SiteDb db(catalog.path());
-    if (!db.isOpen())
-        return;
     QList<SiteData> sites;
-    catalogRead = db.sites(sites);
+    catalogRead = db.isOpen() && db.sites(sites);
+    const bool empty = sites.isEmpty();
+    siteTabs->setVisible(!empty);
+    emptyPage->setVisible(empty);
+    hintLabel->setVisible(!empty);
+    emptyLabel->setText(catalogRead ? tr("还没有任何站点。\n\n点“添加站点…”, 贴入一个任务列表页的地址和页面上一个任务的"
+                                         "标题, Kestrow会找出页面上的每个任务, 之后就像关注其他站点一样关注它。")
+                                    : tr("站点目录无法读取。\n\n仍可以点“添加站点…”添加自己的站点。"));
     const QStringList own = UserSites::siteNames();
     for (const SiteData &site : std::as_const(sites)) {
         auto *view = new SiteView(this);

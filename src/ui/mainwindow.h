@@ -11,8 +11,8 @@ class QPushButton;
 class TLinkButton;
 class TTabWidget;
 
-// The attention window: one tab per catalogue site with a check box per node; closing it stores the ticked
-// nodes as the followed list.
+// The attention window: one tab per catalogue site with a check box per node (or, with no site, an offer to add
+// one); closing it stores the ticked nodes as the followed list.
 class MainWindow : public TMainWindow
 {
     Q_OBJECT
@@ -27,12 +27,16 @@ public:
     void saveAttention();
     // Shows the sites of catalog instead, keeping the ticks made so far.
     void setCatalog(const Catalog &catalog);
+    // Offers "退出" beside "关闭": for a program that has no tray icon to quit from.
+    void setQuitOffered(bool offered);
 
 signals:
     void openHistoryWindow();
     void addSite();
     void editSite(const QString &siteName);
     void removeSite(const QString &siteName);
+    // "退出" was clicked, the ticks saved.
+    void quit();
     void destructor();
 
 protected:
@@ -44,6 +48,9 @@ private:
     TTabWidget *siteTabs;
     QPushButton *historyButton;
     QPushButton *quitButton;
+    QPushButton *exitButton;
+    QWidget *emptyPage; // in place of the tabs while there is no site
+    QLabel *emptyLabel;
     TLinkButton *addSiteLink;
     bool catalogRead = false;
     // What the user ticked and cleared since the window opened: shown again over the stored state when the

@@ -9,7 +9,9 @@
 #include "support/sandbox.h"
 #include "support/testhttpserver.h"
 #include "support/xdesktop.h"
+#include "ui/aboutwindow.h"
 #include "ui/addsitewindow.h"
+#include "ui/configwindow.h"
 #include "ui/historywindow.h"
 #include "ui/kit/ttabwidget.h"
 #include "ui/mainwindow.h"
@@ -359,7 +361,7 @@ private slots:
         QDBusConnection::disconnectFromBus(u"fake"_s);
     }
 
-    void modalWindows()
+    void windowsAndTrayMenu()
     {
         // A new version asks whether to download it.
         QSignalSpy download(m_kestrow.get(), &Kestrow::downloadNewVersion);
@@ -376,35 +378,47 @@ private slots:
         QVERIFY(asked.contains(u"2.1.0"_s));
         QCOMPARE(download.size(), 1); // for the yes only
         QCOMPARE(visibleDialogs(), 0);
-        // While a modal window runs, asking for it again does nothing.
-        for (const auto open : {&Kestrow::onOpenConfigWindow, &Kestrow::onOpenAboutWindow}) {
-            int seen = -1;
-            QTimer::singleShot(0, this, [&] {
-                (m_kestrow.get()->*open)();
-                seen = visibleDialogs();
-                QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
-            });
-            (m_kestrow.get()->*open)();
-            QCOMPARE(seen, 1);
-            QCOMPARE(visibleDialogs(), 0);
-        }
-        // Each entry of the tray menu but "退出" opens its own window (the modal ones are closed again).
+        // Each window entry of the tray menu opens its window, none of them modal, so the menu still works; asked
+        // again (the settings' link to the alert rules among them), the one open comes to the front.
         m_kestrow->start();
-        const QList<QAction *> actions = m_kestrow->tray()->icon()->contextMenu()->actions();
-        QStringList opened;
-        for (QAction *action : actions.mid(0, actions.size() - 1)) {
-            QTimer::singleShot(0, this, [&opened] {
-                if (QWidget *modal = QApplication::activeModalWidget())
-                    opened << QString::fromLatin1(modal->metaObject()->className()), modal->close();
-            });
-            action->trigger();
+        QMenu *menu = m_kestrow->tray()->icon()->contextMenu();
+        const QList<QAction *> actions = menu->actions();
+        const auto shown = [] {
+            QStringList names;
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                if (widget->isVisible() && !widget->inherits("QMenu"))
+                    names << QString::fromLatin1(widget->metaObject()->className());
+            }
+            names.sort();
+            return names;
+        };
+        for (int round = 0; round < 2; ++round) {
+            for (QAction *action : actions.mid(0, 6))
+                action->trigger();
+            QVERIFY(!QApplication::activeModalWidget());
         }
-        for (QWidget *window :
-             std::initializer_list<QWidget *>{m_kestrow->historyWindowShown(), m_kestrow->attentionWindow()})
-            opened.prepend(window && window->isVisible() ? QString::fromLatin1(window->metaObject()->className())
-                                                         : u""_s);
-        QCOMPARE(opened, (QStringList{u"MainWindow"_s, u"HistoryWindow"_s, u"ConfigWindow"_s, u"AlertWindow"_s,
-                                      u"AddSiteWindow"_s, u"AboutWindow"_s}));
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *settings = qobject_cast<ConfigWindow *>(widget))
+                emit settings->openAlertWindow();
+        }
+        QCOMPARE(shown(), (QStringList{u"AboutWindow"_s, u"AddSiteWindow"_s, u"AlertWindow"_s, u"ConfigWindow"_s,
+                                       u"HistoryWindow"_s, u"MainWindow"_s}));
+        // Esc ends a dialog, which is then gone: the next request makes a fresh one.
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (qobject_cast<AboutWindow *>(widget))
+                QTest::keyClick(widget, Qt::Key_Escape);
+        }
+        QTRY_VERIFY(!shown().contains(u"AboutWindow"_s));
+        actions.at(5)->trigger();
+        QVERIFY(shown().contains(u"AboutWindow"_s));
+        // The menu's pause entry says what it will do, and does what a click on the icon does.
+        QAction *pause = menu->findChild<QAction *>(u"pauseAction"_s);
+        QVERIFY(pause && m_kestrow->isScanning());
+        for (const auto &[scanning, text] : {std::pair{false, u"继续"_s}, std::pair{true, u"暂停"_s}}) {
+            pause->trigger();
+            QCOMPARE(m_kestrow->isScanning(), scanning);
+            QCOMPARE(pause->text(), text);
+        }
     }
 
     void quitsWhenThePackageWasOpened()
@@ -463,16 +477,24 @@ private slots:
         QByteArray output;
         QTRY_VERIFY_WITH_TIMEOUT(
             (output += program.readAll()).contains("site catalogue: " + catalog.toUtf8() + " found\n"), 20000);
-        // A second start says that Kestrow runs, exits 0 and starts nothing.
-        second.start(link);
+        // Running without a tray (offscreen), a second start has it open its attention window, exits 0, says nothing
+        // and starts nothing.
+        second.start(link, {u"show"_s});
         QVERIFY(second.waitForFinished(20000));
         QCOMPARE(second.exitCode(), 0);
-        const QByteArray said = second.readAll();
-        QVERIFY2(said.contains("Kestrow已运行") && !said.contains("site catalogue"), said.constData());
-        QTest::qWait(500);
+        QCOMPARE(second.readAll(), QByteArray());
+        QTRY_VERIFY_WITH_TIMEOUT((output += program.readAll()).contains("attention window opened for a later start"),
+                                 10000);
+        // One with a data folder of its own (the demo's) is another instance: it runs beside the first.
+        environment.insert(u"XDG_DATA_HOME"_s, m_sandbox->root() + u"/demo-data"_s);
+        second.setProcessEnvironment(environment);
+        second.start(link);
+        QVERIFY(second.waitForStarted());
+        QByteArray demoOutput;
+        QTRY_VERIFY_WITH_TIMEOUT((demoOutput += second.readAll()).contains("site catalogue: "), 20000);
         QCOMPARE(program.state(), QProcess::Running);
-        program.kill();
-        program.waitForFinished();
+        for (QProcess *process : {&program, &second})
+            process->kill(), process->waitForFinished();
     }
 
     void purgeRunsInTheNormalClass()

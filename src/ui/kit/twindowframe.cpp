@@ -27,6 +27,11 @@ void TWindowFrame::paintFrame(QWidget *window)
         QObject::connect(minButton, &TButton::clicked, window, &QWidget::showMinimized);
         minButton->show();
     }
+    // A window that can be resized keeps them in its corner.
+    if (closeButton)
+        closeButton->move(w - 21, 5);
+    if (minButton)
+        minButton->move(w - 39, 5);
     if (!showTitleBar)
         return;
     painter.fillRect(0, 0, w, titleHeight, titleColor);
