@@ -214,6 +214,7 @@ void Kestrow::onTrayClicked()
     else
         startScan();
     trayIcon->setRunning(isScanning());
+    qCDebug(lcApp) << (isScanning() ? "watching resumed" : "watching paused");
 }
 
 void Kestrow::onTrayMenuHide()
@@ -235,6 +236,7 @@ void Kestrow::onOpenMainWindow()
     // Without a tray icon the window is the only way to reach the program, and so the way out of it too.
     mainWindow->setQuitOffered(!QSystemTrayIcon::isSystemTrayAvailable());
     mainWindow->show();
+    qCDebug(lcApp) << "attention window shown";
 }
 
 bool Kestrow::onLaterStart()
@@ -244,7 +246,7 @@ bool Kestrow::onLaterStart()
     onOpenMainWindow();
     mainWindow->raise();
     mainWindow->activateWindow();
-    qCDebug(lcApp) << "attention window opened for a later start";
+    qCDebug(lcApp) << "attention window shown for a later start";
     return true;
 }
 

@@ -82,6 +82,21 @@ public slots:
     }
 };
 
+// A notification area of the StatusNotifierItem kind (KDE Plasma, GNOME's AppIndicator extension) as far as Qt asks
+// for one: it names the items that register.
+class FakeWatcher : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+
+public:
+    QStringList items;
+    bool hostRegistered() const { return true; }
+public slots:
+    void RegisterStatusNotifierItem(const QString &service) { items << service; }
+};
+
 } // namespace
 
 class TestKestrow : public QObject
@@ -483,8 +498,7 @@ private slots:
         QVERIFY(second.waitForFinished(20000));
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(second.readAll(), QByteArray());
-        QTRY_VERIFY_WITH_TIMEOUT((output += program.readAll()).contains("attention window opened for a later start"),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT((output += program.readAll()).contains("shown for a later start"), 10000);
         // One with a data folder of its own (the demo's) is another instance: it runs beside the first.
         environment.insert(u"XDG_DATA_HOME"_s, m_sandbox->root() + u"/demo-data"_s);
         second.setProcessEnvironment(environment);
@@ -495,6 +509,48 @@ private slots:
         QCOMPARE(program.state(), QProcess::Running);
         for (QProcess *process : {&program, &second})
             process->kill(), process->waitForFinished();
+    }
+
+    void statusNotifierClicks()
+    {
+        // The program on an X display with a StatusNotifierItem tray on the test's session bus: Qt reports each of
+        // the tray's activations as a single click.
+        XDesktop desktop;
+        QVERIFY(desktop.isRunning());
+        QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, u"watcher"_s);
+        FakeWatcher watcher;
+        QVERIFY(bus.registerService(u"org.kde.StatusNotifierWatcher"_s));
+        QVERIFY(bus.registerObject(u"/StatusNotifierWatcher"_s, &watcher,
+                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+        environment.insert(u"XDG_RUNTIME_DIR"_s, m_sandbox->root());
+        environment.insert(u"QT_LOGGING_RULES"_s, u"kestrow.app.debug=true"_s);
+        program.setProcessEnvironment(environment);
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.start(QStringLiteral(KESTROW_PROGRAM));
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.items.size(), 1, 20000);
+        const auto activate = [&] {
+            bus.call(QDBusMessage::createMethodCall(watcher.items[0], u"/StatusNotifierItem"_s,
+                                                    u"org.kde.StatusNotifierItem"_s, u"Activate"_s)
+                         << 0 << 0,
+                     QDBus::NoBlock);
+        };
+        QByteArray output;
+        const auto said = [&](const char *line) { return (output += program.readAll()).count(line); };
+        // Two within the double-click time: the double click, which opens the window and does not pause.
+        activate(), activate();
+        QTRY_COMPARE_WITH_TIMEOUT(said("attention window shown"), 1, 10000);
+        QTest::qWait(2 * QGuiApplication::styleHints()->mouseDoubleClickInterval());
+        QCOMPARE(said("watching paused"), 0);
+        // A lone one, once that time has passed: the click, which pauses.
+        activate();
+        QTRY_COMPARE_WITH_TIMEOUT(said("watching paused"), 1, 10000);
+        QCOMPARE(said("attention window shown"), 1);
+        program.kill();
+        program.waitForFinished();
+        QDBusConnection::disconnectFromBus(u"watcher"_s);
     }
 
     void purgeRunsInTheNormalClass()

@@ -1,15 +1,25 @@
-// demo-screens: the window that adds a site, on the demo site's list page and on its feed, rendered into PNG files
-// for the README. Run it offscreen: QT_QPA_PLATFORM=offscreen demo-screens OUTDIR
+// demo-screens: the README's pictures, rendered into PNG files: the window that adds a site, on the demo site's list
+// page and on its feed; the attention window of a first run without sites, and of a desktop without a tray; the
+// history sorted by amount. Run it offscreen: QT_QPA_PLATFORM=offscreen demo-screens OUTDIR
+#include "core/clock.h"
 #include "demosite.h"
 #include "scan/htmltext.h"
+#include "sites/catalogfile.h"
+#include "store/settings.h"
+#include "store/userdb.h"
 #include "ui/addsitewindow.h"
+#include "ui/historywindow.h"
+#include "ui/mainwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTemporaryDir>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -44,6 +54,50 @@ bool render(const QString &url, const QString &title, const QString &price, bool
     return window.grab().save(path);
 }
 
+// A clock that stands where it is put: the history's tasks found a few minutes apart.
+class StandingClock : public Clock::Source
+{
+public:
+    QDateTime when = QDateTime(QDate(2026, 12, 7), QTime(9, 12));
+    QDateTime now() const override { return when; }
+    Clock::Timing timing() const override { return {}; }
+};
+
+// The history as a few hours of watching the demo sites leave it, sorted by amount, largest first.
+bool renderHistory(const QString &path)
+{
+    StandingClock clock;
+    const Clock::Source *before = Clock::install(&clock);
+    const QStringList rows = {
+        u"星火任务网|设计|餐饮品牌 Logo 设计|¥800"_s,     u"星火任务网|开发|微信小程序商城开发|2万元"_s,
+        u"鹰眼众包|文案|产品详情页文案 5 篇|300元"_s,     u"鹰眼众包|开发|Python 数据抓取脚本|1500元"_s,
+        u"Dawn Jobs|Jobs|Landing page redesign|$1,200"_s, u"星火任务网|设计|公司宣传册排版 (16 页)|面议"_s,
+        u"鹰眼众包|设计|App 图标一套|1.5千元"_s};
+    UserDb db;
+    for (const QString &row : rows) {
+        const QStringList field = row.split(u'|');
+        clock.when = clock.when.addSecs(23 * 60);
+        db.addTasks({{field[0], field[1], field[2], field[3],
+                      u"http://127.0.0.1:8731/t/"_s + QString::number(qHash(field[2])), QString(), 0}});
+    }
+    Clock::install(before);
+    HistoryWindow window;
+    window.show();
+    window.findChild<QTableView *>(QStringLiteral("taskTable"))->sortByColumn(TaskRows::Price, Qt::DescendingOrder);
+    QApplication::processEvents();
+    return window.grab().save(path);
+}
+
+// The attention window over catalog, with "退出" where there is no tray.
+bool renderAttention(const QString &catalog, bool withoutTray, const QString &path)
+{
+    MainWindow window{Catalog(catalog)};
+    window.setQuitOffered(withoutTray);
+    window.show();
+    QApplication::processEvents();
+    return window.grab().save(path);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -69,8 +123,17 @@ int main(int argc, char **argv)
         rows.next();
     const QRegularExpressionMatch example = rows.next();
     const QString out = QString::fromLocal8Bit(argv[1]);
+    // A catalogue without sites, as the package ships it.
+    const QString empty = home.filePath(QStringLiteral("empty.dll"));
+    QString error;
+    loadSettings(QApplication::font().family());
     const bool ok = render(list, HtmlText::decodeEntities(example.captured(1)), example.captured(2), false,
                            out + QStringLiteral("/add-site-page.png")) &&
-                    render(list, QString(), QString(), true, out + QStringLiteral("/add-site-feed.png"));
+                    render(list, QString(), QString(), true, out + QStringLiteral("/add-site-feed.png")) &&
+                    CatalogFile::write({}, empty, &error) &&
+                    renderAttention(empty, false, out + QStringLiteral("/first-run-empty.png")) &&
+                    renderAttention(QStringLiteral(KESTROW_DEMO_CATALOG), true,
+                                    out + QStringLiteral("/attention-without-tray.png")) &&
+                    renderHistory(out + QStringLiteral("/history-by-amount.png"));
     return ok ? 0 : 1;
 }
