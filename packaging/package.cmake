@@ -15,7 +15,7 @@ history that can be searched by site and by words, Chinese ones too.
 Alert rules (required and excluded words, a minimum budget, quiet hours)
 choose what is announced, and the tray tells when a followed site stops
 answering. kestrow-catalog writes and tries site catalogues.")
-set(CPACK_PACKAGE_HOMEPAGE_URL https://github.com/kestrow/kestrow)
+set(CPACK_PACKAGE_HOMEPAGE_URL ${KESTROW_HOMEPAGE})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${KESTROW_PACKAGE_RELEASE})

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian package on this machine and meets it as a user would, then removes it again:
 #   apt-get install ./kestrow_*.deb; kestrow --version from PATH; the catalogue found through /usr/bin's link; the
-#   installed desktop entry's Exec started under Xvfb with a tray (trayer) on the demo sites, and a screenshot;
+#   shipped catalogue holds no site; the installed desktop entry's Exec started under Xvfb with a tray (trayer) on the
+#   demo sites added as the user's own, and a screenshot;
 #   apt-get remove, after which the program's files are gone and the users' data (~/.local/share/Kestrow) is as it was.
 # Usage: scripts/install-check.sh [SCREENSHOT.png]   (default build-package/installed-desktop.png)
 # Builds the package with scripts/package.sh first. Needs root or sudo; refuses when kestrow is installed already.
@@ -44,7 +45,10 @@ we_installed=true
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$package" > "$work/apt.log" 2>&1 ||
     { cat "$work/apt.log" >&2; fail "apt-get install failed"; }
 installed || fail "not installed"
-echo "Depends: $(dpkg-query -W -f='${Depends}' kestrow)"
+depends=$(dpkg-query -W -f='${Depends}' kestrow)
+echo "Depends: $depends"
+# The vendor's server is not the user's: neither it nor its HTTP server library comes with the package.
+[[ "$depends" != *httpserver* ]] || fail "the package depends on Qt HTTP Server"
 
 echo "== the installed commands"
 [ "$(command -v kestrow)" = /usr/bin/kestrow ] || fail "kestrow is not /usr/bin/kestrow on PATH"
@@ -60,7 +64,14 @@ for file in "$desktop" "/usr/share/metainfo/$id.metainfo.xml" "/usr/share/icons/
     "/usr/share/icons/hicolor/256x256/apps/$id.png" /usr/share/man/man1/kestrow.1.gz /usr/lib/kestrow/sdb.dll; do
     [ -f "$file" ] || fail "$file is not installed"
 done
+[ ! -e /usr/lib/kestrow/kestrow-vendor ] || fail "kestrow-vendor is installed"
 man -l /usr/share/man/man1/kestrow.1.gz 2> /dev/null | grep -q "kestrow-catalog" || fail "the manual page does not read"
+man -l /usr/share/man/man1/kestrow-catalog.1.gz 2> /dev/null | grep -q '{"sites": \[{"name"' ||
+    fail "kestrow-catalog's manual page loses the quotes of its JSON"
+# The package watches no site of its own until real ones are added: no demo address that would only fail.
+kestrow-catalog dump /usr/lib/kestrow/sdb.dll | grep -q 127.0.0.1 && fail "the shipped catalogue holds demo sites"
+[ "$(grep -c '^Categories=' "$desktop")" -eq 1 ] && grep -q '^Categories=Network;$' "$desktop" ||
+    fail "the desktop entry is not in exactly one menu category"
 
 echo "== the desktop entry's Exec under Xvfb with a tray"
 exec_line=$(sed -n 's/^Exec=//p' "$desktop" | head -n 1 | sed 's/ %[fFuUick]//g')
@@ -73,10 +84,12 @@ trayer --edge top --align right --widthtype request --height 28 --tint 0x303030 
     > /dev/null 2>&1 &
 pids+=($!)
 sleep 1
-# The demo sites, when the package was built here, so the popup has tasks to show.
+# The demo sites, when the package was built here, so the popup has tasks to show: added as the user's own sites, as
+# a user adds a site with kestrow-catalog, and followed.
 demo_site="$build/tools/demo-site/kestrow-demo-site"
 if [ -x "$demo_site" ]; then
-    "${as_user[@]}" "$demo_site" --follow /usr/lib/kestrow/sdb.dll 5 --data "$home/.local/share" > /dev/null
+    "${as_user[@]}" kestrow-catalog add "$root/examples/demo/catalog.json" > /dev/null
+    "${as_user[@]}" "$demo_site" --follow "$build/src/app/sdb.dll" 5 --data "$home/.local/share" > /dev/null
     "$demo_site" --new-every 20 > "$work/site.log" 2>&1 &
     pids+=($!)
     sleep 0.5

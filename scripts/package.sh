@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package in build-package/ (built as Debian builds its packages: dpkg-buildflags' hardening flags,
 # no tests), checks its desktop entry and metainfo with desktop-file-validate and appstreamcli, and the package with
-# lintian, which must report no error. Prints the package's path as its last line.
+# lintian, which must report no error or warning. Prints the package's path as its last line.
 #   scripts/package.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,6 +20,6 @@ package=$(ls "$build"/kestrow_*.deb)
 id=$(sed -n 's/^set(KESTROW_APP_ID \(.*\))$/\1/p' "$root/CMakeLists.txt")
 desktop-file-validate "$build/packaging/$id.desktop" >&2
 appstreamcli validate --no-net --explain "$build/packaging/$id.metainfo.xml" >&2
-# Errors fail the package; warnings are shown. Root may run it (CI does).
-lintian --allow-root --fail-on error --info "$package" >&2
+# Errors and warnings fail the package; informational tags are shown. Root may run it (CI does).
+lintian --allow-root --fail-on error,warning --info "$package" >&2
 echo "$package"

@@ -176,9 +176,10 @@ bool setAutostart(bool on, const QString &programPath)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
-    file.write(QStringLiteral("[Desktop Entry]\nType=Application\nName=Kestrow\nExec=%1\nTerminal=false\n"
+    // TryExec: once the program is removed, the session no longer tries to start it.
+    file.write(QStringLiteral("[Desktop Entry]\nType=Application\nName=Kestrow\nTryExec=%1\nExec=%2\nTerminal=false\n"
                               "X-GNOME-Autostart-Delay=2\nX-KDE-autostart-after=panel\n")
-                   .arg(execValue(programPath))
+                   .arg(programPath, execValue(programPath))
                    .toUtf8());
     return file.commit();
 }

@@ -78,7 +78,9 @@ private slots:
         };
         for (const auto &[program, execLine] : cases) {
             QVERIFY(!Platform::isAutostart(program) && Platform::setAutostart(true, program));
-            QVERIFY2(QString::fromUtf8(readFile(entry)).split(u'\n').contains(execLine), qPrintable(readFile(entry)));
+            // TryExec names the program itself: once it is removed, the session starts nothing.
+            const QStringList lines = QString::fromUtf8(readFile(entry)).split(u'\n');
+            QVERIFY2(lines.contains(execLine) && lines.contains(u"TryExec="_s + program), qPrintable(readFile(entry)));
             QVERIFY(Platform::isAutostart(program) && !Platform::isAutostart(u"/opt/other/kestrow"_s));
             QVERIFY(Platform::setAutostart(false, program) && !QFile::exists(entry) && !Platform::isAutostart(program));
         }
