@@ -91,9 +91,12 @@ bool fail(QString *error, const QString &message)
 // Writes sites as the JSON file at path, replacing it only once it is whole.
 bool writeFile(const QString &path, const QList<CatalogSite> &sites, QString *error)
 {
+    const QByteArray json = CatalogFile::toJson(sites);
+    // Larger, it would be skipped when read.
+    if (json.size() > maxFileBytes)
+        return fail(error, QStringLiteral("with its images the file would be larger than %1 bytes").arg(maxFileBytes));
     QSaveFile out(path);
-    if (!QDir().mkpath(folder()) || !out.open(QIODevice::WriteOnly) || out.write(CatalogFile::toJson(sites)) < 0 ||
-        !out.commit())
+    if (!QDir().mkpath(folder()) || !out.open(QIODevice::WriteOnly) || out.write(json) < 0 || !out.commit())
         return fail(error, QStringLiteral("cannot write %1").arg(path));
     return true;
 }
@@ -260,6 +263,20 @@ bool save(const CatalogSite &site, const QString &replacing, const QString &prog
     if (!CatalogFile::parseJson(CatalogFile::toJson(sites), folder(), check, error))
         return false;
     return writeFile(file.isEmpty() ? newFileFor(site.name) : file, sites, error);
+}
+
+QString add(const QString &path, QStringList *siteNames, QString *error)
+{
+    QList<CatalogSite> sites;
+    if (!parse(path, {}, sites, error))
+        return QString();
+    // Written in the JSON form with the images inside: their paths were relative to the file's old place.
+    const QString target = folder() + QLatin1Char('/') + QFileInfo(path).fileName();
+    if (!writeFile(target, sites, error))
+        return QString();
+    for (const CatalogSite &site : std::as_const(sites))
+        siteNames->append(site.name);
+    return target;
 }
 
 bool remove(const QString &siteName, QString *error)

@@ -28,6 +28,10 @@ Outcome prepare(const QString &programCatalog);
 // Checks a user site file; false with the reason when it would be skipped (reservedNames: sites that exist already).
 bool validate(const QString &path, const QStringList &reservedNames, QStringList *siteNames, QString *error);
 
+// Adds the site file at path (images and all) among the user's sites, under its file name; the file written, or empty
+// with the reason.
+QString add(const QString &path, QStringList *siteNames, QString *error);
+
 // The names of the user's sites, file by file.
 QStringList siteNames();
 // The user's site named siteName and the file holding it; false when no user file has it.

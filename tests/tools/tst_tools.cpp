@@ -337,7 +337,8 @@ private slots:
         const QString bad = m_folder.filePath(u"bad.json"_s), good = m_folder.filePath(u"mine.json"_s);
         QVERIFY(writeFile(bad, R"({"sites": [{"name": "s", "nodes": [{"name": "n", "url": "u", )"
                                R"("markers": {"row": ["<tr>", ""], "title": ["a", "b"]}}]}]})"));
-        QVERIFY(writeFile(good, R"({"sites": [{"name": "我的站"}]})"));
+        QVERIFY(writeFile(good, R"({"sites": [{"name": "我的站", "favicon": "images/f.png"}]})"));
+        QVERIFY(writeFile(m_folder.filePath(u"images/f.png"_s), "\x89PNG icon"));
         const QString fresh = m_folder.filePath(u"fresh.dll"_s), existing = m_folder.filePath(u"existing.dll"_s);
         const Run refused = run({u"build"_s, bad, fresh});
         QVERIFY(refused.exitCode == 2 && refused.err.contains("row end marker is empty"));
@@ -358,6 +359,9 @@ private slots:
         QCOMPARE(run({u"add"_s, bad}).exitCode, 2);
         QCOMPARE(run({u"add"_s, good}).exitCode, 0);
         QCOMPARE(QDir(UserSites::folder()).entryList(QDir::Files), QStringList{u"mine.json"_s});
+        // It reads where it landed, its image with it.
+        QString reason;
+        QVERIFY2(UserSites::validate(UserSites::folder() + u"/mine.json"_s, {}, nullptr, &reason), qPrintable(reason));
         // check lists what Kestrow would skip or never find.
         const QString path = m_folder.filePath(u"broken.dll"_s);
         CatalogBuilder catalog(path);

@@ -119,18 +119,14 @@ int infer(const CatalogArgs &args)
     return 0;
 }
 
-// Checks a site file as Kestrow will, then copies it among the user's own sites.
+// Checks a site file as Kestrow will, then puts it among the user's own sites.
 int add(const QString &path)
 {
     QStringList names;
     QString error;
-    if (!UserSites::validate(path, {}, &names, &error))
+    const QString target = UserSites::add(path, &names, &error);
+    if (target.isEmpty())
         return complain(QStringLiteral("%1: %2").arg(path, error));
-    const QString target = UserSites::folder() + QLatin1Char('/') + QFileInfo(path).fileName();
-    QFile::remove(target + QStringLiteral(".new"));
-    if (!QDir().mkpath(UserSites::folder()) || !QFile::copy(path, target + QStringLiteral(".new")) ||
-        (QFile::exists(target) && !QFile::remove(target)) || !QFile::rename(target + QStringLiteral(".new"), target))
-        return complain(QStringLiteral("cannot write %1").arg(target));
     std::printf("%s: %s; a running Kestrow takes it up within seconds\n", qUtf8Printable(target),
                 qUtf8Printable(names.join(u", ")));
     return 0;
