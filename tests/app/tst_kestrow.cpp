@@ -15,6 +15,7 @@
 #include "ui/historywindow.h"
 #include "ui/kit/ttabwidget.h"
 #include "ui/mainwindow.h"
+#include "ui/siteview.h"
 #include "ui/taskwindow.h"
 #include "update/updatethread.h"
 
@@ -33,6 +34,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyleHints>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTest>
 
@@ -205,6 +207,22 @@ private slots:
         QVERIFY(told.size() == 3 && told[2][1].toString() == stuck.toHtmlEscaped());
         m_kestrow->onScanProblem({});
         QCOMPARE(icon->toolTip(), plainTip);
+        // An open history follows each stored batch.
+        m_kestrow->onOpenHistoryWindow();
+        const QAbstractItemModel *history = m_kestrow->historyWindowShown()->findChild<QTableView *>()->model();
+        const int rows = history->rowCount();
+        const QList<TaskData> stored = {makeTask(u"刚存的"_s)};
+        QVERIFY(UserDb().addTasks(stored));
+        m_kestrow->onNewTask(stored);
+        QCOMPARE(history->rowCount(), rows + 1);
+        // Without a tray the attention window is the way out: "退出" saves the ticks and stops everything.
+        m_kestrow->onOpenMainWindow();
+        auto *quit = m_kestrow->attentionWindow()->findChild<QPushButton *>(u"exitButton"_s);
+        QVERIFY(quit->isVisible());
+        m_kestrow->attentionWindow()->findChild<SiteView *>()->setNodeChecked(u"n"_s, false);
+        quit->click();
+        QVERIFY(!m_kestrow->isScanning() && !m_kestrow->housekeepingThread());
+        QVERIFY(UserDb().attentionMap().isEmpty());
     }
 
     void addSiteAndLiveReload()

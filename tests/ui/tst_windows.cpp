@@ -17,6 +17,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSoundEffect>
 #include <QSpinBox>
@@ -111,11 +113,23 @@ private slots:
         const auto pages = [](int expected) {
             return [expected](TTabWidget *tabs) { QCOMPARE(tabs->count(), expected); };
         };
-        // No catalogue, then one without sites: no pages, and closing must not erase the followed list.
+        // No catalogue, then one without sites: no pages but the offer to add a site, saying why there is none, and
+        // closing must not erase the followed list.
+        const auto offer = [](const QString &says) {
+            return [says](TTabWidget *tabs) {
+                QWidget *window = tabs->window();
+                auto *empty = window->findChild<QWidget *>(u"emptyPage"_s);
+                QVERIFY(tabs->count() == 0 && !tabs->isVisibleTo(window) && empty->isVisibleTo(window));
+                QVERIFY2(empty->findChild<QLabel *>()->text().startsWith(says), qPrintable(says));
+                QSignalSpy add(window, SIGNAL(addSite()));
+                empty->findChild<QPushButton *>()->click();
+                QCOMPARE(add.size(), 1);
+            };
+        };
         QFile::rename(Sandbox::catalogPath(), Sandbox::catalogPath() + u".away"_s);
-        QVERIFY(openAndClose(pages(0)));
+        QVERIFY(openAndClose(offer(u"站点目录无法读取"_s)));
         CatalogBuilder{};
-        QVERIFY(openAndClose(pages(0)));
+        QVERIFY(openAndClose(offer(u"还没有任何站点"_s)));
         QCOMPARE(followed(), before);
         // A site whose node list cannot be read (a node name over the catalogue's 1 MiB) gets no page but keeps its
         // nodes.
@@ -208,6 +222,48 @@ private slots:
         QCOMPARE(lines.size(), 7);
         QCOMPARE(lines[0], u"网 站,任务类型,任 务,价 格,发现时间,地址"_s);
         QCOMPARE(lines[3], u"甲站,节点,任务3,\"¥2,000\",2026-12-07 06:00,http://127.0.0.1/t/任务3"_s);
+    }
+
+    void historyFollowsNewTasksAndRemembersItsSize()
+    {
+        QList<TaskData> tasks;
+        for (int i = 0; i < 60; ++i)
+            tasks << makeTask(u"任务%1"_s.arg(i, 2, 10, QChar(u'0')));
+        QVERIFY(UserDb().addTasks(tasks));
+        {
+            HistoryWindow window;
+            window.show();
+            auto *table = window.findChild<QTableView *>();
+            const auto selectedTitle = [table] {
+                return table->model()->index(table->currentIndex().row(), TaskRows::Title).data().toString();
+            };
+            // New tasks while the user reads, sorted so that they come above the selection: the selected task and
+            // the scroll position stay.
+            for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+                table->sortByColumn(TaskRows::Title, order);
+                const QModelIndexList found = table->model()->match(table->model()->index(0, TaskRows::Title),
+                                                                    Qt::DisplayRole, u"任务40"_s, 1, Qt::MatchExactly);
+                QCOMPARE(found.size(), 1);
+                table->selectRow(found[0].row());
+                table->verticalScrollBar()->setValue(7);
+                QCOMPARE(selectedTitle(), u"任务40"_s);
+                QVERIFY(UserDb().addTasks({makeTask(u"新任务%1"_s.arg(int(order)))}));
+                window.refresh();
+                QCOMPARE(selectedTitle(), u"任务40"_s);
+                QCOMPARE(table->verticalScrollBar()->value(), 7);
+            }
+            QCOMPARE(table->model()->rowCount(), 62);
+            // Resized, the table takes the room; the size is remembered.
+            window.resize(900, 640);
+            QCOMPARE(table->width(), 860);
+        }
+        // Stored size → the size it opens at: never below its first size, and a text that is no size is none.
+        for (const auto &[stored, opens] : {std::pair{u""_s, QSize(900, 640)}, std::pair{u"300x200"_s, QSize(700, 500)},
+                                            std::pair{u"wide"_s, QSize(700, 500)}}) {
+            if (!stored.isEmpty())
+                setSetting(Key::HistoryWindowSize, stored);
+            QCOMPARE(HistoryWindow().size(), opens);
+        }
     }
 
     void settingsAlertAndAboutWindows()
