@@ -77,8 +77,14 @@ bool Kestrow::loadUserSites()
     catalog = Catalog(sites.catalog);
     for (const QString &skipped : sites.skipped)
         qCDebug(lcApp).noquote() << "user site file skipped:" << skipped;
-    if (!sites.skipped.isEmpty())
-        trayIcon->showMessage(tr("自定义站点未载入"), sites.skipped.join(QLatin1Char('\n')));
+    // The reasons are the catalogue tool's, in English: the balloon names the files, whole in the interface's language.
+    QStringList files;
+    for (const QString &skipped : sites.skipped)
+        files << skipped.section(QStringLiteral(": "), 0, 0);
+    if (!files.isEmpty())
+        trayIcon->showMessage(
+            tr("自定义站点未载入"),
+            tr("这些站点文件有错误, 未载入: %1\n“kestrow-catalog add 文件”会说明原因").arg(files.join(u", ")));
     return true;
 }
 
@@ -445,8 +451,8 @@ void Kestrow::onCheckNewVersionFinished(const QString &var_str)
         return;
     updatePromptOpen = true;
     const QString title = tr("程序更新");
-    const QString text = tr("发现新版本[Kestrow v") + var_str + tr("]是否现在进行更新?") + QLatin1Char('\n') +
-                         tr("PS:程序将会在后台自动下载更新,建议选择'是'.");
+    const QString text =
+        tr("发现新版本[Kestrow v%1]是否现在进行更新?\nPS:程序将会在后台自动下载更新,建议选择'是'.").arg(var_str);
     // The version text comes from the vendor's server over plain HTTP: shown as text, never as a link to follow.
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);

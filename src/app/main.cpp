@@ -21,8 +21,8 @@ int main(int argc, char **argv)
     Platform::prepareProcess();
     QApplication app(argc, argv);
     Startup::prepareApplication();
-    Startup::loadTranslations();
     Startup::loadSettingsAndFont();
+    Startup::loadTranslations();
     int exitCode = 0;
     if (Startup::claimSingleInstance(exitCode)) {
         closeSettings();

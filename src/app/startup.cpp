@@ -28,11 +28,27 @@ void prepareApplication()
     QGuiApplication::setDesktopFileName(appId());
 }
 
-void loadTranslations()
+QString interfaceLanguage(const QString &chosen, const QStringList &uiLanguages)
 {
-    static QTranslator translator;
-    if (translator.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&translator);
+    if (!chosen.isEmpty())
+        return chosen;
+    return uiLanguages.value(0).startsWith(QLatin1String("zh")) ? QStringLiteral("zh") : QStringLiteral("en");
+}
+
+QString loadTranslations(const QStringList &uiLanguages)
+{
+    static QTranslator own, qt;
+    for (QTranslator *translator : {&own, &qt})
+        QCoreApplication::removeTranslator(translator);
+    const QString language = interfaceLanguage(Key::Language.value(), uiLanguages);
+    // A failed load leaves the texts in their own language.
+    if (language == QLatin1String("en") && own.load(QStringLiteral(":/i18n/kestrow_en.qm")))
+        QCoreApplication::installTranslator(&own);
+    // Qt's texts are English in the library itself.
+    if (language == QLatin1String("zh") &&
+        qt.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qt);
+    return language;
 }
 
 void loadSettingsAndFont()

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
+#include <QStringList>
 
 // What the program does before the controller starts, once the application object exists.
 namespace Startup {
@@ -8,8 +10,13 @@ namespace Startup {
 // Puts plug-ins shipped beside the program first, sets the window icon and keeps the program running without
 // windows.
 void prepareApplication();
-// Qt's own Chinese texts (standard buttons, edit menus); a failed load only leaves them in English.
-void loadTranslations();
+// The interface's language: chosen ("zh", "en") or, when empty, Chinese for a desktop whose first language is Chinese
+// and English for any other.
+QString interfaceLanguage(const QString &chosen, const QStringList &uiLanguages);
+// Installs the interface's texts and Qt's own (standard buttons, edit menus) in the language the settings choose, or
+// the desktop's (uiLanguages, first first); replaces what an earlier call installed. Chinese is the texts' own
+// language. Returns the language installed.
+QString loadTranslations(const QStringList &uiLanguages = QLocale::system().uiLanguages());
 // Opens the settings store and applies the chosen interface font.
 void loadSettingsAndFont();
 // Claims the single instance of this data folder; true when this start must end with exitCode: another instance runs

@@ -70,7 +70,7 @@ void Tray::setRunning(bool on)
 {
     running = on;
     pauseAction->setText(running ? tr("暂停") : tr("继续"));
-    QStringList tip{running ? tr("Kestrow") : tr("Kestrow") + tr(" - 未运行")};
+    QStringList tip{running ? tr("Kestrow") : tr("Kestrow - 未运行")};
     for (const QString &problem : std::as_const(problems))
         tip << problem;
     if (troubledNodes > 0)

@@ -3,6 +3,7 @@
 #include "core/paths.h"
 #include "sites/catalogfile.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -247,10 +248,11 @@ bool save(const CatalogSite &site, const QString &replacing, const QString &prog
         if (other.name != replacing)
             taken << other.name;
     }
+    // Told in the window that adds the site, in its language.
     if (taken.contains(site.name))
-        return fail(error, QStringLiteral("a site named \"%1\" exists already").arg(site.name));
+        return fail(error, QCoreApplication::translate("UserSites", "已有名为“%1”的站点").arg(site.name));
     if (tooLong(site))
-        return fail(error, QStringLiteral("a text is longer than %1 characters").arg(maxTextLength));
+        return fail(error, QCoreApplication::translate("UserSites", "有文字超过 %1 个字符").arg(maxTextLength));
     QList<CatalogSite> sites = inFile;
     if (!file.isEmpty()) {
         std::replace_if(
@@ -260,9 +262,11 @@ bool save(const CatalogSite &site, const QString &replacing, const QString &prog
     }
     // What the file will hold must read back as it is, or it would be skipped when read.
     QList<CatalogSite> check;
-    if (!CatalogFile::parseJson(CatalogFile::toJson(sites), folder(), check, error))
-        return false;
-    return writeFile(file.isEmpty() ? newFileFor(site.name) : file, sites, error);
+    const QString target = file.isEmpty() ? newFileFor(site.name) : file;
+    if (!CatalogFile::parseJson(CatalogFile::toJson(sites), folder(), check, nullptr) ||
+        !writeFile(target, sites, nullptr))
+        return fail(error, QCoreApplication::translate("UserSites", "无法写入 %1").arg(target));
+    return true;
 }
 
 QString add(const QString &path, QStringList *siteNames, QString *error)

@@ -44,5 +44,11 @@ inline bool windowSize(const QSize &value)
     return !value.isValid() || (value.width() <= 16384 && value.height() <= 16384);
 }
 inline const Setting<QSize> HistoryWindowSize{"history_window_size", QSize(), windowSize};
+// The interface's language, taken at start: "zh", "en", or empty for the desktop's.
+inline bool languageCode(const QString &value)
+{
+    return value.isEmpty() || value == QLatin1String("zh") || value == QLatin1String("en");
+}
+inline const Setting<QString> Language{"language", QString(), languageCode};
 
 } // namespace Key

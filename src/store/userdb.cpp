@@ -86,11 +86,10 @@ bool UserDb::noteWrite(bool ok, int rc)
         reason = QCoreApplication::translate("UserDb", "无法写入");
         break;
     default:
-        reason = QCoreApplication::translate("UserDb", "无法保存") +
-                 QStringLiteral(" (%1)").arg(QString::fromUtf8(sqlite3_errstr(rc)));
+        reason = QCoreApplication::translate("UserDb", "无法保存 (%1)").arg(QString::fromUtf8(sqlite3_errstr(rc)));
     }
-    StoreHealth::instance()->reportFailure(reason + QStringLiteral(": ") +
-                                           (m_folder.isEmpty() ? dataFolder() : m_folder));
+    StoreHealth::instance()->reportFailure(
+        QCoreApplication::translate("UserDb", "%1: %2").arg(reason, m_folder.isEmpty() ? dataFolder() : m_folder));
     return false;
 }
 

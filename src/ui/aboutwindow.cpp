@@ -42,8 +42,7 @@ AboutWindow::AboutWindow(QWidget *parent) : TDialog(parent)
     setFixedSize(250, 250);
     backgroundColor = QColor(255, 255, 255, 225);
 
-    versionLabel =
-        selectableLabel(this, tr("Kestrow") + tr(" v") + appVersion() + tr(" 开源版"), QRect(15, 35, 220, 21));
+    versionLabel = selectableLabel(this, tr("Kestrow v%1 开源版").arg(appVersion()), QRect(15, 35, 220, 21));
     versionLabel->setObjectName(QStringLiteral("versionLabel"));
     siteLink = link(this, QStringLiteral(KESTROW_SITE_URL), QString(), 15, 55);
     siteLink->setObjectName(QStringLiteral("siteLink"));

@@ -144,7 +144,7 @@ void AddSiteWindow::onFetched()
         parseFeed(result.body, node, tasks);
         showTasks(tasks);
         if (tasks.isEmpty())
-            return setStatus(tr("这是一个订阅源，但其中没有任务: %1").arg(diagnoseFeed(result.body).value(0)));
+            return setStatus(tr("这是一个订阅源，但其中没有任务"));
         return setStatus(tr("订阅源，共 %1 个任务。").arg(tasks.size()), true);
     }
     kind = NodeKind::Page;

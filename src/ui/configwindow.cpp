@@ -21,6 +21,9 @@ namespace {
 const std::chrono::seconds intervals[] = {std::chrono::seconds(30), std::chrono::seconds(60),
                                           std::chrono::seconds(180)};
 
+// The language entries and the "language" values they stand for.
+const QStringList languages = {QString(), QStringLiteral("zh"), QStringLiteral("en")};
+
 } // namespace
 
 ConfigWindow::ConfigWindow(QWidget *parent) : TDialog(parent)
@@ -61,6 +64,13 @@ ConfigWindow::ConfigWindow(QWidget *parent) : TDialog(parent)
     }
     defaultFontButton = placed(new QPushButton(tr("默认"), this), "defaultFontButton", 195, 130, 45, 21);
     connect(defaultFontButton, &QPushButton::clicked, this, &ConfigWindow::onDefaultFont);
+
+    // The interface's language, taken at the next start; named in both languages, so that it is found in either.
+    languageCombo = placed(new QComboBox(this), "languageCombo", 10, 170, 80, 21);
+    languageCombo->addItems({tr("跟随系统"), QStringLiteral("中文"), QStringLiteral("English")});
+    languageCombo->setToolTip(QStringLiteral("界面语言 / Language"));
+    languageCombo->setAccessibleName(QStringLiteral("界面语言 / Language"));
+    languageCombo->setCurrentIndex(int(languages.indexOf(Key::Language.value())));
 
     closePushButton = placed(new QPushButton(tr("关闭"), this), "closePushButton", 95, 170, 60, 21);
     connect(closePushButton, &QPushButton::clicked, this, &ConfigWindow::onClose);
@@ -106,6 +116,7 @@ void ConfigWindow::closeEvent(QCloseEvent *event)
     if (index >= 0 && index < int(std::size(intervals)))
         Key::ScanInterval.setValue(intervals[index]);
     Key::HistoryDays.setValue(retentionSpin->value());
+    Key::Language.setValue(languages.value(languageCombo->currentIndex()));
     QFont font = QApplication::font();
     font.setFamily(fontCombo->currentFont().family());
     Key::CurrentFont.setValue(font.family());

@@ -9,8 +9,8 @@ class QLabel;
 class QPushButton;
 class QSpinBox;
 
-// The settings dialog: start at login, sound, scan interval, history retention and interface font. Reads them when
-// built and writes them all when closed; Esc leaves without saving.
+// The settings dialog: start at login, sound, scan interval, history retention, interface font and language. Reads
+// them when built and writes them all when closed; Esc leaves without saving.
 class ConfigWindow : public TDialog
 {
     Q_OBJECT
@@ -44,5 +44,6 @@ private:
     QLabel *fontLabel;
     QFontComboBox *fontCombo;
     QPushButton *defaultFontButton;
+    QComboBox *languageCombo;
     QPushButton *closePushButton;
 };

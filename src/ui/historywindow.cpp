@@ -26,7 +26,7 @@ HistoryWindow::HistoryWindow(const Catalog &catalog, QWidget *parent) : TDialog(
 {
     taskModel = new HistoryModel(this);
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(tr("Kestrow") + tr(" - 历史任务"));
+    setWindowTitle(tr("Kestrow - 历史任务"));
     // Resizable from its corner, at the size the user left it.
     setMinimumSize(700, 500);
     resize(Key::HistoryWindowSize.value().expandedTo(minimumSize()));

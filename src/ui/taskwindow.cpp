@@ -97,8 +97,8 @@ void TaskWindow::showTask()
     taskLink->setText(task.task_name);
     // Titles come from web pages: the tool tip shows them escaped, never as markup.
     taskLink->setToolTip(QStringLiteral("<qt>%1</qt>").arg(task.task_name.toHtmlEscaped()));
-    priceLabel->setText(task.task_price.isEmpty() ? tr("价格 : 无") : tr("价格 : ") + task.task_price);
-    pageLabel->setText(QString::number(currentIndex) + tr(" / ") + QString::number(taskCount));
+    priceLabel->setText(task.task_price.isEmpty() ? tr("价格 : 无") : tr("价格 : %1").arg(task.task_price));
+    pageLabel->setText(tr("%1 / %2").arg(currentIndex).arg(taskCount));
 }
 
 void TaskWindow::onPrevLinkClicked()
