@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/applog.h"
 #include "app/instance.h"
 
 #include "core/appversion.h"
@@ -48,6 +49,7 @@ QString loadTranslations(const QStringList &uiLanguages)
     if (language == QLatin1String("zh") &&
         qt.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qt);
+    qCDebug(lcApp).noquote() << "interface language:" << language;
     return language;
 }
 

@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/kestrow.h"
+#include "app/startup.h"
 #include "app/tray.h"
 #include "core/appversion.h"
 #include "scan/taskthread.h"
@@ -23,6 +24,7 @@
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -500,6 +502,7 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment(); // the sandbox's data and settings
         environment.insert(u"XDG_RUNTIME_DIR"_s, m_sandbox->root());
         environment.insert(u"QT_LOGGING_RULES"_s, u"kestrow.app.debug=true"_s);
+        environment.insert(u"LANGUAGE"_s, u"zh_CN"_s);
         for (QProcess *process : {&program, &second}) {
             process->setProcessEnvironment(environment);
             process->setProcessChannelMode(QProcess::MergedChannels);
@@ -510,20 +513,25 @@ private slots:
         QByteArray output;
         QTRY_VERIFY_WITH_TIMEOUT(
             (output += program.readAll()).contains("site catalogue: " + catalog.toUtf8() + " found\n"), 20000);
-        // Running without a tray (offscreen), a second start has it open its attention window, exits 0, says nothing
+        // Running without a tray (offscreen), a second start has it open its attention window, exits 0, tells nothing
         // and starts nothing.
         second.start(link, {u"show"_s});
         QVERIFY(second.waitForFinished(20000));
         QCOMPARE(second.exitCode(), 0);
-        QCOMPARE(second.readAll(), QByteArray());
+        const QByteArray said = second.readAll();
+        QVERIFY2(!said.contains("Kestrow已运行") && !said.contains("site catalogue"), said.constData());
         QTRY_VERIFY_WITH_TIMEOUT((output += program.readAll()).contains("shown for a later start"), 10000);
-        // One with a data folder of its own (the demo's) is another instance: it runs beside the first.
+        QVERIFY(output.contains("interface language: zh\n"));
+        // One with a data folder of its own (the demo's) is another instance: it runs beside the first, here in the
+        // language its environment asks for.
         environment.insert(u"XDG_DATA_HOME"_s, m_sandbox->root() + u"/demo-data"_s);
+        environment.insert(u"LANGUAGE"_s, u"en"_s);
         second.setProcessEnvironment(environment);
         second.start(link);
         QVERIFY(second.waitForStarted());
         QByteArray demoOutput;
         QTRY_VERIFY_WITH_TIMEOUT((demoOutput += second.readAll()).contains("site catalogue: "), 20000);
+        QVERIFY(demoOutput.contains("interface language: en\n"));
         QCOMPARE(program.state(), QProcess::Running);
         for (QProcess *process : {&program, &second})
             process->kill(), process->waitForFinished();
@@ -653,6 +661,34 @@ private slots:
         QCOMPARE(QSet<QString>(titles.begin(), titles.end()).size(), titles.size());
         for (const TaskData &task : std::as_const(announced))
             QVERIFY2(gui.hasTask(task), qPrintable(task.task_name));
+    }
+
+    // Last: it leaves the translations of the last row installed.
+    void interfaceLanguage()
+    {
+        // The setting, the desktop's languages → the language shown: Chinese for a Chinese desktop, English for any
+        // other, the setting over both.
+        for (const auto &[chosen, desktop, shown] : {std::tuple{u""_s, QStringList{u"zh-CN"_s}, u"zh"_s},
+                                                     {u""_s, {u"zh-TW"_s, u"en"_s}, u"zh"_s},
+                                                     {u""_s, {u"de-DE"_s, u"zh-CN"_s}, u"en"_s},
+                                                     {u""_s, {}, u"en"_s},
+                                                     {u"zh"_s, {u"en-US"_s}, u"zh"_s},
+                                                     {u"en"_s, {u"zh-CN"_s}, u"en"_s}})
+            QCOMPARE(Startup::interfaceLanguage(chosen, desktop), shown);
+        // Installed, a window's title and the tray menu's first entry read in it; Qt's own texts too.
+        const QString chinese = u"Kestrow - 历史任务|关注任务|取消"_s,
+                      english = u"Kestrow - History|Follow tasks|Cancel"_s;
+        for (const auto &[chosen, desktop, expected] : {std::tuple{u""_s, QStringList{u"en-US"_s}, english},
+                                                        {u""_s, {u"zh-CN"_s}, chinese},
+                                                        {u"zh"_s, {u"en-US"_s}, chinese},
+                                                        {u"en"_s, {u"zh-CN"_s}, english}}) {
+            setSetting(Key::Language, chosen);
+            Startup::loadTranslations(desktop);
+            const Tray tray;
+            QCOMPARE(HistoryWindow().windowTitle() + u'|' + tray.icon()->contextMenu()->actions().value(0)->text() +
+                         u'|' + QDialogButtonBox(QDialogButtonBox::Cancel).buttons().value(0)->text(),
+                     expected);
+        }
     }
 
 private:

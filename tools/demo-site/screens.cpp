@@ -1,15 +1,21 @@
-// demo-screens: the README's pictures, rendered into PNG files: the window that adds a site, on the demo site's list
-// page and on its feed; the attention window of a first run without sites, and of a desktop without a tray; the
-// history sorted by amount. Run it offscreen: QT_QPA_PLATFORM=offscreen demo-screens OUTDIR
+// demo-screens: the README's pictures of every window, rendered into PNG files in the language asked for (zh, the
+// default, or en): the window that adds a site, on the demo site's list page and on its feed; the attention window on
+// the demo catalogue, on a first run without sites and on a desktop without a tray; the history sorted by amount; the
+// settings, the alert rules, About and the popup. Run it offscreen: QT_QPA_PLATFORM=offscreen demo-screens OUTDIR [en]
+#include "app/startup.h"
 #include "core/clock.h"
 #include "demosite.h"
 #include "scan/htmltext.h"
 #include "sites/catalogfile.h"
 #include "store/settings.h"
 #include "store/userdb.h"
+#include "ui/aboutwindow.h"
 #include "ui/addsitewindow.h"
+#include "ui/alertwindow.h"
+#include "ui/configwindow.h"
 #include "ui/historywindow.h"
 #include "ui/mainwindow.h"
+#include "ui/taskwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -88,6 +94,25 @@ bool renderHistory(const QString &path)
     return window.grab().save(path);
 }
 
+// A window as it first shows.
+bool renderWindow(QWidget &&window, const QString &path)
+{
+    window.show();
+    QApplication::processEvents();
+    return window.grab().save(path);
+}
+
+// The popup with the demo's first tasks, at the second of them.
+bool renderPopup(const QString &path)
+{
+    TaskWindow window{Catalog(QStringLiteral(KESTROW_DEMO_CATALOG))};
+    window.pushTasks({{u"鹰眼众包"_s, u"平面设计"_s, u"企业官网开发 & 售后维护"_s, u"¥3000"_s,
+                       u"http://127.0.0.1:8731/t/1"_s, QString(), 0},
+                      {u"鹰眼众包"_s, u"平面设计"_s, u"餐饮品牌 Logo 设计"_s, QString(), u"http://127.0.0.1:8731/t/2"_s,
+                       QString(), 0}});
+    return renderWindow(std::move(window), path);
+}
+
 // The attention window over catalog, with "退出" where there is no tray.
 bool renderAttention(const QString &catalog, bool withoutTray, const QString &path)
 {
@@ -103,7 +128,7 @@ bool renderAttention(const QString &catalog, bool withoutTray, const QString &pa
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    if (argc != 2)
+    if (argc != 2 && argc != 3)
         return 2;
     // Nothing of the user's is read or written.
     QTemporaryDir home;
@@ -127,13 +152,21 @@ int main(int argc, char **argv)
     const QString empty = home.filePath(QStringLiteral("empty.dll"));
     QString error;
     loadSettings(QApplication::font().family());
-    const bool ok = render(list, HtmlText::decodeEntities(example.captured(1)), example.captured(2), false,
-                           out + QStringLiteral("/add-site-page.png")) &&
-                    render(list, QString(), QString(), true, out + QStringLiteral("/add-site-feed.png")) &&
-                    CatalogFile::write({}, empty, &error) &&
-                    renderAttention(empty, false, out + QStringLiteral("/first-run-empty.png")) &&
-                    renderAttention(QStringLiteral(KESTROW_DEMO_CATALOG), true,
-                                    out + QStringLiteral("/attention-without-tray.png")) &&
-                    renderHistory(out + QStringLiteral("/history-by-amount.png"));
+    Key::Language.setValue(argc == 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("zh"));
+    Startup::loadTranslations();
+    const bool ok =
+        render(list, HtmlText::decodeEntities(example.captured(1)), example.captured(2), false,
+               out + QStringLiteral("/add-site-page.png")) &&
+        render(list, QString(), QString(), true, out + QStringLiteral("/add-site-feed.png")) &&
+        CatalogFile::write({}, empty, &error) &&
+        renderAttention(empty, false, out + QStringLiteral("/first-run-empty.png")) &&
+        renderAttention(QStringLiteral(KESTROW_DEMO_CATALOG), true,
+                        out + QStringLiteral("/attention-without-tray.png")) &&
+        renderHistory(out + QStringLiteral("/history-by-amount.png")) &&
+        renderAttention(QStringLiteral(KESTROW_DEMO_CATALOG), false, out + QStringLiteral("/attention.png")) &&
+        renderWindow(ConfigWindow(), out + QStringLiteral("/settings.png")) &&
+        renderWindow(AlertWindow(), out + QStringLiteral("/alert-settings.png")) &&
+        renderWindow(AboutWindow(), out + QStringLiteral("/about.png")) &&
+        renderPopup(out + QStringLiteral("/popup.png"));
     return ok ? 0 : 1;
 }
