@@ -3,20 +3,32 @@
 # demo data directory of its own (your own history is never touched) that follows every demo node.
 # With --vendor it also starts a demo vendor server (kestrow-vendor on 127.0.0.1:8733 and 8734) offering version
 # 2.0.1, an About message and a signed demo package, and points Kestrow at it.
+# With --push URL every announced batch also goes to the webhook URL; the demo sites print what comes to their own,
+# http://127.0.0.1:8731/push, in their log.
 # Other arguments are passed on to Kestrow (e.g. "show"). Quit from the tray menu, or with Ctrl+C.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 vendor=false
+push=()
 args=()
-for arg in "$@"; do
-    if [ "$arg" = "--vendor" ]; then vendor=true; else args+=("$arg"); fi
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --vendor) vendor=true ;;
+    --push)
+        [ $# -ge 2 ] || { echo "run.sh: --push takes a webhook address" >&2; exit 2; }
+        push=(--push "$2")
+        shift
+        ;;
+    *) args+=("$1") ;;
+    esac
+    shift
 done
 build=$("$root/scripts/build.sh" | tail -n 1)
 
 demo="$build/demo"
 mkdir -p "$demo/data"
 export XDG_DATA_HOME="$demo/data"
-"$build/tools/demo-site/kestrow-demo-site" --follow "$build/src/app/sdb.dll"
+"$build/tools/demo-site/kestrow-demo-site" --follow "$build/src/app/sdb.dll" ${push[@]+"${push[@]}"}
 
 "$build/tools/demo-site/kestrow-demo-site" --new-every 45 > "$demo/site.log" 2>&1 &
 site=$!
@@ -35,6 +47,7 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 echo "Demo task sites on $(sed -n 's/^demo task sites on //p' "$demo/site.log"); their log: $demo/site.log"
+[ ${#push[@]} -eq 0 ] || echo "Every batch is also pushed to ${push[1]} (what comes to the demo's own webhook: tail -f $demo/site.log)"
 
 if $vendor; then
     folder="$demo/vendor"

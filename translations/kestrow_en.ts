@@ -225,6 +225,10 @@
         <source>关闭</source>
         <translation>Close</translation>
     </message>
+    <message>
+        <source>推送到手机…</source>
+        <translation>Phone pushes…</translation>
+    </message>
 </context>
 <context>
     <name>ConfigWindow</name>
@@ -438,6 +442,10 @@ PS: The update is downloaded in the background; choosing &apos;Yes&apos; is reco
         <source>更新包已下载, 但没有程序能打开它, 请手动安装: %1</source>
         <translation>The update was downloaded, but no program can open it. Please install it by hand: %1</translation>
     </message>
+    <message>
+        <source>无法推送到手机</source>
+        <translation>Cannot push to the phone</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -507,6 +515,167 @@ You can still click “Add site…” to add your own sites.</translation>
     <message>
         <source>从未正常</source>
         <translation>Never worked</translation>
+    </message>
+</context>
+<context>
+    <name>PushFormat</name>
+    <message>
+        <source>Kestrow: %1 个新任务</source>
+        <translation>Kestrow: %1 new tasks</translation>
+    </message>
+    <message>
+        <source>…共 %1 个新任务</source>
+        <translation>…%1 new tasks in all</translation>
+    </message>
+    <message>
+        <source>来自: %1</source>
+        <translation>From: %1</translation>
+    </message>
+    <message>
+        <source>回应中没有 %1</source>
+        <translation>no %1 in the answer</translation>
+    </message>
+</context>
+<context>
+    <name>PushSender</name>
+    <message>
+        <source>推送失败 (%1): %2</source>
+        <translation>Push failed (%1): %2</translation>
+    </message>
+    <message>
+        <source>Kestrow</source>
+        <translation>Kestrow</translation>
+    </message>
+    <message>
+        <source>测试</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>这是一条测试消息</source>
+        <translation>This is a test message</translation>
+    </message>
+    <message>
+        <source>地址须以 https:// 开头</source>
+        <translation>The address must begin with https://</translation>
+    </message>
+    <message>
+        <source>回应过大</source>
+        <translation>answer too large</translation>
+    </message>
+</context>
+<context>
+    <name>PushWindow</name>
+    <message>
+        <source>企业微信群机器人</source>
+        <translation>WeCom group robot</translation>
+    </message>
+    <message>
+        <source>钉钉群机器人</source>
+        <translation>DingTalk group robot</translation>
+    </message>
+    <message>
+        <source>飞书群机器人</source>
+        <translation>Feishu group robot</translation>
+    </message>
+    <message>
+        <source>ntfy</source>
+        <translation>ntfy</translation>
+    </message>
+    <message>
+        <source>Webhook</source>
+        <translation>Webhook</translation>
+    </message>
+    <message>
+        <source>Kestrow - 推送到手机</source>
+        <translation>Kestrow - Phone pushes</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>启用</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>免打扰时也发</source>
+        <translation>In quiet hours</translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>发送测试</source>
+        <translation>Send test</translation>
+    </message>
+    <message>
+        <source>地址:</source>
+        <translation>Address:</translation>
+    </message>
+    <message>
+        <source>主题:</source>
+        <translation>Topic:</translation>
+    </message>
+    <message>
+        <source>免打扰时段也发送</source>
+        <translation>Send in quiet hours too</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>点“添加”选择一种推送方式: 新任务会同时发到手机。</source>
+        <translation>Click “Add” and choose a way to push: new tasks then reach your phone too.</translation>
+    </message>
+    <message>
+        <source>正在发送…</source>
+        <translation>Sending…</translation>
+    </message>
+    <message>
+        <source>已送达。</source>
+        <translation>Delivered.</translation>
+    </message>
+    <message>
+        <source>发送失败: %1</source>
+        <translation>Not sent: %1</translation>
+    </message>
+    <message>
+        <source>类型: %1</source>
+        <translation>Kind: %1</translation>
+    </message>
+    <message>
+        <source>访问令牌:</source>
+        <translation>Token:</translation>
+    </message>
+    <message>
+        <source>签名密钥:</source>
+        <translation>Secret:</translation>
+    </message>
+    <message>
+        <source>可选</source>
+        <translation>optional</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>no</translation>
+    </message>
+    <message>
+        <source>地址须以 https:// 开头 (或 http://127.0.0.1 用于测试)</source>
+        <translation>The address must begin with https:// (or http://127.0.0.1 for tests)</translation>
     </message>
 </context>
 <context>

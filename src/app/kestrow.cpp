@@ -8,6 +8,7 @@
 #include "core/clock.h"
 #include "core/paths.h"
 #include "platform/platform.h"
+#include "push/pushsender.h"
 #include "report/reports.h"
 #include "report/systemdescription.h"
 #include "scan/taskthread.h"
@@ -23,6 +24,7 @@
 #include "ui/historywindow.h"
 #include "ui/kit/safeurl.h"
 #include "ui/mainwindow.h"
+#include "ui/pushwindow.h"
 #include "ui/taskwindow.h"
 #include "update/updatetask.h"
 #include "update/updatethread.h"
@@ -33,6 +35,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -52,9 +55,10 @@ Kestrow::~Kestrow()
 {
     stopScan();
     stopUpdate();
+    stopPush();
     // Top-level windows have no parent: the controller takes the open ones along, without their close-time saving.
     for (QWidget *window : std::initializer_list<QWidget *>{mainWindow, historyWindow, taskWindow, configWindow,
-                                                            alertWindow, aboutWindow, addSiteWindow}) {
+                                                            alertWindow, aboutWindow, addSiteWindow, pushWindow}) {
         if (window) {
             disconnect(window, nullptr, this, nullptr);
             delete window;
@@ -90,6 +94,14 @@ bool Kestrow::loadUserSites()
 
 void Kestrow::start()
 {
+    if (!pushThread) {
+        pushThread = new QThread(this);
+        pushSender = new PushSender;
+        pushSender->moveToThread(pushThread);
+        connect(pushThread, &QThread::finished, pushSender, &QObject::deleteLater);
+        connect(pushSender, &PushSender::problem, this, &Kestrow::onPushProblem, Qt::QueuedConnection);
+        pushThread->start(QThread::LowPriority);
+    }
     if (!updateThread) {
         updateThread = new UpdateThread(this, UsageReports{sendInstallReport, sendDailyRunReport});
         // The thread lowers itself to the idle class where it can be raised again for its purge.
@@ -197,6 +209,23 @@ void Kestrow::stopUpdate()
     updateThread = nullptr;
 }
 
+void Kestrow::stopPush()
+{
+    // A retry waiting for its time is given up: the thread ends at once, and with it the sender.
+    if (!pushThread)
+        return;
+    pushThread->quit();
+    pushThread->wait();
+    pushSender = nullptr;
+}
+
+void Kestrow::push(const QList<TaskData> &tasks, int audience)
+{
+    if (pushSender && !tasks.isEmpty())
+        QMetaObject::invokeMethod(
+            pushSender, [sender = pushSender, tasks, audience] { sender->send(tasks, PushAudience(audience)); });
+}
+
 void Kestrow::showWelcome()
 {
     if (Key::UseVersion.value() == appVersion())
@@ -294,7 +323,16 @@ void Kestrow::onOpenConfigWindow()
 
 void Kestrow::onOpenAlertWindow()
 {
-    showWindow(alertWindow, [] { return new AlertWindow; });
+    showWindow(alertWindow, [this] {
+        auto *window = new AlertWindow;
+        connect(window, &AlertWindow::openPushWindow, this, &Kestrow::onOpenPushWindow);
+        return window;
+    });
+}
+
+void Kestrow::onOpenPushWindow()
+{
+    showWindow(pushWindow, [] { return new PushWindow; });
 }
 
 void Kestrow::onOpenAboutWindow()
@@ -365,6 +403,16 @@ void Kestrow::onNewTask(const QList<TaskData> &task_list)
         historyWindow->refresh();
     if (wanted.isEmpty())
         return;
+    // To the phone at once, whatever the screen shows; in quiet hours only where a channel asks for it, the others
+    // when quiet hours end.
+    if (alertRules().msToQuietEnd(Clock::now().time()) > 0) {
+        push(wanted, int(PushAudience::IgnoringQuiet));
+        heldPushes += wanted;
+        if (heldPushes.size() > TaskWindow::maxTasks)
+            heldPushes.remove(0, heldPushes.size() - TaskWindow::maxTasks);
+    } else {
+        push(wanted, int(PushAudience::All));
+    }
     quietTasks += wanted;
     // The popup keeps only the latest ones anyway.
     if (quietTasks.size() > TaskWindow::maxTasks)
@@ -374,10 +422,12 @@ void Kestrow::onNewTask(const QList<TaskData> &task_list)
 
 void Kestrow::onQuietEnd()
 {
+    const qint64 quietMs = alertRules().msToQuietEnd(Clock::now().time());
+    if (quietMs <= 0)
+        push(std::exchange(heldPushes, {}), int(PushAudience::RespectingQuiet));
     if (quietTasks.isEmpty())
         return;
     // Held through quiet hours, and while a full-screen window (a film, a presentation) is active.
-    const qint64 quietMs = alertRules().msToQuietEnd(Clock::now().time());
     if (quietMs > 0 || Platform::activeWindowIsFullScreen()) {
         quietTimer->start(quietMs > 0 ? int(quietMs) + 1000 : 30000);
         return;
@@ -420,6 +470,14 @@ void Kestrow::onNodeTroubleBegan(const NodeStatus &status)
     const QString reason = status.describe(healthThresholds());
     trayIcon->showMessage(tr("关注节点异常"),
                           status.site_name + QStringLiteral(" / ") + status.note_name + QLatin1Char('\n') + reason);
+}
+
+void Kestrow::onPushProblem(const QString &problem)
+{
+    trayIcon->setProblem(Tray::Problem::Push, problem);
+    if (!problem.isEmpty() && problem != announcedPushProblem)
+        trayIcon->showMessage(tr("无法推送到手机"), problem);
+    announcedPushProblem = problem;
 }
 
 void Kestrow::onStoreProblem(const QString &problem)
@@ -479,6 +537,7 @@ void Kestrow::onQuit()
 {
     stopScan();
     stopUpdate();
+    stopPush();
     QCoreApplication::quit();
 }
 
@@ -486,4 +545,5 @@ void Kestrow::onAboutToQuit()
 {
     stopScan();
     stopUpdate();
+    stopPush();
 }

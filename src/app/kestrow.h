@@ -16,7 +16,10 @@ class AlertWindow;
 class DesktopNotifier;
 class ConfigWindow;
 class HistoryWindow;
+class PushSender;
+class QThread;
 class MainWindow;
+class PushWindow;
 class TaskThread;
 class TaskWindow;
 class Tray;
@@ -44,6 +47,7 @@ public:
     HistoryWindow *historyWindowShown() const { return historyWindow; }
     TaskThread *scanThread() const { return taskThread; }
     UpdateThread *housekeepingThread() const { return updateThread; }
+    QThread *pushingThread() const { return pushThread; }
 
 signals:
     // A batch was announced (in the popup or the desktop's notifications), with the sound or without.
@@ -61,6 +65,7 @@ public slots:
     void onOpenHistoryWindow();
     void onOpenConfigWindow();
     void onOpenAlertWindow();
+    void onOpenPushWindow();
     // Opens the window that adds a site, or edits the user's site siteName.
     void onOpenAddSiteWindow(const QString &siteName = QString());
     // Asks, then takes the user's site siteName out of their sites.
@@ -82,6 +87,7 @@ public slots:
     void onScanProblem(const QString &problem);
     void onNodeHealth(const QList<NodeStatus> &troubled);
     void onNodeTroubleBegan(const NodeStatus &status);
+    void onPushProblem(const QString &problem);
 
 private:
     // Notes the primary screen's size for the reports, now and whenever it changes.
@@ -89,6 +95,9 @@ private:
     void startScan();
     void stopScan();
     void stopUpdate();
+    void stopPush();
+    // Hands tasks to the push thread for the channels audience (a PushAudience) names.
+    void push(const QList<TaskData> &tasks, int audience);
     void showWelcome();
     // Brings the user's own sites in beside the program's catalogue, telling of the files left out; false when they
     // are as they were at the last load.
@@ -102,8 +111,10 @@ private:
     QPointer<AboutWindow> aboutWindow;
     QPointer<AlertWindow> alertWindow;
     QPointer<AddSiteWindow> addSiteWindow;
+    QPointer<PushWindow> pushWindow;
     Catalog catalog;            // the program's sites merged with the user's
     QList<TaskData> quietTasks; // found while quiet or full screen, announced when that ends
+    QList<TaskData> heldPushes; // found while quiet, for the channels that keep quiet hours
     QTimer *quietTimer;
     DesktopNotifier *notifier;
     TaskWindow *taskWindow = nullptr;
@@ -113,6 +124,9 @@ private:
     bool updatePromptOpen = false;
     QString announcedProblem;     // the storage problem the user was told of
     QString announcedScanProblem; // and the scanning one
+    QString announcedPushProblem; // and the pushing one
+    QThread *pushThread = nullptr;
+    PushSender *pushSender = nullptr; // lives on pushThread
     QList<QMetaObject::Connection> updateConnections;
     QMetaObject::Connection screenWatch;
     UserSites::Watcher *sitesWatcher = nullptr;

@@ -23,7 +23,7 @@ public:
     // The running look (icon and tool tip) or the paused one.
     void setRunning(bool on);
     // What keeps the program from doing its work, each a tool-tip line of its own while it lasts.
-    enum class Problem { Store, Scan };
+    enum class Problem { Store, Scan, Push };
     // The tool-tip line naming what is wrong with which (empty: nothing).
     void setProblem(Problem which, const QString &problem);
     // How many followed nodes are failing or broken: a tool-tip line and a warning mark on the icon while any are.

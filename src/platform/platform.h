@@ -25,6 +25,10 @@ enum class FileRead { Ok, Unreadable, NotAFile, TooLarge };
 // never reads what is not a regular file (/dev/zero), so a path from elsewhere costs at most maxBytes.
 FileRead readSmallFile(const QString &path, qint64 maxBytes, QByteArray &out);
 
+// Takes every permission of the group and of others away from the file or folder at path (a folder keeps its owner's
+// search permission); false when that fails. Nothing happens when they have none.
+bool restrictToOwner(const QString &path);
+
 // Hands freed heap pages back to the system.
 void trimWorkingSet();
 

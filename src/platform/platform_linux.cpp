@@ -151,6 +151,18 @@ QString execValue(const QString &programPath)
 
 } // namespace
 
+bool restrictToOwner(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info
+    {
+    };
+    if (::stat(name.constData(), &info) != 0)
+        return false;
+    const mode_t others = S_IRWXG | S_IRWXO;
+    return (info.st_mode & others) == 0 || ::chmod(name.constData(), info.st_mode & 07777 & ~others) == 0;
+}
+
 bool isAutostart(const QString &programPath)
 {
     QFile file(autostartFile());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/alertrules.h"
+#include "core/pushchannel.h"
 
 #include <QSize>
 #include <QString>
@@ -66,6 +67,14 @@ template <> struct SettingText<NotifyChannel>
 {
     static bool read(const QString &text, NotifyChannel &value);
     static QString write(NotifyChannel value);
+};
+
+// A JSON array of objects {"kind", "url", "secret", "topic", "enabled", "ignore_quiet"}. Always reads: an entry that is
+// no channel is left out, and nothing of the text is ever logged, as it holds secrets.
+template <> struct SettingText<QList<PushChannel>>
+{
+    static bool read(const QString &text, QList<PushChannel> &value);
+    static QString write(const QList<PushChannel> &value);
 };
 
 // The text of a setting as stored, with its default; a stored text that does not read logs a line, once a key.

@@ -50,5 +50,6 @@ inline bool languageCode(const QString &value)
     return value.isEmpty() || value == QLatin1String("zh") || value == QLatin1String("en");
 }
 inline const Setting<QString> Language{"language", QString(), languageCode};
+inline const Setting<QList<PushChannel>> PushChannels{"push_channels", {}}; // none: nothing leaves for a phone
 
 } // namespace Key

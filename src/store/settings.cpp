@@ -4,9 +4,13 @@
 #include "store/userdb.h"
 
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMutex>
 #include <QSet>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -188,6 +192,41 @@ bool SettingText<QSize>::read(const QString &text, QSize &value)
 QString SettingText<QSize>::write(const QSize &value)
 {
     return value.isValid() ? QStringLiteral("%1x%2").arg(value.width()).arg(value.height()) : QString();
+}
+
+bool SettingText<QList<PushChannel>>::read(const QString &text, QList<PushChannel> &value)
+{
+    value.clear();
+    for (const QJsonValue &entry : QJsonDocument::fromJson(text.toUtf8()).array()) {
+        const QJsonObject object = entry.toObject();
+        const auto kind = std::find(std::begin(pushKindNames), std::end(pushKindNames),
+                                    object.value(QLatin1String("kind")).toString().toStdString());
+        if (kind == std::end(pushKindNames) || !object.value(QLatin1String("url")).isString())
+            continue;
+        PushChannel channel;
+        channel.kind = PushChannel::Kind(kind - std::begin(pushKindNames));
+        channel.url = object.value(QLatin1String("url")).toString();
+        channel.secret = object.value(QLatin1String("secret")).toString();
+        channel.topic = object.value(QLatin1String("topic")).toString();
+        channel.enabled = object.value(QLatin1String("enabled")).toBool(true);
+        channel.ignoreQuiet = object.value(QLatin1String("ignore_quiet")).toBool(false);
+        value.append(channel);
+    }
+    return true;
+}
+
+QString SettingText<QList<PushChannel>>::write(const QList<PushChannel> &value)
+{
+    QJsonArray array;
+    for (const PushChannel &channel : value) {
+        array.append(QJsonObject{{QStringLiteral("kind"), QLatin1String(pushKindNames[int(channel.kind)])},
+                                 {QStringLiteral("url"), channel.url},
+                                 {QStringLiteral("secret"), channel.secret},
+                                 {QStringLiteral("topic"), channel.topic},
+                                 {QStringLiteral("enabled"), channel.enabled},
+                                 {QStringLiteral("ignore_quiet"), channel.ignoreQuiet}});
+    }
+    return value.isEmpty() ? QString() : QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
 
 bool SettingText<QStringList>::read(const QString &text, QStringList &value)

@@ -118,6 +118,9 @@ void UserDb::openAndPrepare(const QString &path)
         noteWrite(false, rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT ? rc : SQLITE_CANTOPEN);
         return;
     }
+    // It holds the push channels' secrets: the user's alone, folder and file.
+    Platform::restrictToOwner(m_folder);
+    Platform::restrictToOwner(path);
     const qint64 version = pragmaValue(QStringLiteral("user_version"));
     // SQLite opens lazily: a file that is not a database shows only now. Such a connection counts as not open.
     const int rc = sqlite3_errcode(handle());

@@ -3,6 +3,7 @@
 #include "core/alertrules.h"
 #include "store/settings.h"
 #include "ui/kit/placed.h"
+#include "ui/kit/tlinkbutton.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -50,6 +51,11 @@ AlertWindow::AlertWindow(QWidget *parent) : TDialog(parent)
 
     desktopCheck = placed(new QCheckBox(tr("用桌面通知代替弹窗"), this), "desktopCheck", 10, 190, 280, 21);
     desktopCheck->setChecked(rules.channel == NotifyChannel::Desktop);
+
+    // New tasks on the phone too: the push channels have a window of their own.
+    auto *pushLink = placed(new TLinkButton(this), "pushLink", 10, 230, 100, 18);
+    pushLink->setText(tr("推送到手机…"));
+    connect(pushLink, &TLinkButton::clicked, this, &AlertWindow::openPushWindow);
 
     auto *closeButton = placed(new QPushButton(tr("关闭"), this), "closePushButton", 120, 228, 60, 21);
     connect(closeButton, &QPushButton::clicked, this, &AlertWindow::onClose);

@@ -17,6 +17,10 @@ class AlertWindow : public TDialog
 public:
     explicit AlertWindow(QWidget *parent = nullptr);
 
+signals:
+    // The link to the push channels was clicked.
+    void openPushWindow();
+
 public slots:
     void onClose();
 

@@ -365,6 +365,47 @@ private slots:
         }
     }
 
+    void pushesToPhones()
+    {
+        // Two webhooks: one keeps quiet hours, one does not. A batch found at night goes to the second at once and to
+        // the first when quiet hours end; never twice.
+        PushChannel keeps, ignores;
+        keeps.url = m_server->url(u"/keeps"_s), ignores.url = m_server->url(u"/ignores"_s), ignores.ignoreQuiet = true;
+        for (const char *path : {"/keeps", "/ignores"})
+            m_server->setResponse(QString::fromLatin1(path), {});
+        Key::PushChannels.setValue({keeps, ignores});
+        setSetting(Key::QuietStart, u"22:00"_s);
+        setSetting(Key::QuietEnd, u"08:00"_s);
+        m_sandbox->clock.setNow(QDateTime(QDate(2026, 12, 7), QTime(23, 0)));
+        m_kestrow->start();
+        const auto asked = [this](const char *path) {
+            QByteArrayList bodies;
+            for (const TestHttpServer::Request &request : m_server->requests()) {
+                if (request.path == path)
+                    bodies << request.body;
+            }
+            return bodies;
+        };
+        m_kestrow->onNewTask({makeTask(u"深夜任务"_s)});
+        QTRY_COMPARE(asked("/ignores").size(), 1);
+        QTest::qWait(300);
+        QVERIFY(asked("/keeps").isEmpty());
+        m_sandbox->clock.setNow(QDateTime(QDate(2026, 12, 8), QTime(8, 0, 1)));
+        m_kestrow->onQuietEnd();
+        QTRY_COMPARE(asked("/keeps").size(), 1);
+        QVERIFY(asked("/keeps")[0].contains("深夜任务"));
+        QCOMPARE(asked("/ignores").size(), 1);
+        // Pushes that keep failing: one balloon and a tool-tip line, until one goes through again.
+        QSignalSpy told(m_kestrow->tray(), &Tray::messageShown);
+        const QString failing = u"推送失败 (webhook): HTTP 500"_s;
+        m_kestrow->onPushProblem(failing);
+        m_kestrow->onPushProblem(failing);
+        QCOMPARE(told.size(), 1);
+        QVERIFY(m_kestrow->tray()->icon()->toolTip().endsWith(failing));
+        m_kestrow->onPushProblem({});
+        QVERIFY(!m_kestrow->tray()->icon()->toolTip().contains(failing));
+    }
+
     void desktopNotifications()
     {
         setSetting(Key::NotifyVia, u"desktop"_s);

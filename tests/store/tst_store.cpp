@@ -177,7 +177,16 @@ private slots:
 
     void configAndFollowedNodes()
     {
+        // The folder and the file hold the push channels' secrets: the user's alone, whatever they were made as.
+        {
+            UserDb made;
+        }
+        const QString folder = QFileInfo(m_sandbox->userDbPath()).absolutePath();
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7755)) &&
+                QFile::setPermissions(m_sandbox->userDbPath(), QFileDevice::Permissions(0x6644)));
         UserDb db;
+        QCOMPARE(int(QFileInfo(folder).permissions().toInt() & 0x0077), 0);
+        QCOMPARE(int(QFileInfo(m_sandbox->userDbPath()).permissions().toInt() & 0x0077), 0);
         // A missing key reads as the default, a NULL or empty value as empty text; keys and values are plain UTF-8,
         // quotes and all; a key is stored once.
         QVERIFY(db.setConfig(u"empty"_s, {}) && db.setConfig(u"it's"_s, u"1"_s) &&
@@ -336,6 +345,13 @@ private slots:
         row("alert_min_price", "-5", "0"), row("alert_require", " logo，网站 ", "logo 网站");
         row("quiet_start", "07:30", "07:30"), row("quiet_start", "25:00", ""), row("quiet_start", "", "");
         row("notify_via", "desktop", "desktop"), row("notify_via", "Desktop", "popup");
+        // Push channels: an entry that is none is left out, the others keep their fields; no JSON, none at all.
+        row("push_channels",
+            R"([{"kind":"ntfy","url":"h","secret":"t","topic":"jobs","ignore_quiet":true},{"kind":"fax"},7])",
+            R"([{"enabled":true,"ignore_quiet":true,"kind":"ntfy","secret":"t","topic":"jobs","url":"h"}])");
+        row("push_channels", "{", "");
+        row("history_window_size", "900x640", "900x640"), row("history_window_size", "99999x2", "");
+        row("language", "en", "en"), row("language", "fr", "");
     }
 
     void typedSettings()
@@ -354,7 +370,10 @@ private slots:
             {u"alert_min_price"_s, QString::number(rules.minPrice)},
             {u"alert_require"_s, rules.require.join(u' ')},
             {u"quiet_start"_s, rules.quietStart.toString(u"HH:mm"_s)},
-            {u"notify_via"_s, rules.channel == NotifyChannel::Desktop ? u"desktop"_s : u"popup"_s}};
+            {u"notify_via"_s, rules.channel == NotifyChannel::Desktop ? u"desktop"_s : u"popup"_s},
+            {u"push_channels"_s, Key::PushChannels.text(Key::PushChannels.value())},
+            {u"history_window_size"_s, Key::HistoryWindowSize.text(Key::HistoryWindowSize.value())},
+            {u"language"_s, Key::Language.value()}};
         QCOMPARE(values.value(key), read);
         // The alert rules are written back as one, in the texts they have always had.
         setAlertRules(rules);

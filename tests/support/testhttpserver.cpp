@@ -56,10 +56,28 @@ void TestHttpServer::serve(QTcpSocket *socket, QByteArray &buffer)
     const qsizetype end = buffer.indexOf("\r\n\r\n");
     if (end < 0)
         return;
-    const Request request{std::exchange(buffer, {}).left(end).split(' ').value(1)};
+    Request request;
+    const QList<QByteArray> lines = buffer.left(end).split('\n');
+    request.method = lines.value(0).split(' ').value(0);
+    request.path = lines.value(0).split(' ').value(1);
+    qsizetype length = 0;
+    for (const QByteArray &line : lines.mid(1)) {
+        const qsizetype colon = line.indexOf(':');
+        const QByteArray name = line.left(colon).trimmed().toLower(), value = line.mid(colon + 1).trimmed();
+        request.headers.append({name, value});
+        if (name == "content-length")
+            length = value.toLongLong();
+    }
+    // A body comes whole before the answer.
+    if (buffer.size() < end + 4 + length)
+        return;
+    request.body = buffer.mid(end + 4, length);
+    buffer.clear();
     QMutexLocker locker(&m_mutex);
     m_requests.append(request);
-    const Response response = m_responses.value(request.path, Response{404, {}, {}, 0, false, 0, 0});
+    const QByteArray bare = request.path.split('?').value(0);
+    const Response response =
+        m_responses.value(request.path, m_responses.value(bare, Response{404, {}, {}, 0, false, 0, 0}));
     locker.unlock();
     if (response.neverAnswer)
         return;

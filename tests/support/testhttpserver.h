@@ -32,7 +32,10 @@ public:
 
     struct Request
     {
-        QByteArray path;
+        QByteArray path; // with its query; a response set for the path without it answers too
+        QByteArray method;
+        QList<Header> headers; // names in lower case
+        QByteArray body;
     };
 
     TestHttpServer();

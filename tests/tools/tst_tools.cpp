@@ -1,6 +1,8 @@
 #include "catalogargs.h"
 #include "core/paths.h"
 #include "demoargs.h"
+#include "demosite.h"
+#include "push/pushsender.h"
 #include "report/crc32c.h"
 #include "report/reportframe.h"
 #include "report/reports.h"
@@ -388,6 +390,22 @@ private slots:
         QVERIFY(!report.contains(u"site_logo"_s));
     }
 
+    void demoWebhookReceivesPushes()
+    {
+        // What "scripts/run.sh --push" shows without a phone: the demo sites take a webhook push and hand it on.
+        DemoSite site;
+        QVERIFY(site.listen(0));
+        QSignalSpy pushed(&site, &DemoSite::pushed);
+        PushChannel hook;
+        hook.url = u"http://127.0.0.1:%1/push"_s.arg(site.port());
+        Key::PushChannels.setValue({hook});
+        PushSender sender;
+        sender.send({makeTask(u"演示任务"_s)}, PushAudience::All);
+        QTRY_COMPARE(pushed.size(), 1);
+        const QJsonObject push = QJsonDocument::fromJson(pushed[0][0].toByteArray()).object();
+        QCOMPARE(push[u"tasks"_s][0][u"title"_s].toString(), u"演示任务"_s);
+    }
+
     void tryCutsANodePage()
     {
         TestHttpServer server;
@@ -476,11 +494,12 @@ private slots:
         }
         // kestrow-demo-site, $XDG_DATA_HOME set where the row says: "arguments => serving port and interval, or
         // following catalogue, interval and data home; and the exit code".
-        for (const QString &row : {u" => 8731 60 0"_s, u"--port 65535 --new-every 5 => 65535 5 0"_s, u"--port 0 => 2"_s,
-                                   u"--port 65536 => 2"_s, u"show => 2"_s, u"XDG=/x --follow c.dll => c.dll 30 /x 0"_s,
-                                   u"XDG=/x --follow c.dll 1 => c.dll 1 /x 0"_s, u"--follow c.dll => 2"_s,
-                                   u"XDG=/x --follow c.dll --data /d => c.dll 30 /d 0"_s,
-                                   u"XDG=/x --follow c.dll 0 => 2"_s, u"--data /d => 2"_s}) {
+        for (const QString &row :
+             {u" => 8731 60 0"_s, u"--port 65535 --new-every 5 => 65535 5 0"_s, u"--port 0 => 2"_s,
+              u"--port 65536 => 2"_s, u"show => 2"_s, u"XDG=/x --follow c.dll => c.dll 30 /x 0"_s,
+              u"XDG=/x --follow c.dll 1 => c.dll 1 /x 0"_s, u"--follow c.dll => 2"_s,
+              u"XDG=/x --follow c.dll --data /d => c.dll 30 /d 0"_s, u"XDG=/x --follow c.dll 0 => 2"_s,
+              u"--data /d => 2"_s, u"--push http://127.0.0.1/push => 2"_s}) {
             QStringList arguments =
                 u"kestrow-demo-site "_s.append(row.section(u" => "_s, 0, 0)).split(u' ', Qt::SkipEmptyParts);
             const QString home = arguments.value(1).startsWith(u"XDG="_s) ? arguments.takeAt(1).mid(4) : QString();

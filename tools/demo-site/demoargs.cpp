@@ -43,7 +43,12 @@ DemoArgs DemoArgs::parse(const QStringList &arguments, const QString &xdgDataHom
         QStringLiteral("data"),
         QStringLiteral("With --follow: the data home to write (DIR/Kestrow/udb.dll) instead of $XDG_DATA_HOME."),
         QStringLiteral("DIR"));
-    parser.addOptions({port, newEvery, follow, data});
+    const QCommandLineOption push(
+        QStringLiteral("push"),
+        QStringLiteral("With --follow: also push every batch to the webhook URL (the demo sites print what comes to "
+                       "http://127.0.0.1:PORT/push)."),
+        QStringLiteral("URL"));
+    parser.addOptions({port, newEvery, follow, data, push});
     parser.addPositionalArgument(QStringLiteral("SECONDS"), QStringLiteral("With --follow: the scan interval."),
                                  QStringLiteral("[SECONDS]"));
     const auto usageError = [&parser, &result](const QString &message) {
@@ -67,8 +72,8 @@ DemoArgs DemoArgs::parse(const QStringList &arguments, const QString &xdgDataHom
     if (!parser.isSet(follow)) {
         if (!positional.isEmpty())
             return usageError(QStringLiteral("unknown argument \"%1\"").arg(positional.join(u' ')));
-        if (parser.isSet(data))
-            return usageError(QStringLiteral("--data goes with --follow only"));
+        if (parser.isSet(data) || parser.isSet(push))
+            return usageError(QStringLiteral("--data and --push go with --follow only"));
         const int portNumber = parser.isSet(port) ? number(parser.value(port), 1, 65535) : result.port;
         const int seconds = parser.isSet(newEvery) ? number(parser.value(newEvery), 1, 86400) : result.newEverySeconds;
         if (portNumber < 0)
@@ -94,5 +99,6 @@ DemoArgs DemoArgs::parse(const QStringList &arguments, const QString &xdgDataHom
                                          "home with XDG_DATA_HOME or --data DIR"));
     result.mode = Follow;
     result.catalog = parser.value(follow);
+    result.pushUrl = parser.value(push);
     return result;
 }

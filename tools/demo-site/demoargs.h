@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// What a kestrow-demo-site command line asks for: serving the demo sites, following every demo node in a user
-// database, or text to print and an exit code.
+// What a kestrow-demo-site command line asks for: serving the demo sites (and a webhook that prints the pushes it
+// receives), following every demo node in a user database, or text to print and an exit code.
 struct DemoArgs
 {
     enum Mode { Serve, Follow, Print };
@@ -14,6 +14,7 @@ struct DemoArgs
     QString catalog; // Follow: the catalogue whose nodes are followed
     int scanSeconds = 30;
     QString dataHome; // Follow: the data home whose Kestrow folder holds the user database
+    QString pushUrl;  // Follow: a webhook that also receives the batches; empty: none
     int exitCode = 0; // Print: 0 for standard output, 2 (a usage error) for standard error
     QString text;
 

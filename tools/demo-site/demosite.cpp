@@ -55,7 +55,10 @@ DemoSite::DemoSite(QObject *parent) : QObject(parent)
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { answer(socket); });
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                m_requests.remove(socket);
+                socket->deleteLater();
+            });
         }
     });
     connect(&m_timer, &QTimer::timeout, this, &DemoSite::addTasks);
@@ -239,14 +242,30 @@ QByteArray DemoSite::page(const QString &path, QByteArray *contentType, int *sta
 
 void DemoSite::answer(QTcpSocket *socket)
 {
-    if (!socket->canReadLine())
+    // The whole request first: a push's body comes after its head.
+    QByteArray &received = m_requests[socket];
+    received += socket->readAll();
+    const qsizetype end = received.indexOf("\r\n\r\n");
+    if (end < 0)
         return;
-    const QList<QByteArray> request = socket->readLine().trimmed().split(' ');
-    socket->readAll();
+    qsizetype length = 0;
+    for (const QByteArray &line : received.left(end).split('\n')) {
+        if (line.toLower().startsWith("content-length:"))
+            length = line.mid(15).trimmed().toLongLong();
+    }
+    if (received.size() < end + 4 + length)
+        return;
+    const QList<QByteArray> request = received.left(received.indexOf("\r\n")).split(' ');
+    const QByteArray posted = received.mid(end + 4, length);
+    m_requests.remove(socket);
     const QString path = QString::fromUtf8(request.value(1));
     QByteArray type;
     int status = 200;
     QByteArray body = page(path, &type, &status);
+    if (request.value(0) == "POST" && path == QLatin1String("/push")) {
+        emit pushed(posted);
+        status = 200, type = "application/json", body = "{}";
+    }
     if (path == QLatin1String(failingList) && ++m_failingListRequests > failingListAnswers) {
         status = 503;
         body = "<html><body>服务暂时不可用</body></html>\n";

@@ -28,6 +28,10 @@ public:
     // The body and content type served for path (a 404 page when there is none).
     QByteArray page(const QString &path, QByteArray *contentType = nullptr, int *status = nullptr) const;
 
+signals:
+    // A push came to /push (the demo's webhook): its body as posted.
+    void pushed(const QByteArray &body);
+
 private:
     struct Task
     {
@@ -51,6 +55,7 @@ private:
     QByteArray dawnFeed(const List &list) const;
 
     QTcpServer m_server;
+    QHash<QTcpSocket *, QByteArray> m_requests; // what each connection sent so far
     QTimer m_timer;
     QRandomGenerator m_random{20261206};
     QHash<QString, List> m_lists; // by path

@@ -3,10 +3,13 @@
 #include "demoargs.h"
 #include "demosite.h"
 #include "sites/catalogfile.h"
-#include "store/settingkeys.h"
+#include "store/settings.h"
 #include "store/userdb.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cstdio>
 
@@ -28,8 +31,16 @@ int follow(const DemoArgs &args)
     // The user database lives under the data home the arguments settled on.
     qputenv("XDG_DATA_HOME", args.dataHome.toLocal8Bit());
     UserDb db;
-    if (!db.setAttention(pairs) || !db.setConfig(QLatin1String(Key::ScanInterval.key),
-                                                 Key::ScanInterval.text(std::chrono::seconds(args.scanSeconds)))) {
+    // With --push, a webhook channel that receives the demo's batches.
+    QList<PushChannel> channels;
+    if (!args.pushUrl.isEmpty()) {
+        channels.append(PushChannel());
+        channels[0].url = args.pushUrl;
+    }
+    if (!db.setAttention(pairs) ||
+        !db.setConfig(QLatin1String(Key::ScanInterval.key),
+                      Key::ScanInterval.text(std::chrono::seconds(args.scanSeconds))) ||
+        !db.setConfig(QLatin1String(Key::PushChannels.key), Key::PushChannels.text(channels))) {
         std::fprintf(stderr, "kestrow-demo-site: cannot write the user database under %s\n",
                      qUtf8Printable(args.dataHome));
         return 1;
@@ -56,6 +67,19 @@ int main(int argc, char **argv)
                      unsigned(args.port));
         return 1;
     }
+    // The demo's webhook: each push that comes, as a phone would show it.
+    QObject::connect(&site, &DemoSite::pushed, [](const QByteArray &body) {
+        const QJsonObject push = QJsonDocument::fromJson(body).object();
+        std::printf("push: %d new tasks\n", push.value(QLatin1String("count")).toInt());
+        for (const QJsonValue &task : push.value(QLatin1String("tasks")).toArray()) {
+            std::printf("  %s / %s: %s (%s)\n    %s\n", qUtf8Printable(task[QLatin1String("site")].toString()),
+                        qUtf8Printable(task[QLatin1String("node")].toString()),
+                        qUtf8Printable(task[QLatin1String("title")].toString()),
+                        qUtf8Printable(task[QLatin1String("price")].toString()),
+                        qUtf8Printable(task[QLatin1String("url")].toString()));
+        }
+        std::fflush(stdout);
+    });
     site.startNewTasks(args.newEverySeconds * 1000);
     std::printf("demo task sites on http://127.0.0.1:%u/ (new tasks every %d s)\n", unsigned(site.port()),
                 args.newEverySeconds);

@@ -1,7 +1,8 @@
 // demo-screens: the README's pictures of every window, rendered into PNG files in the language asked for (zh, the
 // default, or en): the window that adds a site, on the demo site's list page and on its feed; the attention window on
 // the demo catalogue, on a first run without sites and on a desktop without a tray; the history sorted by amount; the
-// settings, the alert rules, About and the popup. Run it offscreen: QT_QPA_PLATFORM=offscreen demo-screens OUTDIR [en]
+// settings, the alert rules, the push channels, About and the popup. Run it offscreen: QT_QPA_PLATFORM=offscreen
+// demo-screens OUTDIR [en]
 #include "app/startup.h"
 #include "core/clock.h"
 #include "demosite.h"
@@ -15,6 +16,7 @@
 #include "ui/configwindow.h"
 #include "ui/historywindow.h"
 #include "ui/mainwindow.h"
+#include "ui/pushwindow.h"
 #include "ui/taskwindow.h"
 
 #include <QApplication>
@@ -113,6 +115,23 @@ bool renderPopup(const QString &path)
     return renderWindow(std::move(window), path);
 }
 
+// The push channels: a signed DingTalk robot, an ntfy topic and the demo's own webhook.
+bool renderPushChannels(const QString &path)
+{
+    PushChannel dingTalk, ntfy, hook;
+    dingTalk.kind = PushChannel::Kind::DingTalk;
+    dingTalk.url = u"https://oapi.dingtalk.com/robot/send?access_token=0123456789abcdef"_s;
+    dingTalk.secret = u"SEC0123456789abcdef"_s;
+    ntfy.kind = PushChannel::Kind::Ntfy;
+    ntfy.url = u"https://ntfy.sh"_s;
+    ntfy.topic = u"my-kestrow-jobs"_s;
+    ntfy.ignoreQuiet = true;
+    hook.url = u"http://127.0.0.1:8731/push"_s;
+    hook.enabled = false;
+    Key::PushChannels.setValue({dingTalk, ntfy, hook});
+    return renderWindow(PushWindow(), path);
+}
+
 // The attention window over catalog, with "退出" where there is no tray.
 bool renderAttention(const QString &catalog, bool withoutTray, const QString &path)
 {
@@ -167,6 +186,7 @@ int main(int argc, char **argv)
         renderWindow(ConfigWindow(), out + QStringLiteral("/settings.png")) &&
         renderWindow(AlertWindow(), out + QStringLiteral("/alert-settings.png")) &&
         renderWindow(AboutWindow(), out + QStringLiteral("/about.png")) &&
-        renderPopup(out + QStringLiteral("/popup.png"));
+        renderPopup(out + QStringLiteral("/popup.png")) &&
+        renderPushChannels(out + QStringLiteral("/push-channels.png"));
     return ok ? 0 : 1;
 }

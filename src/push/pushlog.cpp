@@ -1,0 +1,3 @@
+#include "push/pushlog.h"
+
+Q_LOGGING_CATEGORY(lcPush, "kestrow.push", QtWarningMsg)
