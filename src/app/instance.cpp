@@ -8,6 +8,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace {
 
@@ -75,6 +76,8 @@ void InstanceServer::onConnection()
 {
     while (QLocalSocket *socket = server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // A client that says nothing is not kept waiting for.
+        QTimer::singleShot(2000, socket, &QLocalSocket::abort);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             // One short request a connection; anything else is dropped.
             if (socket->bytesAvailable() < showRequest.size())

@@ -216,14 +216,21 @@ void Kestrow::stopPush()
         return;
     pushThread->quit();
     pushThread->wait();
+    delete pushThread;
+    pushThread = nullptr;
     pushSender = nullptr;
 }
 
 void Kestrow::push(const QList<TaskData> &tasks, int audience)
 {
-    if (pushSender && !tasks.isEmpty())
-        QMetaObject::invokeMethod(
-            pushSender, [sender = pushSender, tasks, audience] { sender->send(tasks, PushAudience(audience)); });
+    if (!pushSender || tasks.isEmpty())
+        return;
+    // The phone opens what the desktop would: the site's address parts, the node's page for a task without one.
+    QList<TaskData> linked = tasks;
+    for (TaskData &task : linked)
+        task.task_url = catalog.taskOpenUrl(task);
+    QMetaObject::invokeMethod(
+        pushSender, [sender = pushSender, linked, audience] { sender->send(linked, PushAudience(audience)); });
 }
 
 void Kestrow::showWelcome()

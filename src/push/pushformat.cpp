@@ -1,5 +1,7 @@
 #include "push/pushformat.h"
 
+#include "core/webaddress.h"
+
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -104,8 +106,12 @@ PushRequest request(const PushChannel &channel, const QList<TaskData> &tasks, qi
         }
         break;
     case PushChannel::Kind::Feishu: {
-        QJsonObject body{{QStringLiteral("msg_type"), QStringLiteral("text")},
-                         {QStringLiteral("content"), QJsonObject{{QStringLiteral("text"), text}}}};
+        // Its text reads <at user_id="all"></at> as a mention of the whole group: a title from a site must not ring
+        // everyone's phone, so '<' is shown as its full-width twin.
+        QJsonObject body{
+            {QStringLiteral("msg_type"), QStringLiteral("text")},
+            {QStringLiteral("content"),
+             QJsonObject{{QStringLiteral("text"), QString(text).replace(QLatin1Char('<'), QChar(0xFF1C))}}}};
         if (!channel.secret.isEmpty()) {
             const qint64 seconds = nowMs / 1000;
             body.insert(QStringLiteral("timestamp"), QString::number(seconds));
@@ -115,10 +121,16 @@ PushRequest request(const PushChannel &channel, const QList<TaskData> &tasks, qi
         break;
     }
     case PushChannel::Kind::Ntfy: {
-        QJsonObject body{{QStringLiteral("topic"), channel.topic},
+        // The topic's own address (https://ntfy.sh/jobs) names the topic too: published to the server's root.
+        QString topic = channel.topic;
+        if (topic.isEmpty()) {
+            topic = out.url.path().section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty);
+            out.url.setPath(QStringLiteral("/"));
+        }
+        QJsonObject body{{QStringLiteral("topic"), topic},
                          {QStringLiteral("title"), headline(tasks)},
                          {QStringLiteral("message"), cutToBytes(listing(tasks), limit)}};
-        if (!tasks.isEmpty() && QUrl(tasks[0].task_url).isValid())
+        if (!tasks.isEmpty() && isWebAddress(tasks[0].task_url))
             body.insert(QStringLiteral("click"), cutToBytes(tasks[0].task_url, 500));
         out.body = json(body);
         if (!channel.secret.isEmpty())

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSet>
 #include <QTimer>
 
 namespace {
@@ -46,7 +47,9 @@ struct PushSender::Lane
     QList<qint64> sentAt; // when the messages of the last window went, oldest first
     int attempt = 0;      // retries made for the tasks at the head of pending
     bool inFlight = false;
-    QTimer timer; // to the next message the pace allows, or to a retry
+    QTimer timer;       // to the next message the pace allows, or to a retry
+    int dropsInRow = 0; // messages dropped since the last one that went through
+    QString trouble;    // what the user was told after the third drop; empty: nothing
 };
 
 PushSender::PushSender(const Pacing &pacing, QObject *parent)
@@ -60,11 +63,15 @@ void PushSender::send(const QList<TaskData> &tasks, PushAudience audience)
 {
     if (tasks.isEmpty())
         return;
+    QSet<QString> taken; // a channel entered twice gets the batch once
     for (const PushChannel &channel : Key::PushChannels.value()) {
         if (!channel.enabled || (audience == PushAudience::IgnoringQuiet && !channel.ignoreQuiet) ||
             (audience == PushAudience::RespectingQuiet && channel.ignoreQuiet))
             continue;
-        std::shared_ptr<Lane> &lane = lanes[laneKey(channel)];
+        const QString key = laneKey(channel);
+        if (std::exchange(taken, taken + QSet<QString>{key}).contains(key))
+            continue;
+        std::shared_ptr<Lane> &lane = lanes[key];
         if (!lane) {
             lane = std::make_shared<Lane>();
             lane->timer.setSingleShot(true);
@@ -96,6 +103,18 @@ void PushSender::fire(Lane &lane)
 {
     if (lane.inFlight || lane.pending.isEmpty())
         return;
+    // The channel as the settings hold it now: one switched off or removed meanwhile (a retry waiting, a batch held)
+    // gets nothing more, one edited is sent with its new address or secret.
+    const QList<PushChannel> channels = Key::PushChannels.value();
+    const auto now = std::find_if(channels.cbegin(), channels.cend(), [&lane](const PushChannel &channel) {
+        return laneKey(channel) == laneKey(lane.channel);
+    });
+    if (now == channels.cend() || !now->enabled) {
+        lane.pending.clear();
+        lane.attempt = 0;
+        return;
+    }
+    lane.channel = *now;
     // Whatever waited is one message: batches that came faster than the pace are merged here.
     const QList<TaskData> batch = std::exchange(lane.pending, {});
     lane.inFlight = true;
@@ -110,9 +129,9 @@ void PushSender::finished(Lane &lane, const QList<TaskData> &batch, const QStrin
     const QString where = QString::fromLatin1(pushKindNames[int(lane.channel.kind)]);
     if (failure.isEmpty()) {
         lane.attempt = 0;
-        dropsInRow = 0;
-        if (std::exchange(troubled, false))
-            emit problem(QString());
+        lane.dropsInRow = 0;
+        if (!std::exchange(lane.trouble, {}).isEmpty())
+            emit problem(currentTrouble());
         schedule(lane);
         return;
     }
@@ -129,11 +148,23 @@ void PushSender::finished(Lane &lane, const QList<TaskData> &batch, const QStrin
     }
     lane.attempt = 0;
     qCDebug(lcPush).noquote() << "push dropped:" << where << batch.size() << "tasks";
-    if (++dropsInRow >= 3 && !troubled) {
-        troubled = true;
-        emit problem(tr("推送失败 (%1): %2").arg(where, failure));
+    // Told per channel: one that keeps failing is not hidden by another that works.
+    if (++lane.dropsInRow >= 3 && lane.trouble.isEmpty()) {
+        lane.trouble = tr("推送失败 (%1): %2").arg(where, failure);
+        emit problem(currentTrouble());
     }
     schedule(lane);
+}
+
+QString PushSender::currentTrouble() const
+{
+    // A channel since removed or switched off is no trouble.
+    for (const PushChannel &channel : Key::PushChannels.value()) {
+        const std::shared_ptr<Lane> lane = lanes.value(laneKey(channel));
+        if (channel.enabled && lane && !lane->trouble.isEmpty())
+            return lane->trouble;
+    }
+    return QString();
 }
 
 void PushSender::sendTest(const PushChannel &channel, const std::function<void(const QString &)> &done)
@@ -163,6 +194,9 @@ void PushSender::post(const PushChannel &channel, const QList<TaskData> &tasks,
     for (const auto &[name, value] : message.headers)
         request.setRawHeader(name, value);
     QNetworkReply *reply = network->post(request, message.body);
+    reply->setReadBufferSize(pacing.maxAnswerBytes);
+    // The transfer limit counts silence only: a server that sends a byte now and then is cut off all the same.
+    QTimer::singleShot(pacing.transferMs, reply, &QNetworkReply::abort);
     auto answer = std::make_shared<QByteArray>();
     auto tooLarge = std::make_shared<bool>(false);
     const qint64 cap = pacing.maxAnswerBytes;

@@ -47,7 +47,7 @@ public:
     void sendTest(const PushChannel &channel, const std::function<void(const QString &)> &done);
 
 signals:
-    // Three messages in a row were dropped: text says which channel and why. Empty once one goes through again.
+    // A channel had three messages in a row dropped: text says which and why. Empty once no channel is in trouble.
     void problem(const QString &text);
 
 private:
@@ -55,6 +55,8 @@ private:
     void schedule(Lane &lane);
     void fire(Lane &lane);
     void finished(Lane &lane, const QList<TaskData> &batch, const QString &failure, int retryAfterSeconds);
+    // What the first channel in trouble was told; empty when none is.
+    QString currentTrouble() const;
     // Posts tasks to channel; done gets the failure (empty: delivered) and a Retry-After in seconds (0: none).
     void post(const PushChannel &channel, const QList<TaskData> &tasks,
               const std::function<void(const QString &, int)> &done);
@@ -62,6 +64,4 @@ private:
     Pacing pacing;
     QNetworkAccessManager *network;
     QHash<QString, std::shared_ptr<Lane>> lanes; // by channel
-    int dropsInRow = 0;
-    bool troubled = false;
 };

@@ -223,7 +223,7 @@ private slots:
         QVERIFY(quit->isVisible());
         m_kestrow->attentionWindow()->findChild<SiteView *>()->setNodeChecked(u"n"_s, false);
         quit->click();
-        QVERIFY(!m_kestrow->isScanning() && !m_kestrow->housekeepingThread());
+        QVERIFY(!m_kestrow->isScanning() && !m_kestrow->housekeepingThread() && !m_kestrow->pushingThread());
         QVERIFY(UserDb().attentionMap().isEmpty());
     }
 
@@ -386,14 +386,18 @@ private slots:
             }
             return bodies;
         };
-        m_kestrow->onNewTask({makeTask(u"深夜任务"_s)});
+        // A task without an address of its own goes out with the one the desktop would open: its node's page.
+        TaskData night = makeTask(u"深夜任务"_s);
+        night.task_url.clear();
+        night.note_url = m_server->url(u"/list"_s);
+        m_kestrow->onNewTask({night});
         QTRY_COMPARE(asked("/ignores").size(), 1);
         QTest::qWait(300);
         QVERIFY(asked("/keeps").isEmpty());
         m_sandbox->clock.setNow(QDateTime(QDate(2026, 12, 8), QTime(8, 0, 1)));
         m_kestrow->onQuietEnd();
         QTRY_COMPARE(asked("/keeps").size(), 1);
-        QVERIFY(asked("/keeps")[0].contains("深夜任务"));
+        QVERIFY(asked("/keeps")[0].contains("深夜任务") && asked("/keeps")[0].contains(night.note_url.toUtf8()));
         QCOMPARE(asked("/ignores").size(), 1);
         // Pushes that keep failing: one balloon and a tool-tip line, until one goes through again.
         QSignalSpy told(m_kestrow->tray(), &Tray::messageShown);
