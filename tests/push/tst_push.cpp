@@ -36,8 +36,8 @@ QString json(const QString &compact)
     return QString::fromUtf8(QJsonDocument::fromJson(compact.toUtf8()).toJson(QJsonDocument::Compact));
 }
 
-// Quick paces, so that merging, retries and drops show within a second.
-const PushSender::Pacing quick{300, 20, 60000, {50, 50, 50}, 300, 1024, 600000};
+// Quick paces, so that merging, retries and drops show within seconds, also under the sanitizers.
+const PushSender::Pacing quick{1000, 20, 60000, {50, 50, 50}, 1000, 1024, 600000};
 
 } // namespace
 
@@ -206,7 +206,7 @@ private slots:
             server.setResponse(u"/bad"_s, response);
             Key::PushChannels.setValue({channel(kind, server.url(u"/bad"_s))});
             sender.send(batch, PushAudience::All);
-            QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 4, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 4, 30000);
             QTest::qWait(200);
             QCOMPARE(server.requests().size(), 4);
         }
@@ -237,7 +237,7 @@ private slots:
         QSignalSpy problem(&sender, &PushSender::problem);
         for (int round = 1; round <= 3; ++round) {
             sender.send({batch[0]}, PushAudience::All);
-            QTRY_COMPARE_WITH_TIMEOUT(asked("/bad"), 4 * round, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(asked("/bad"), 4 * round, 30000);
             QTest::qWait(350);
         }
         QTRY_VERIFY(!problem.isEmpty());
