@@ -5,6 +5,8 @@
 namespace {
 
 constexpr qint64 longestHoldMs = 60 * 60 * 1000;
+// A healthy node's last good time is stored when it is this much newer: not on every pass.
+constexpr qint64 lastGoodStepSeconds = 10 * 60;
 
 QString key(const QString &site, const QString &node)
 {
@@ -26,6 +28,7 @@ NodeHealth::NodeHealth(const QList<AttentionData> &nodes, const QList<NodeStatus
         entry.status.note_name = node.note_name;
         entry.host = QUrl(node.node_url).host().toLower();
         entry.troubledBefore = inTrouble(entry.status);
+        entry.stored = entry.status;
         m_nodes.append(entry);
     }
 }
@@ -121,8 +124,14 @@ QList<NodeStatus> NodeHealth::takeChanged()
 {
     QList<NodeStatus> changed;
     for (Node &entry : m_nodes) {
-        if (entry.changed)
-            changed.append(entry.status);
+        const NodeStatus &now = entry.status, &stored = entry.stored;
+        const bool seen = now.failures != stored.failures || now.emptyPasses != stored.emptyPasses ||
+                          now.lastError != stored.lastError || now.since != stored.since ||
+                          qAbs(now.lastGood - stored.lastGood) >= lastGoodStepSeconds;
+        if (entry.changed && seen) {
+            changed.append(now);
+            entry.stored = now;
+        }
         entry.changed = false;
     }
     return changed;

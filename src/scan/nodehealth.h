@@ -33,7 +33,9 @@ public:
     // that make a node failing makes the host's nodes failing at once, for reason: then it returns true.
     bool holdHost(const QString &host, qint64 untilMs, qint64 nowMs, const QString &reason);
 
-    // After a pass: the statuses it changed (to be stored), and the nodes it made failing or broken.
+    // After a pass: the statuses it changed in what a user sees (failures, empty passes, the reason, when trouble
+    // began), or whose last good time is ten minutes newer than stored: to be stored. An unchanged pass of healthy
+    // nodes gives none, so it writes nothing. Then the nodes the pass made failing or broken.
     QList<NodeStatus> takeChanged();
     QList<NodeStatus> takeNewTrouble();
     // The nodes that are failing or broken now.
@@ -44,6 +46,7 @@ private:
     struct Node
     {
         NodeStatus status;
+        NodeStatus stored; // as the user database holds it
         QString host;
         int skip = 0; // passes still to be left out
         bool changed = false;

@@ -582,6 +582,25 @@ private slots:
             QVERIFY(book.status(0).health({3, 6}) == health);
             QCOMPARE(began, troubleBegan);
         }
+        // Stored only when a user would see the change, or a healthy node's last good time is ten minutes newer:
+        // "s" a pass whose status is stored, "." one that writes nothing (R rows found, F failed, a pass a minute).
+        {
+            NodeHealth book(node, {}, NodeHealth::Limits{{3, 6}, 180000});
+            QString stored;
+            for (const auto &[outcome, minute] : {std::pair{u'R', 0},
+                                                  {u'R', 3},
+                                                  {u'R', 9},
+                                                  {u'R', 12},
+                                                  {u'F', 15},
+                                                  {u'F', 18},
+                                                  {u'R', 21},
+                                                  {u'R', 24}}) {
+                const qint64 now = 1796544000000 + minute * 60000;
+                outcome == u'F' ? book.failed(0, u"HTTP 500"_s, now) : book.answered(0, 3, now);
+                stored += book.takeChanged().isEmpty() ? u'.' : u's';
+            }
+            QCOMPARE(stored, u"s..ssss."_s);
+        }
         // Retry-After in seconds or as an HTTP date; a host may ask for an hour at most.
         const qint64 now = QDateTime(QDate(2026, 12, 6), QTime(12, 0), Qt::UTC).toMSecsSinceEpoch();
         for (const auto &[value, ms] :
