@@ -1,13 +1,13 @@
 #include "app/instance.h"
 
 #include "app/applog.h"
+#include "core/paths.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QTimer>
 
 namespace {
@@ -32,10 +32,7 @@ QString name(const QString &dataFolder)
 QString socketPath(const QString &name)
 {
     // Beside the instance lock, in the session's runtime folder.
-    QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (runtime.isEmpty())
-        runtime = QDir::tempPath();
-    return QDir(runtime).filePath(name + QStringLiteral(".socket"));
+    return QDir(runtimeFolder()).filePath(name + QStringLiteral(".socket"));
 }
 
 Answer askToShow(const QString &path, int timeoutMs)

@@ -41,11 +41,14 @@ void trimWorkingSet()
     Platform::trimWorkingSet();
 }
 
+QString runtimeFolder()
+{
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime.isEmpty() ? QDir::tempPath() : runtime;
+}
+
 Platform::Claim claimInstance(const QString &key)
 {
     // The session's runtime folder; the data folder where no lock can be made there.
-    QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (runtime.isEmpty())
-        runtime = QDir::tempPath();
-    return Platform::claimSingleInstance(key, {runtime, dataFolder()});
+    return Platform::claimSingleInstance(key, {runtimeFolder(), dataFolder()});
 }

@@ -19,5 +19,8 @@ QString dataFolder();
 // Returns freed memory to the system; called when windows go away.
 void trimWorkingSet();
 
+// The session's runtime folder ($XDG_RUNTIME_DIR), or the temporary folder where there is none.
+QString runtimeFolder();
+
 // Claims the program's single instance named key (see Platform::claimSingleInstance; the data folder is the fallback).
 Platform::Claim claimInstance(const QString &key);

@@ -220,12 +220,7 @@ private slots:
         failing.status = 500;
         server.setResponse(u"/hook"_s, {});
         server.setResponse(u"/bad"_s, failing);
-        const auto asked = [&server](const char *path) {
-            int count = 0;
-            for (const TestHttpServer::Request &request : server.requests())
-                count += request.path == path;
-            return count;
-        };
+        const auto asked = [&server](const char *path) { return server.requestsFor(path); };
         // A channel whose messages keep being dropped is told of after the third, though another works all along; an
         // address that may not be used is never asked.
         const PushChannel good = channel(PushChannel::Kind::Webhook, server.url(u"/hook"_s)),
@@ -264,12 +259,7 @@ private slots:
         off.enabled = false;
         Key::PushChannels.setValue({keepsQuiet, ignoresQuiet, off});
         PushSender sender(quick);
-        const auto asked = [&server](const char *path) {
-            int count = 0;
-            for (const TestHttpServer::Request &request : server.requests())
-                count += request.path == path;
-            return count;
-        };
+        const auto asked = [&server](const char *path) { return server.requestsFor(path); };
         // During quiet hours only the channel that ignores them; 429 waits its second, not the 50 ms retry.
         sender.send(batch, PushAudience::IgnoringQuiet);
         QTRY_COMPARE(asked("/busy"), 1);

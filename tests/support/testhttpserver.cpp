@@ -5,6 +5,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 using Response = TestHttpServer::Response;
@@ -101,6 +102,13 @@ QList<TestHttpServer::Request> TestHttpServer::requests() const
 {
     QMutexLocker locker(&m_mutex);
     return QList<Request>(m_requests.cbegin(), m_requests.cend());
+}
+
+int TestHttpServer::requestsFor(const QByteArray &path) const
+{
+    QMutexLocker locker(&m_mutex);
+    return int(std::count_if(m_requests.cbegin(), m_requests.cend(),
+                             [&path](const Request &request) { return request.path == path; }));
 }
 
 void TestHttpServer::clearRequests()

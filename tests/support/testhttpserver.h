@@ -47,6 +47,8 @@ public:
     void setResponse(const QString &path, const Response &response);
     // A list of its own: one shared with the server thread could be moved from there while the test reads it.
     QList<Request> requests() const;
+    // How many requests asked for path (with its query, as recorded).
+    int requestsFor(const QByteArray &path) const;
     // Forgets the requests seen so far (the soak would otherwise measure the list growing).
     void clearRequests();
 
