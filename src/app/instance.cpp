@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -39,9 +40,15 @@ Answer askToShow(const QString &path, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
-    socket.connectToServer(path);
-    if (!socket.waitForConnected(int(deadline.remainingTime())))
-        return Answer::NoAnswer;
+    // The running instance takes its lock before it listens: a start just after it finds no socket yet.
+    for (socket.connectToServer(path); !socket.waitForConnected(int(deadline.remainingTime()));
+         socket.connectToServer(path)) {
+        const bool notYet = socket.error() == QLocalSocket::ServerNotFoundError ||
+                            socket.error() == QLocalSocket::ConnectionRefusedError;
+        if (!notYet || deadline.hasExpired())
+            return Answer::NoAnswer;
+        QThread::msleep(quint64(qMin<qint64>(50, deadline.remainingTime())));
+    }
     socket.write(showRequest);
     QByteArray answer;
     while (!answer.contains('\n') && answer.size() < 64 && socket.waitForReadyRead(int(deadline.remainingTime())))

@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "app/instance.h"
 #include "app/kestrow.h"
 #include "app/startup.h"
 #include "app/tray.h"
@@ -39,6 +40,8 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+
+#include <future>
 
 #include <unistd.h>
 
@@ -539,6 +542,14 @@ private slots:
             QVERIFY2(line.start ? got == outcome : got.startsWith(outcome.left(2)) && got.contains(outcome.mid(2)),
                      qPrintable(got));
         }
+        // A start just after the running one took its lock, before that one listens, still reaches it.
+        const QString socket = m_sandbox->root() + u"/early.socket"_s;
+        std::future<Instance::Answer> asked =
+            std::async(std::launch::async, [&] { return Instance::askToShow(socket); });
+        QTest::qWait(300);
+        const InstanceServer late(socket, [] { return true; });
+        QTRY_VERIFY(asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+        QCOMPARE(asked.get(), Instance::Answer::Shown);
         // Installed, the program is a link in bin to the real one in a private folder, whose catalogue it must find.
         const QString link = m_sandbox->root() + u"/bin/kestrow"_s;
         QVERIFY(QDir().mkpath(m_sandbox->root() + u"/bin"_s) && QFile::link(QStringLiteral(KESTROW_PROGRAM), link));
