@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QMetaType>
 #include <QString>
@@ -9,6 +10,21 @@ struct HealthThresholds
 {
     int failingAfter = 3;
     int brokenAfter = 6;
+};
+
+// What a page's last answer gave to ask for it again only if it changed (ETag, Last-Modified), and the address and
+// markers it was given for: an answer for other ones says nothing of this page.
+struct PageValidators
+{
+    QByteArray etag;
+    QByteArray lastModified;
+    QByteArray givenFor; // a digest of the address and markers
+
+    bool isEmpty() const { return etag.isEmpty() && lastModified.isEmpty(); }
+    bool operator==(const PageValidators &other) const
+    {
+        return etag == other.etag && lastModified == other.lastModified && givenFor == other.givenFor;
+    }
 };
 
 // What the scan engine has learnt of one followed node over its passes; kept in the user database across starts.
@@ -23,6 +39,7 @@ struct NodeStatus
     qint64 lastGood = 0; // seconds since the epoch of the last pass that yielded rows; 0: never
     qint64 since = 0;    // seconds since the epoch when the present run of failed or empty passes began
     QString lastError;
+    PageValidators validators{}; // kept with the status, though a change of them alone is not stored at once
 
     Health health(const HealthThresholds &thresholds) const
     {
@@ -36,7 +53,7 @@ struct NodeStatus
     {
         return site_name == other.site_name && note_name == other.note_name && failures == other.failures &&
                emptyPasses == other.emptyPasses && lastGood == other.lastGood && since == other.since &&
-               lastError == other.lastError;
+               lastError == other.lastError && validators == other.validators;
     }
 };
 

@@ -78,6 +78,15 @@ int KnownTasks::newTasks(const QByteArray &body, const AttentionData &node, QLis
     return titled;
 }
 
+void KnownTasks::unchanged(const AttentionData &node)
+{
+    const auto rows = m_known.find(nodeKey(node));
+    if (rows != m_known.end()) {
+        for (quint32 &pass : *rows)
+            pass = m_pass;
+    }
+}
+
 void KnownTasks::stored()
 {
     if (m_version >= 0) {

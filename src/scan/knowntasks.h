@@ -25,6 +25,8 @@ public:
     // Cuts body into node's tasks as parseBody does and appends, in page order, those the history does not hold.
     // Returns how many rows had a title, known or not.
     int newTasks(const QByteArray &body, const AttentionData &node, QList<TaskData> &tasks);
+    // node's page came back unchanged (304): its known rows stay remembered as if seen in this pass.
+    void unchanged(const AttentionData &node);
     // This pass's new tasks have just been stored through db's own connection, which the database's change count
     // leaves out.
     void stored();

@@ -1,5 +1,6 @@
 #include "scan/nodehealth.h"
 
+#include <QCryptographicHash>
 #include <QUrl>
 
 namespace {
@@ -11,6 +12,12 @@ constexpr qint64 lastGoodStepSeconds = 10 * 60;
 QString key(const QString &site, const QString &node)
 {
     return site + QLatin1Char('\n') + node;
+}
+
+QByteArray pageDigest(const AttentionData &node)
+{
+    const QStringList page = QStringList{node.node_url, QString::number(int(node.kind))} + node.rules;
+    return QCryptographicHash::hash(page.join(QChar(0)).toUtf8(), QCryptographicHash::Sha1).toHex();
 }
 
 } // namespace
@@ -27,8 +34,12 @@ NodeHealth::NodeHealth(const QList<AttentionData> &nodes, const QList<NodeStatus
         entry.status.site_name = node.site_name;
         entry.status.note_name = node.note_name;
         entry.host = QUrl(node.node_url).host().toLower();
+        entry.page = pageDigest(node);
         entry.troubledBefore = inTrouble(entry.status);
         entry.stored = entry.status;
+        // Given for another address or other markers: the page they describe is not this one.
+        if (entry.status.validators.givenFor != entry.page)
+            entry.status.validators = {};
         m_nodes.append(entry);
     }
 }
@@ -53,6 +64,7 @@ void NodeHealth::failed(int node, const QString &error, qint64 nowMs)
     Node &entry = m_nodes[node];
     ++entry.status.failures;
     entry.status.lastError = error;
+    entry.status.validators = {};
     // Every failure past the threshold doubles the passes between tries, up to the longest back-off.
     const int over = entry.status.failures - m_limits.thresholds.failingAfter;
     if (over >= 0) {
@@ -62,19 +74,35 @@ void NodeHealth::failed(int node, const QString &error, qint64 nowMs)
     noteChange(entry, nowMs);
 }
 
-void NodeHealth::answered(int node, int rows, qint64 nowMs)
+void NodeHealth::dropValidators(int node)
+{
+    m_nodes[node].status.validators = {};
+}
+
+void NodeHealth::answered(int node, int rows, qint64 nowMs, const PageValidators &validators)
 {
     Node &entry = m_nodes[node];
     entry.status.failures = 0;
     entry.skip = 0;
+    entry.status.validators = {};
     if (rows > 0) {
         entry.status.emptyPasses = 0;
         entry.status.lastGood = nowMs / 1000;
         entry.status.lastError.clear();
+        if (!validators.isEmpty()) {
+            entry.status.validators = validators;
+            entry.status.validators.givenFor = entry.page;
+        }
     } else {
         ++entry.status.emptyPasses;
     }
     noteChange(entry, nowMs);
+}
+
+void NodeHealth::unchanged(int node, qint64 nowMs)
+{
+    const PageValidators validators = m_nodes[node].status.validators;
+    answered(node, 1, nowMs, validators);
 }
 
 void NodeHealth::unavailable(int node, const QString &reason, qint64 nowMs)
@@ -127,7 +155,9 @@ QList<NodeStatus> NodeHealth::takeChanged()
         const NodeStatus &now = entry.status, &stored = entry.stored;
         const bool seen = now.failures != stored.failures || now.emptyPasses != stored.emptyPasses ||
                           now.lastError != stored.lastError || now.since != stored.since ||
-                          qAbs(now.lastGood - stored.lastGood) >= lastGoodStepSeconds;
+                          qAbs(now.lastGood - stored.lastGood) >= lastGoodStepSeconds ||
+                          now.validators.isEmpty() != stored.validators.isEmpty() ||
+                          now.validators.givenFor != stored.validators.givenFor;
         if (entry.changed && seen) {
             changed.append(now);
             entry.stored = now;

@@ -24,8 +24,14 @@ public:
     // Whether node (an index into the followed nodes) is fetched in the pass starting at nowMs; a node skipped by
     // its back-off counts down one pass.
     bool takesPart(int node, qint64 nowMs);
+    // A failed fetch, or an answer that is not the page: the page's validators are dropped with it.
     void failed(int node, const QString &error, qint64 nowMs);
-    void answered(int node, int rows, qint64 nowMs);
+    void dropValidators(int node);
+    // An answer that cut to rows; its validators are kept only when it had rows (a broken page is always fetched
+    // whole).
+    void answered(int node, int rows, qint64 nowMs, const PageValidators &validators = {});
+    // A 304 to a request that carried the node's validators: the page is as the last answer had it, rows and all.
+    void unchanged(int node, qint64 nowMs);
     // node cannot be scanned in this run (the catalogue lacks it or cannot give its rule): it takes no part and counts
     // as failing, for reason.
     void unavailable(int node, const QString &reason, qint64 nowMs);
@@ -34,8 +40,9 @@ public:
     bool holdHost(const QString &host, qint64 untilMs, qint64 nowMs, const QString &reason);
 
     // After a pass: the statuses it changed in what a user sees (failures, empty passes, the reason, when trouble
-    // began), or whose last good time is ten minutes newer than stored: to be stored. An unchanged pass of healthy
-    // nodes gives none, so it writes nothing. Then the nodes the pass made failing or broken.
+    // began), whose validators came or went, or whose last good time is ten minutes newer than stored: to be stored.
+    // An unchanged pass of healthy nodes gives none, so it writes nothing. Then the nodes the pass made failing or
+    // broken.
     QList<NodeStatus> takeChanged();
     QList<NodeStatus> takeNewTrouble();
     // The nodes that are failing or broken now.
@@ -48,7 +55,8 @@ private:
         NodeStatus status;
         NodeStatus stored; // as the user database holds it
         QString host;
-        int skip = 0; // passes still to be left out
+        QByteArray page; // a digest of the address and markers, which validators are given for
+        int skip = 0;    // passes still to be left out
         bool changed = false;
         bool unavailable = false;
         bool troubledBefore = false;

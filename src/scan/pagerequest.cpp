@@ -6,9 +6,11 @@
 #include <QTimeZone>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace PageRequest {
 
-QNetworkRequest make(const QString &url)
+QNetworkRequest make(const QString &url, const PageValidators &validators)
 {
     QNetworkRequest request{QUrl(url)};
     request.setRawHeader("User-Agent", "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; Trident/5.0)");
@@ -19,7 +21,30 @@ QNetworkRequest make(const QString &url)
     // What a compressed body unpacks to counts against the page cap, which then fails it as too large; Qt's own
     // ratio check would end such a page as an answer without rows.
     request.setDecompressedSafetyCheckThreshold(-1);
+    if (!validators.etag.isEmpty())
+        request.setRawHeader("If-None-Match", validators.etag);
+    if (!validators.lastModified.isEmpty())
+        request.setRawHeader("If-Modified-Since", validators.lastModified);
     return request;
+}
+
+PageValidators validatorsOf(const QNetworkReply *reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status < 200 || status > 299)
+        return {};
+    // A page's own text, sent back in a header: short, printable, on one line.
+    const auto usable = [](const QByteArray &value) {
+        return value.size() <= 256 &&
+               std::all_of(value.cbegin(), value.cend(), [](char c) { return c >= 0x20 && c < 0x7f; });
+    };
+    PageValidators validators;
+    const QByteArray etag = reply->rawHeader("ETag").trimmed(), modified = reply->rawHeader("Last-Modified").trimmed();
+    if (usable(etag))
+        validators.etag = etag;
+    if (usable(modified))
+        validators.lastModified = modified;
+    return validators;
 }
 
 void limit(QNetworkReply *reply)

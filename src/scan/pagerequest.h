@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/nodestatus.h"
+
 #include <QNetworkRequest>
 #include <QString>
 
@@ -12,8 +14,12 @@ namespace PageRequest {
 // A page body larger than this is abandoned as soon as it passes the size.
 constexpr qint64 maxPageBytes = 16 * 1024 * 1024;
 
-// A GET for url with the fixed request headers, never following redirections.
-QNetworkRequest make(const QString &url);
+// A GET for url with the fixed request headers, never following redirections; with the validators of the page's
+// last answer it asks, after those headers, for the page only if it changed (a 304 answer then has no body).
+QNetworkRequest make(const QString &url, const PageValidators &validators = {});
+// What a 2xx answer gave to ask for its page again only if it changed: nothing from other answers, and no value a
+// request could not carry back as it came.
+PageValidators validatorsOf(const QNetworkReply *reply);
 // Keeps the reply from buffering more than one byte past the limit.
 void limit(QNetworkReply *reply);
 // The reply has already received more than the limit.

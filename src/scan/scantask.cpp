@@ -1,6 +1,7 @@
 #include "scan/scantask.h"
 
 #include "core/clock.h"
+#include "core/paths.h"
 #include "core/webaddress.h"
 #include "scan/nodehealth.h"
 #include "scan/pagerequest.h"
@@ -20,6 +21,7 @@
 namespace {
 
 constexpr qsizetype maxUnstored = 1000;
+constexpr qsizetype trimAfterTasks = 2000;
 
 // A task's identity (see TaskData::isSameTask) as one text.
 QString identity(const TaskData &task)
@@ -130,7 +132,7 @@ void ScanTask::scan()
             nodeFailed(i, QStringLiteral("not an http or https address: ") + node.node_url);
             continue;
         }
-        QNetworkReply *reply = manager->get(PageRequest::make(node.node_url));
+        QNetworkReply *reply = manager->get(PageRequest::make(node.node_url, health->status(i).validators));
         PageRequest::limit(reply);
         connect(reply, &QNetworkReply::readyRead, this, &ScanTask::onReadyRead);
         replies.insert(reply, i);
@@ -167,6 +169,7 @@ void ScanTask::scan()
             fresh.append(std::move(task));
     }
     task_list.clear();
+    const qsizetype found = fresh.size();
     if (!fresh.isEmpty()) {
         qCDebug(lcScan) << "pass found" << fresh.size() << "new tasks";
         emit newTask(fresh);
@@ -188,12 +191,16 @@ void ScanTask::scan()
     emit nodeHealth(health->troubled());
     restartTimer();
     delete manager;
+    // A pass that found thousands of tasks (the first over long pages, say) leaves the heap at its peak: the memory
+    // goes back to the system rather than staying with an idle program.
+    if (found > trimAfterTasks)
+        trimWorkingSet();
 }
 
 void ScanTask::nodeFailed(int node, const QString &error)
 {
     qCDebug(lcScan).noquote() << "fetch failed:" << nodes[node].site_name << "/" << nodes[node].note_name << "-"
-                             << error;
+                              << error;
     health->failed(node, error, Clock::now().toMSecsSinceEpoch());
 }
 
@@ -207,9 +214,17 @@ void ScanTask::onDownloadFinished(QNetworkReply *reply)
     const qint64 now = Clock::now().toMSecsSinceEpoch();
     const PageRequest::FetchOutcome outcome = PageRequest::outcomeOf(reply);
     const int status = outcome.status;
+    if (status == 304 && !health->status(index).validators.isEmpty()) {
+        // Not modified since the answer that gave the validators: its rows are still the known ones.
+        known.unchanged(node);
+        health->unchanged(index, now);
+        dropReply(reply);
+        return;
+    }
     const QByteArray body = reply->readAll();
     const int rows = known.newTasks(body, node, task_list);
     if (outcome.failed) {
+        health->dropValidators(index);
         // A host that asks for a pause gets it, all its nodes together (at most an hour); a long one is their failure.
         const qint64 until = PageRequest::retryAfter(reply->rawHeader("Retry-After"), now);
         const QString when = QDateTime::fromMSecsSinceEpoch(until).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
@@ -221,8 +236,8 @@ void ScanTask::onDownloadFinished(QNetworkReply *reply)
     } else {
         if (rows == 0)
             qCDebug(lcScan).noquote() << "no rows:" << node.site_name << "/" << node.note_name << "- HTTP" << status
-                                     << body.size() << "bytes";
-        health->answered(index, rows, now);
+                                      << body.size() << "bytes";
+        health->answered(index, rows, now, PageRequest::validatorsOf(reply));
     }
     dropReply(reply);
 }

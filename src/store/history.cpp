@@ -73,6 +73,8 @@ bool UserDb::storePass(const QList<TaskData> &tasks, const QList<NodeStatus> &st
             Query row(*this,
                       QStringLiteral("INSERT OR REPLACE INTO tb_node_status(site_name, note_name, failures, "
                                      "empty_passes, last_good, since, last_error) VALUES(?, ?, ?, ?, ?, ?, ?);"));
+            Query validators(*this, QStringLiteral("INSERT OR REPLACE INTO tb_node_validators(site_name, note_name, "
+                                                   "etag, last_modified, given_for) VALUES(?, ?, ?, ?, ?);"));
             for (const NodeStatus &status : statuses) {
                 row.reset();
                 row.bind(status.site_name);
@@ -84,6 +86,14 @@ bool UserDb::storePass(const QList<TaskData> &tasks, const QList<NodeStatus> &st
                 row.bind(status.lastError);
                 if (!row.exec())
                     return false;
+                validators.reset();
+                validators.bind(status.site_name);
+                validators.bind(status.note_name);
+                validators.bind(status.validators.etag);
+                validators.bind(status.validators.lastModified);
+                validators.bind(status.validators.givenFor);
+                if (!validators.exec())
+                    return false;
             }
             return true;
         },
@@ -93,15 +103,18 @@ bool UserDb::storePass(const QList<TaskData> &tasks, const QList<NodeStatus> &st
 QList<NodeStatus> UserDb::nodeStatuses()
 {
     std::shared_lock locker(userDbLock);
-    Query query(*this, QStringLiteral("SELECT site_name, note_name, failures, empty_passes, last_good, since, "
-                                      "last_error FROM tb_node_status;"));
+    Query query(*this, QStringLiteral("SELECT s.site_name, s.note_name, failures, empty_passes, last_good, since, "
+                                      "last_error, etag, last_modified, given_for FROM tb_node_status AS s LEFT JOIN "
+                                      "tb_node_validators AS v ON v.site_name = s.site_name AND v.note_name = "
+                                      "s.note_name;"));
     QList<NodeStatus> statuses;
     if (!query.exec())
         return statuses;
     while (query.next()) {
-        statuses.append(NodeStatus{query.value(0).toString(), query.value(1).toString(), query.value(2).toInt(),
-                                   query.value(3).toInt(), query.value(4).toLongLong(), query.value(5).toLongLong(),
-                                   query.value(6).toString()});
+        statuses.append(NodeStatus{
+            query.value(0).toString(), query.value(1).toString(), query.value(2).toInt(), query.value(3).toInt(),
+            query.value(4).toLongLong(), query.value(5).toLongLong(), query.value(6).toString(),
+            PageValidators{query.value(7).toByteArray(), query.value(8).toByteArray(), query.value(9).toByteArray()}});
     }
     return statuses;
 }

@@ -34,6 +34,9 @@ const QList<QStringList> steps = {
     // 3: the task identity, so that the once-per-row history lookup does not scan the table.
     {QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tb_history_task_identity ON tb_history_task(task_url, site_name, "
                     "note_name, task_name, task_price);")},
+    // 4: what each node's last answer gave to ask for its page again only if it changed.
+    {QStringLiteral("CREATE TABLE IF NOT EXISTS tb_node_validators(site_name TEXT, note_name TEXT, etag BLOB, "
+                    "last_modified BLOB, given_for BLOB, PRIMARY KEY(site_name, note_name));")},
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "scan/nodehealth.h"
 #include "scan/pagerequest.h"
 #include "scan/pages.h"
+#include "scan/scantask.h"
 #include "scan/taskthread.h"
 #include "sites/catalogschema.h"
 #include "store/settings.h"
@@ -13,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSignalSpy>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTest>
@@ -645,6 +647,93 @@ private slots:
         QCOMPARE(rawColumn(scan.sandbox.userDbPath(), u"SELECT note_name || failures || (empty_passes > 0) FROM "
                                                       "tb_node_status ORDER BY note_name;"_s),
                  (QStringList{u"bad00"_s, u"changed01"_s, u"good00"_s}));
+    }
+
+    void conditionalRequests()
+    {
+        // One node's passes: what the server answers; what the request asked with (If-None-Match, If-Modified-Since);
+        // the tasks announced. A restart (R) or a new address for the node (U) comes before a pass where asked.
+        using Headers = QList<TestHttpServer::Header>;
+        const QByteArray date = "Sun, 06 Dec 2026 12:00:00 GMT";
+        const Headers etagA{{"ETag", "\"a\""}}, etagB{{"ETag", "W/\"b\""}}, dated{{"Last-Modified", date}};
+        const auto answer = [](int status, const QStringList &titles, const Headers &headers = {}) {
+            return Response{status, status == 304 ? QByteArray() : listPage(titles), headers};
+        };
+        const std::tuple<char, Response, QByteArray, QByteArray, QStringList> passes[] = {
+            {' ', answer(200, {u"A1"_s}, etagA), "", "", {u"A1"_s}},
+            {' ', answer(304, {}), "\"a\"", "", {}}, // unchanged: nothing cut or announced
+            {'R', answer(304, {}), "\"a\"", "", {}}, // kept across a restart
+            {' ', answer(200, {u"A1"_s, u"A2"_s}, etagB), "\"a\"", "", {u"A2"_s}}, // a server that ignores them
+            {' ', answer(500, {}, etagA), "W/\"b\"", "", {}},                      // a failure drops them
+            {' ', answer(200, {u"A1"_s, u"A2"_s}, dated + etagB), "", "", {}},
+            {' ', answer(304, {}), "W/\"b\"", date, {}},
+            {'U', answer(200, {u"A1"_s, u"A2"_s}, etagA), "", "", {}}, // given for another address
+            {' ', answer(302, {}, etagA), "\"a\"", "", {}},            // a redirection is not the page
+            {' ', answer(200, {}, etagA), "", "", {}},                 // a page without rows is fetched whole
+            {' ', answer(304, {}), "", "", {}},                        // a 304 not asked for has no rows
+            {' ', answer(200, {u"A3"_s}, {{"ETag", "\"c\"\x7f"}}), "", "", {u"A3"_s}}, // unsendable: not kept
+            {' ', answer(200, {u"A3"_s}, etagA), "", "", {}},
+        };
+        Scan scan({{u"a"_s, Response()}});
+        QList<QList<TaskData>> batches;
+        std::unique_ptr<ScanTask> engine;
+        const auto restart = [&] {
+            engine = std::make_unique<ScanTask>();
+            QObject::connect(engine.get(), &ScanTask::newTask, [&](const auto &tasks) { batches << tasks; });
+            QVERIFY(engine->init());
+        };
+        restart();
+        const auto header = [](const TestHttpServer::Request &request, const QByteArray &name) {
+            for (const auto &[key, value] : request.headers) {
+                if (key == name)
+                    return value;
+            }
+            return QByteArray();
+        };
+        const auto names = [](const TestHttpServer::Request &request) {
+            QByteArrayList list;
+            for (const auto &[key, value] : request.headers) {
+                if (!key.startsWith("if-"))
+                    list << key;
+            }
+            return list;
+        };
+        for (const auto &[before, response, etag, modified, announced] : passes) {
+            if (before == 'R')
+                restart();
+            if (before == 'U') {
+                QVERIFY(CatalogBuilder().raw(u"DELETE FROM tb_node;"_s) &&
+                        CatalogBuilder().node(u"站"_s, u"a"_s, scan.server.url(u"/a?2"_s), listMarkers));
+                restart();
+            }
+            scan.server.setResponse(u"/a"_s, response);
+            batches.clear();
+            engine->scan();
+            const TestHttpServer::Request request = scan.server.requests().constLast();
+            const QString pass = QString::number(scan.server.requests().size());
+            QVERIFY2(header(request, "if-none-match") == etag && header(request, "if-modified-since") == modified,
+                     qPrintable(pass));
+            QCOMPARE(taskTitles(batches.value(0)), announced);
+            // The other headers are exactly those of a request without validators, in their order.
+            QCOMPARE(names(request), names(scan.server.requests().constFirst()));
+            const auto at = [&](const QByteArray &name) {
+                return std::find_if(request.headers.cbegin(), request.headers.cend(),
+                                    [&](const auto &field) { return field.first == name; }) -
+                       request.headers.cbegin();
+            };
+            QVERIFY(etag.isEmpty() || at("if-none-match") > at("accept-language"));
+            QVERIFY(modified.isEmpty() || at("if-modified-since") > at("accept-language"));
+        }
+        // A page that keeps coming back unchanged is healthy, and passes that change nothing write nothing at all.
+        scan.server.setResponse(u"/a"_s, answer(200, {u"A3"_s}, etagA));
+        engine->scan();
+        QSignalSpy health(engine.get(), &ScanTask::nodeHealth);
+        const QByteArray stored = readFile(scan.sandbox.userDbPath());
+        for (int status : {304, 304, 304, 304, 304, 304, 304, 200})
+            scan.server.setResponse(u"/a"_s, answer(status, {u"A3"_s}, etagA)), engine->scan();
+        QCOMPARE(health.size(), 8);
+        QCOMPARE(health.constLast().constFirst().value<QList<NodeStatus>>(), QList<NodeStatus>());
+        QCOMPARE(readFile(scan.sandbox.userDbPath()), stored);
     }
 
     void retryAfterHoldsTheHost()
