@@ -396,6 +396,19 @@ void Kestrow::onHistoryWindowDelete()
     historyWindow = nullptr;
 }
 
+namespace {
+
+// Appends the latest of tasks to list, which keeps no more than the popup shows: the room of a first pass's thousands
+// of tasks is not kept either.
+void keepLatest(QList<TaskData> &list, const QList<TaskData> &tasks)
+{
+    list += tasks.mid(qMax<qsizetype>(0, tasks.size() - TaskWindow::maxTasks));
+    if (list.size() > TaskWindow::maxTasks)
+        list.remove(0, list.size() - TaskWindow::maxTasks);
+}
+
+} // namespace
+
 void Kestrow::onNewTask(const QList<TaskData> &task_list)
 {
     // Every task is in the history already; the filters decide which are announced, quiet hours when.
@@ -414,16 +427,11 @@ void Kestrow::onNewTask(const QList<TaskData> &task_list)
     // when quiet hours end.
     if (alertRules().msToQuietEnd(Clock::now().time()) > 0) {
         push(wanted, int(PushAudience::IgnoringQuiet));
-        heldPushes += wanted;
-        if (heldPushes.size() > TaskWindow::maxTasks)
-            heldPushes.remove(0, heldPushes.size() - TaskWindow::maxTasks);
+        keepLatest(heldPushes, wanted);
     } else {
         push(wanted, int(PushAudience::All));
     }
-    quietTasks += wanted;
-    // The popup keeps only the latest ones anyway.
-    if (quietTasks.size() > TaskWindow::maxTasks)
-        quietTasks.remove(0, quietTasks.size() - TaskWindow::maxTasks);
+    keepLatest(quietTasks, wanted);
     onQuietEnd();
 }
 

@@ -3,6 +3,8 @@
 #include "scan/pages.h"
 #include "store/userdb.h"
 
+#include <QRandomGenerator>
+
 namespace {
 
 // The node's part of a task's identity; the lengths keep "ab" + "c" apart from "a" + "bc".
@@ -14,39 +16,53 @@ QString nodeKey(const AttentionData &node)
     return key;
 }
 
-// Answers the cut from one node's remembered rows and collects the keys of the rows that became tasks.
+} // namespace
+
+// Answers the cut from one node's remembered rows and collects the digests of the rows that became tasks.
 class NodeRows : public RowMemory
 {
 public:
-    NodeRows(QHash<QByteArray, quint32> &known, quint32 pass) : m_known(known), m_pass(pass) {}
+    NodeRows(const KnownTasks &tasks, QHash<KnownTasks::RowDigest, quint32> &known, quint32 pass)
+        : m_tasks(tasks), m_known(known), m_pass(pass)
+    {
+    }
 
     bool known(const QByteArray &rowKey) override
     {
-        const auto entry = m_known.find(rowKey);
+        const auto entry = m_known.find(m_tasks.digest(rowKey));
         if (entry == m_known.end())
             return false;
         entry.value() = m_pass;
         return true;
     }
-    void made(const QByteArray &rowKey) override { keys.append(rowKey); }
+    void made(const QByteArray &rowKey) override { keys.append(m_tasks.digest(rowKey)); }
 
-    QList<QByteArray> keys; // one a task the cut appended, in order
+    QList<KnownTasks::RowDigest> keys; // one a task the cut appended, in order
 
 private:
-    QHash<QByteArray, quint32> &m_known;
+    const KnownTasks &m_tasks;
+    QHash<KnownTasks::RowDigest, quint32> &m_known;
     quint32 m_pass;
 };
 
-} // namespace
+KnownTasks::KnownTasks(UserDb &db)
+    : m_db(db), m_seeds{size_t(QRandomGenerator::system()->generate64()),
+                        size_t(QRandomGenerator::system()->generate64())}
+{
+}
 
-KnownTasks::KnownTasks(UserDb &db) : m_db(db) {}
+KnownTasks::RowDigest KnownTasks::digest(const QByteArray &rowKey) const
+{
+    return {quint64(qHashBits(rowKey.constData(), size_t(rowKey.size()), m_seeds[0])),
+            quint64(qHashBits(rowKey.constData(), size_t(rowKey.size()), m_seeds[1]))};
+}
 
 void KnownTasks::beginPass()
 {
     ++m_pass;
-    m_new.clear();
+    m_new = {};
     for (auto node = m_known.begin(); node != m_known.end();) {
-        node->removeIf([this](const QHash<QByteArray, quint32>::iterator &row) { return row.value() + 1 < m_pass; });
+        node->removeIf([this](const QHash<RowDigest, quint32>::iterator &row) { return row.value() + 1 < m_pass; });
         node = node->isEmpty() ? m_known.erase(node) : std::next(node);
     }
 }
@@ -60,8 +76,8 @@ int KnownTasks::newTasks(const QByteArray &body, const AttentionData &node, QLis
     }
 
     const QString nodeId = nodeKey(node);
-    QHash<QByteArray, quint32> &known = m_known[nodeId];
-    NodeRows rows(known, m_pass);
+    QHash<RowDigest, quint32> &known = m_known[nodeId];
+    NodeRows rows(*this, known, m_pass);
     QList<TaskData> found;
     const int titled = parseBody(body, node, found, &rows);
     const QList<bool> inHistory = m_db.hasTasks(found);
@@ -93,5 +109,5 @@ void KnownTasks::stored()
         for (const auto &[node, row] : std::as_const(m_new))
             m_known[node].insert(row, m_pass);
     }
-    m_new.clear();
+    m_new = {}; // not cleared: a first pass of thousands of tasks would keep their room
 }

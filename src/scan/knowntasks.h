@@ -32,12 +32,24 @@ public:
     void stored();
 
 private:
+    // A row's key (what the page writes) as two 64-bit hashes under seeds of this run's own: a tenth of the key's
+    // memory, and no page can know which rows would collide.
+    struct RowDigest
+    {
+        quint64 first, second;
+        bool operator==(const RowDigest &other) const { return first == other.first && second == other.second; }
+        friend size_t qHash(const RowDigest &digest, size_t seed) { return size_t(digest.first) ^ seed; }
+    };
+    RowDigest digest(const QByteArray &rowKey) const;
+    friend class NodeRows;
+
     UserDb &m_db;
-    // Per node (its names and address), the key of each row whose task the history holds, to the pass that last saw
-    // it. A row's key is what the page writes, so a known row is never decoded.
-    QHash<QString, QHash<QByteArray, quint32>> m_known;
+    const size_t m_seeds[2];
+    // Per node (its names and address), the digest of each row whose task the history holds, to the pass that last
+    // saw it. A known row is never decoded.
+    QHash<QString, QHash<RowDigest, quint32>> m_known;
     // The rows whose tasks this pass found new, to be remembered once they are stored.
-    QList<std::pair<QString, QByteArray>> m_new;
+    QList<std::pair<QString, RowDigest>> m_new;
     quint32 m_pass = 0;
     qint64 m_version = -1; // the database's change count the entries hold for; -1: unknown, remember nothing
 };

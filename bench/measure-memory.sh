@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The running program's resident memory with 50 followed nodes on a local server (pages with realistic text, a server
+# that answers 304 while a page is unchanged), on an X display with a tray:
+#   idle   started on data whose history holds the pages' tasks, after SECONDS (600 by default) of passes every
+#          3 minutes (the first-start default);
+#   large  a first pass over 50 pages of 2,000 rows (100,000 new tasks): the peak, then after the popup is closed
+#          (its close button, clicked) and one more pass has run.
+#   bench/measure-memory.sh [BUILD_DIR] [SECONDS]
+# Needs Xvfb, trayer and xdotool.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+seconds=${2:-600}
+work=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+source "$root/bench/measure-common.sh"
+export QT_QPA_PLATFORM=xcb DISPLAY=:97 QT_LOGGING_RULES="kestrow.scan.debug=true"
+Xvfb "$DISPLAY" -screen 0 1280x800x24 > /dev/null 2>&1 &
+sleep 1
+trayer --edge bottom --align right > /dev/null 2>&1 &
+sleep 1
+passes() { grep -c "pass started" "$1" || true; }
+# The popups (230 x 130) of process pid.
+popups() {
+    local window
+    for window in $(xdotool search --onlyvisible --pid "$1" || true); do
+        [ "$(xdotool getwindowgeometry "$window" | grep -c 230x130)" -gt 0 ] && echo "$window"
+    done
+    return 0
+}
+
+# Idle: a first run stores the pages' tasks; the measured one starts on that data.
+mkdir -p "$work/idle"
+export XDG_DATA_HOME="$work/idle/data" XDG_CONFIG_HOME="$work/idle/config"
+start_page_server "$work/idle" realistic 304
+prepare_user_db 0 180
+"$build/src/app/kestrow" > "$work/idle-first.log" 2>&1 &
+pid=$!
+until grep -q "pass found" "$work/idle-first.log"; do sleep 0.2; done
+sleep 2
+kill "$pid"; wait "$pid" 2>/dev/null || true
+"$build/src/app/kestrow" > "$work/idle.log" 2>&1 &
+pid=$!
+sleep "$seconds"
+echo "idle, 50 nodes, after $seconds s ($(passes "$work/idle.log") passes): $(resident_mb "$pid") MB resident"
+kill "$pid" "$server"; wait "$pid" "$server" 2>/dev/null || true
+
+# Large: 100,000 new tasks in the first pass, then the popup closed.
+mkdir -p "$work/large"
+export XDG_DATA_HOME="$work/large/data" XDG_CONFIG_HOME="$work/large/config"
+start_page_server "$work/large" realistic 304 2000
+prepare_user_db 0 30
+"$build/src/app/kestrow" > "$work/large.log" 2>&1 &
+pid=$!
+until grep -q "pass found" "$work/large.log"; do sleep 0.2; done
+sleep 3
+echo "large first pass ($(grep -o 'pass found [0-9]*' "$work/large.log")): peak" \
+     "$(awk '/VmHWM/ {printf "%.1f", $2 / 1024}' "/proc/$pid/status") MB, $(resident_mb "$pid") MB with the popup open"
+popup=$(popups "$pid" | sed -n 1p)
+eval "$(xdotool getwindowgeometry --shell "$popup")"
+xdotool mousemove $((X + 230 - 13)) $((Y + 13)) click 1
+done_before=$(passes "$work/large.log")
+until [ "$(passes "$work/large.log")" -gt "$done_before" ]; do sleep 0.5; done
+sleep 5
+echo "  after closing the popup ($(popups "$pid" | wc -l) left open) and one more pass: $(resident_mb "$pid") MB resident"
+kill "$pid"; wait "$pid" 2>/dev/null || true
