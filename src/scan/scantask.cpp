@@ -118,7 +118,14 @@ void ScanTask::scan()
     timer->stop();
     if (!health)
         return; // not initialised
+    // A pass that found thousands of tasks (the first over long pages, say) leaves the heap at its peak: once its
+    // lists are gone, the memory goes back to the system rather than staying with an idle program.
+    if (pass() > trimAfterTasks)
+        trimWorkingSet();
+}
 
+qsizetype ScanTask::pass()
+{
     known.beginPass();
     // A manager per pass: no cookies, cache or connections survive from one pass to the next.
     auto *manager = new QNetworkAccessManager(this);
@@ -191,10 +198,7 @@ void ScanTask::scan()
     emit nodeHealth(health->troubled());
     restartTimer();
     delete manager;
-    // A pass that found thousands of tasks (the first over long pages, say) leaves the heap at its peak: the memory
-    // goes back to the system rather than staying with an idle program.
-    if (found > trimAfterTasks)
-        trimWorkingSet();
+    return found;
 }
 
 void ScanTask::nodeFailed(int node, const QString &error)

@@ -54,6 +54,8 @@ private slots:
     void onReadyRead();
 
 private:
+    // One pass over the followed nodes; returns how many new tasks it found.
+    qsizetype pass();
     void dropReply(QNetworkReply *reply);
     void nodeFailed(int node, const QString &error);
     qint64 intervalMs() const;
