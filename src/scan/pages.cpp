@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QStringDecoder>
 #include <QStringMatcher>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
@@ -180,18 +181,33 @@ QString replaceEntities(QString text)
         {QStringLiteral("&nbsp;"), QStringLiteral(" ")},  {QStringLiteral("&lt;"), QStringLiteral("<")},
         {QStringLiteral("&gt;"), QStringLiteral(">")},    {QStringLiteral("&amp;"), QStringLiteral("&")},
         {QStringLiteral("&quot;"), QStringLiteral("\"")}, {QStringLiteral("&#160;"), QStringLiteral(" ")}};
-    qsizetype first = text.indexOf(QLatin1Char('&'));
+    // Every entity starts with its only '&': its places are those of the '&'s, found once and again only after a
+    // replacement, rather than a search of the whole text for each entity.
+    QVarLengthArray<qsizetype, 8> amps;
+    const auto findAmps = [&] {
+        amps.clear();
+        for (qsizetype at = text.indexOf(QLatin1Char('&')); at >= 0; at = text.indexOf(QLatin1Char('&'), at + 1))
+            amps.append(at);
+    };
+    findAmps();
     for (const auto &[entity, replacement] : entities) {
-        if (first < 0)
+        if (amps.isEmpty())
             break;
-        // Every entity starts with '&', and most titles hold one at most: looking only there is much cheaper than a
-        // search of the whole title for each entity.
-        bool present = false;
-        for (qsizetype at = first; at >= 0 && !present; at = text.indexOf(QLatin1Char('&'), at + 1))
-            present = QStringView(text).sliced(at).startsWith(entity);
-        if (present) {
-            text.replace(entity, replacement);
-            first = text.indexOf(QLatin1Char('&'));
+        QString replaced;
+        qsizetype copied = 0;
+        for (const qsizetype at : amps) {
+            // The letter after '&' tells most entities apart before a whole comparison.
+            if (at + 1 >= text.size() || text.at(at + 1) != entity.at(1) ||
+                !QStringView(text).sliced(at).startsWith(entity))
+                continue;
+            if (copied == 0)
+                replaced.reserve(text.size());
+            replaced.append(QStringView(text).sliced(copied, at - copied)).append(replacement);
+            copied = at + entity.size();
+        }
+        if (copied > 0) {
+            text = replaced.append(QStringView(text).sliced(copied));
+            findAmps();
         }
     }
     return text;
