@@ -9,7 +9,25 @@ start_page_server() {
     port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
     python3 "$root/bench/pageserver.py" "$run" "$port" "$@" > "$run.size" &
     server=$!
-    until (exec 3<> "/dev/tcp/127.0.0.1/$port") 2>/dev/null; do sleep 0.1; done
+    until (exec 3<> "/dev/tcp/127.0.0.1/$port") 2>/dev/null; do
+        kill -0 "$server" 2>/dev/null || { echo "the page server did not start" >&2; exit 1; }
+        sleep 0.1
+    done
+}
+
+# Waits until the log file says text, failing when process pid has ended first.
+wait_for_line() {
+    local log=$1 text=$2 pid=$3
+    until grep -q "$text" "$log"; do
+        kill -0 "$pid" 2>/dev/null || { echo "the program ended before \"$text\" ($log)" >&2; exit 1; }
+        sleep 0.1
+    done
+}
+
+# Stops the processes given, whether or not they are still running.
+stop() {
+    kill "$@" 2>/dev/null || true
+    wait "$@" 2>/dev/null || true
 }
 
 # Lets a first start make the user database in $XDG_DATA_HOME, then adds HISTORY rows of other tasks, follows the 50
@@ -23,7 +41,7 @@ prepare_user_db() {
             "$db" 2>/dev/null && break
         sleep 0.1
     done
-    kill $first 2>/dev/null; wait $first 2>/dev/null || true
+    stop $first
     python3 - "$db" "$history" "$interval" <<'PY'
 import sqlite3, sys
 db, history, interval = sqlite3.connect(sys.argv[1]), int(sys.argv[2]), sys.argv[3]

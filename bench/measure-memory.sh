@@ -14,9 +14,10 @@ seconds=${2:-600}
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 source "$root/bench/measure-common.sh"
-export QT_QPA_PLATFORM=xcb DISPLAY=:97 QT_LOGGING_RULES="kestrow.scan.debug=true"
-Xvfb "$DISPLAY" -screen 0 1280x800x24 > /dev/null 2>&1 &
-sleep 1
+export QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="kestrow.scan.debug=true"
+Xvfb -displayfd 3 -screen 0 1280x800x24 3> "$work/display" > /dev/null 2>&1 &
+until [ -s "$work/display" ]; do sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
 trayer --edge bottom --align right > /dev/null 2>&1 &
 sleep 1
 passes() { grep -c "pass started" "$1" || true; }
@@ -37,14 +38,18 @@ if [ "$seconds" -gt 0 ]; then
     prepare_user_db 0 180
     "$build/src/app/kestrow" > "$work/idle-first.log" 2>&1 &
     pid=$!
-    until grep -q "pass found" "$work/idle-first.log"; do sleep 0.2; done
-    sleep 2
-    kill "$pid"; wait "$pid" 2>/dev/null || true
+    wait_for_line "$work/idle-first.log" "pass found" "$pid"
+    # Until the pass has stored its tasks.
+    until python3 -c 'import sqlite3, sys; sys.exit(sqlite3.connect(sys.argv[1]).execute(
+            "SELECT COUNT(*) FROM tb_history_task").fetchone()[0] < 10000)' "$XDG_DATA_HOME/Kestrow/udb.dll"; do
+        sleep 0.2
+    done
+    stop "$pid"
     "$build/src/app/kestrow" > "$work/idle.log" 2>&1 &
     pid=$!
     sleep "$seconds"
     echo "idle, 50 nodes, after $seconds s ($(passes "$work/idle.log") passes): $(resident_mb "$pid") MB resident"
-    kill "$pid" "$server"; wait "$pid" "$server" 2>/dev/null || true
+    stop "$pid" "$server"
 fi
 
 # Large: 100,000 new tasks in the first pass, then the popup closed.
@@ -54,15 +59,16 @@ start_page_server "$work/large" realistic 304 2000
 prepare_user_db 0 30
 "$build/src/app/kestrow" > "$work/large.log" 2>&1 &
 pid=$!
-until grep -q "pass found" "$work/large.log"; do sleep 0.2; done
+wait_for_line "$work/large.log" "pass found" "$pid"
 sleep 3
 echo "large first pass ($(grep -o 'pass found [0-9]*' "$work/large.log")): peak" \
      "$(awk '/VmHWM/ {printf "%.1f", $2 / 1024}' "/proc/$pid/status") MB, $(resident_mb "$pid") MB with the popup open"
 popup=$(popups "$pid" | sed -n 1p)
+[ -n "$popup" ] || { echo "no popup to close" >&2; exit 1; }
 eval "$(xdotool getwindowgeometry --shell "$popup")"
 xdotool mousemove $((X + 230 - 13)) $((Y + 13)) click 1
 done_before=$(passes "$work/large.log")
 until [ "$(passes "$work/large.log")" -gt "$done_before" ]; do sleep 0.5; done
 sleep 5
 echo "  after closing the popup ($(popups "$pid" | wc -l) left open) and one more pass: $(resident_mb "$pid") MB resident"
-kill "$pid"; wait "$pid" 2>/dev/null || true
+stop "$pid" "$server"

@@ -15,6 +15,7 @@ build=${1:-$root/build}
 shift || true
 runs=("$@")
 [ ${#runs[@]} -gt 0 ] || runs=(benchmark 200 benchmark 304 realistic 200 realistic 304)
+[ $(( ${#runs[@]} % 2 )) -eq 0 ] || { echo "usage: $0 [BUILD_DIR] [PAGES ANSWER ...]" >&2; exit 2; }
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="kestrow.scan.debug=true"
@@ -33,6 +34,7 @@ measure() {
     pid=$!
     passes() { grep -c "pass started" "$run.log" || true; }
     cpu() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+    wait_for_line "$run.log" "pass started" "$pid"
     until [ "$(passes)" -ge 2 ]; do sleep 0.05; done
     local before bytes recorder=
     before=$(cpu) bytes=$(sent)
@@ -49,7 +51,7 @@ measure() {
         wait "$recorder" || true
     fi
     grep -q "pass found" "$run.log" || { echo "the first pass found no tasks: the pages were not cut" >&2; exit 1; }
-    kill "$pid"; wait "$pid" 2>/dev/null || true
+    stop "$pid"
     echo "$kind pages ($(cat "$run.size") bytes gzipped), server answering $answer:" \
          "$(( (after - before) * 1000 / ticks / 10 )) ms CPU per unchanged pass, $bytes bytes sent per pass" \
          "(over 10 passes; $(grep -c 'pass found' "$run.log") pass(es) with new tasks)"
@@ -70,7 +72,7 @@ for n in range(50):
 start = ["curl", "-s", "-o", "/dev/null", f"http://127.0.0.1:{port}/none"]
 print(f"  curl floor: {cpu(pages) - cpu(start):.0f} ms CPU per 50 pages")
 PY
-    kill "$server"; wait "$server" 2>/dev/null || true
+    stop "$server"
 }
 mkdir -p "$work"
 for (( i = 0; i < ${#runs[@]}; i += 2 )); do

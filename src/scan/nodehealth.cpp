@@ -79,6 +79,12 @@ void NodeHealth::dropValidators(int node)
     m_nodes[node].status.validators = {};
 }
 
+void NodeHealth::dropValidators()
+{
+    for (Node &entry : m_nodes)
+        entry.status.validators = {};
+}
+
 void NodeHealth::answered(int node, int rows, qint64 nowMs, const PageValidators &validators)
 {
     Node &entry = m_nodes[node];

@@ -27,6 +27,7 @@ public:
     // A failed fetch, or an answer that is not the page: the page's validators are dropped with it.
     void failed(int node, const QString &error, qint64 nowMs);
     void dropValidators(int node);
+    void dropValidators(); // every node's
     // An answer that cut to rows; its validators are kept only when it had rows (a broken page is always fetched
     // whole).
     void answered(int node, int rows, qint64 nowMs, const PageValidators &validators = {});

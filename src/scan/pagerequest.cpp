@@ -8,6 +8,17 @@
 
 #include <algorithm>
 
+namespace {
+
+// Whether a page's own text can go back in a request header: short, printable, on one line.
+bool sendable(const QByteArray &value)
+{
+    return value.size() <= 256 &&
+           std::all_of(value.cbegin(), value.cend(), [](char c) { return c >= 0x20 && c < 0x7f; });
+}
+
+} // namespace
+
 namespace PageRequest {
 
 QNetworkRequest make(const QString &url, const PageValidators &validators)
@@ -21,9 +32,10 @@ QNetworkRequest make(const QString &url, const PageValidators &validators)
     // What a compressed body unpacks to counts against the page cap, which then fails it as too large; Qt's own
     // ratio check would end such a page as an answer without rows.
     request.setDecompressedSafetyCheckThreshold(-1);
-    if (!validators.etag.isEmpty())
+    // Stored values are checked again: the user database is a file like any other.
+    if (!validators.etag.isEmpty() && sendable(validators.etag))
         request.setRawHeader("If-None-Match", validators.etag);
-    if (!validators.lastModified.isEmpty())
+    if (!validators.lastModified.isEmpty() && sendable(validators.lastModified))
         request.setRawHeader("If-Modified-Since", validators.lastModified);
     return request;
 }
@@ -33,16 +45,11 @@ PageValidators validatorsOf(const QNetworkReply *reply)
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status < 200 || status > 299)
         return {};
-    // A page's own text, sent back in a header: short, printable, on one line.
-    const auto usable = [](const QByteArray &value) {
-        return value.size() <= 256 &&
-               std::all_of(value.cbegin(), value.cend(), [](char c) { return c >= 0x20 && c < 0x7f; });
-    };
     PageValidators validators;
     const QByteArray etag = reply->rawHeader("ETag").trimmed(), modified = reply->rawHeader("Last-Modified").trimmed();
-    if (usable(etag))
+    if (sendable(etag))
         validators.etag = etag;
-    if (usable(modified))
+    if (sendable(modified))
         validators.lastModified = modified;
     return validators;
 }

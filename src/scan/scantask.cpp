@@ -119,8 +119,12 @@ void ScanTask::scan()
     if (!health)
         return; // not initialised
     // A pass that found thousands of tasks (the first over long pages, say) leaves the heap at its peak: once its
-    // lists are gone, the memory goes back to the system rather than staying with an idle program.
-    if (pass() > trimAfterTasks)
+    // lists are gone, the memory goes back to the system rather than staying with an idle program. The batch the
+    // window got is freed there later, so the next pass gives that back too.
+    if (std::exchange(trimDue, false))
+        trimWorkingSet();
+    trimDue = pass() > trimAfterTasks;
+    if (trimDue)
         trimWorkingSet();
 }
 
@@ -175,18 +179,24 @@ qsizetype ScanTask::pass()
         if (!unstoredKeys.contains(identity(task)))
             fresh.append(std::move(task));
     }
-    task_list.clear();
+    task_list = {}; // not cleared: a first pass of thousands of tasks would keep their room
     const qsizetype found = fresh.size();
     if (!fresh.isEmpty()) {
         qCDebug(lcScan) << "pass found" << fresh.size() << "new tasks";
         emit newTask(fresh);
     }
     const QList<TaskData> toStore = unstored + fresh;
-    if ((!toStore.isEmpty() || !changed.isEmpty()) && userDb.storePass(toStore, changed)) {
+    const bool stored = (!toStore.isEmpty() || !changed.isEmpty()) && userDb.storePass(toStore, changed);
+    if (stored) {
         known.stored();
         unstored.clear();
         unstoredKeys.clear();
-    } else if (!fresh.isEmpty()) {
+    } else if (!toStore.isEmpty()) {
+        // The pages are fetched whole again until their tasks are stored: a 304 would hide the tasks beyond those
+        // kept here.
+        health->dropValidators();
+    }
+    if (!stored && !fresh.isEmpty()) {
         // Kept for the next pass, as many as the popup holds: the oldest beyond that would only be announced again.
         unstored = toStore.mid(qMax<qsizetype>(0, toStore.size() - maxUnstored));
         unstoredKeys.clear();

@@ -70,4 +70,5 @@ private:
     QSet<QString> unstoredKeys;
     UserDb userDb;
     KnownTasks known{userDb};
+    bool trimDue = false; // the last pass found thousands of tasks
 };

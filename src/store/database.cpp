@@ -46,9 +46,6 @@ bool Database::open(const QString &path, bool readWrite, bool create)
         return false;
     }
     sqlite3_busy_timeout(m_handle, busyTimeoutMs);
-    // At most 1 MiB of cached pages a connection (SQLite's own is 2 MB): the program's few connections stay small
-    // however large the history grows.
-    sqlite3_exec(m_handle, "PRAGMA cache_size = -1024;", nullptr, nullptr, nullptr);
     // The first statement reads the schema: a file that is no database, or a truncated one, shows here.
     if (!registerTokenizer(*this)) {
         qCDebug(lcStore) << "cannot register the tokenizer on" << path << sqlite3_errmsg(m_handle);
@@ -59,6 +56,9 @@ bool Database::open(const QString &path, bool readWrite, bool create)
     }
     // The bound-parameter registration keeps working; SQL text can no longer hand SQLite a pointer.
     sqlite3_db_config(m_handle, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, static_cast<int *>(nullptr));
+    // At most 1 MiB of cached pages a connection (SQLite's own is 2 MB): the program's few connections stay small
+    // however large the history grows.
+    sqlite3_exec(m_handle, "PRAGMA cache_size = -1024;", nullptr, nullptr, nullptr);
     return true;
 }
 

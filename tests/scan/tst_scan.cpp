@@ -652,43 +652,53 @@ private slots:
     void conditionalRequests()
     {
         // One node's passes: what the server answers; what the request asked with (If-None-Match, If-Modified-Since);
-        // the tasks announced. A restart (R) or a new address for the node (U) comes before a pass where asked.
+        // the tasks announced; the node's empty passes after it. Before a pass where asked: a restart (R), a new
+        // address for the node (U), storing fails (F), or works again (S).
         using Headers = QList<TestHttpServer::Header>;
         const QByteArray date = "Sun, 06 Dec 2026 12:00:00 GMT";
         const Headers etagA{{"ETag", "\"a\""}}, etagB{{"ETag", "W/\"b\""}}, dated{{"Last-Modified", date}};
         const auto answer = [](int status, const QStringList &titles, const Headers &headers = {}) {
             return Response{status, status == 304 ? QByteArray() : listPage(titles), headers};
         };
-        const std::tuple<char, Response, QByteArray, QByteArray, QStringList> passes[] = {
-            {' ', answer(200, {u"A1"_s}, etagA), "", "", {u"A1"_s}},
-            {' ', answer(304, {}), "\"a\"", "", {}}, // unchanged: nothing cut or announced
-            {'R', answer(304, {}), "\"a\"", "", {}}, // kept across a restart
-            {' ', answer(200, {u"A1"_s, u"A2"_s}, etagB), "\"a\"", "", {u"A2"_s}}, // a server that ignores them
-            {' ', answer(500, {}, etagA), "W/\"b\"", "", {}},                      // a failure drops them
-            {' ', answer(200, {u"A1"_s, u"A2"_s}, dated + etagB), "", "", {}},
-            {' ', answer(304, {}), "W/\"b\"", date, {}},
-            {'U', answer(200, {u"A1"_s, u"A2"_s}, etagA), "", "", {}}, // given for another address
-            {' ', answer(302, {}, etagA), "\"a\"", "", {}},            // a redirection is not the page
-            {' ', answer(200, {}, etagA), "", "", {}},                 // a page without rows is fetched whole
-            {' ', answer(304, {}), "", "", {}},                        // a 304 not asked for has no rows
-            {' ', answer(200, {u"A3"_s}, {{"ETag", "\"c\"\x7f"}}), "", "", {u"A3"_s}}, // unsendable: not kept
-            {' ', answer(200, {u"A3"_s}, etagA), "", "", {}},
+        const QStringList a12{u"A1"_s, u"A2"_s}, a3{u"A3"_s};
+        const std::tuple<char, Response, QByteArray, QByteArray, QStringList, int> passes[] = {
+            {' ', answer(200, {u"A1"_s}, etagA), "", "", {u"A1"_s}, 0},
+            {' ', answer(304, {}), "\"a\"", "", {}, 0},                // unchanged: nothing cut or announced, healthy
+            {'R', answer(304, {}), "\"a\"", "", {}, 0},                // kept across a restart
+            {' ', answer(200, a12, etagB), "\"a\"", "", {u"A2"_s}, 0}, // a server that ignores them
+            {' ', answer(500, {}, etagA), "W/\"b\"", "", {}, 0},       // a failure drops them
+            {' ', answer(200, a12, dated + etagB), "", "", {}, 0},
+            {' ', answer(304, {}), "W/\"b\"", date, {}, 0},
+            {'U', answer(200, a12, etagA), "", "", {}, 0},      // given for another address
+            {' ', answer(302, a12, etagA), "\"a\"", "", {}, 0}, // a redirection's body is not the page
+            {' ', answer(200, a12, etagA), "", "", {}, 0},
+            {' ', answer(200, {}, etagA), "\"a\"", "", {}, 1}, // a page without rows is fetched whole
+            {' ', answer(304, {}), "", "", {}, 2},             // a 304 not asked for has no rows
+            {' ', answer(200, a3, Headers{{"ETag", QByteArray(300, 'e')}} + dated), "", "", a3, 0}, // one too long
+            {' ', answer(200, a3, etagA), "", date, {}, 0},
+            {'F', answer(200, {u"A4"_s}, etagA), "\"a\"", "", {u"A4"_s}, 0}, // announced, not stored...
+            {'S', answer(200, {u"A4"_s}, etagA), "", "", {}, 0},             // ...so the page is asked for whole
+            {' ', answer(304, {}), "\"a\"", "", {}, 0},
         };
         Scan scan({{u"a"_s, Response()}});
+        const QString userDb = scan.sandbox.userDbPath();
         QList<QList<TaskData>> batches;
         std::unique_ptr<ScanTask> engine;
         const auto restart = [&] {
             engine = std::make_unique<ScanTask>();
             QObject::connect(engine.get(), &ScanTask::newTask, [&](const auto &tasks) { batches << tasks; });
-            QVERIFY(engine->init());
+            return engine->init();
         };
-        restart();
+        QVERIFY(restart());
         const auto header = [](const TestHttpServer::Request &request, const QByteArray &name) {
-            for (const auto &[key, value] : request.headers) {
-                if (key == name)
-                    return value;
-            }
-            return QByteArray();
+            const auto field = std::find_if(request.headers.cbegin(), request.headers.cend(),
+                                            [&](const auto &field) { return field.first == name; });
+            return field == request.headers.cend() ? QByteArray() : field->second;
+        };
+        const auto at = [](const TestHttpServer::Request &request, const QByteArray &name) {
+            return std::find_if(request.headers.cbegin(), request.headers.cend(),
+                                [&](const auto &field) { return field.first == name; }) -
+                   request.headers.cbegin();
         };
         const auto names = [](const TestHttpServer::Request &request) {
             QByteArrayList list;
@@ -698,42 +708,43 @@ private slots:
             }
             return list;
         };
-        for (const auto &[before, response, etag, modified, announced] : passes) {
-            if (before == 'R')
-                restart();
-            if (before == 'U') {
-                QVERIFY(CatalogBuilder().raw(u"DELETE FROM tb_node;"_s) &&
-                        CatalogBuilder().node(u"站"_s, u"a"_s, scan.server.url(u"/a?2"_s), listMarkers));
-                restart();
+        int pass = 0;
+        for (const auto &[before, response, etag, modified, announced, emptyPasses] : passes) {
+            ++pass;
+            if (before == 'R' || before == 'U') {
+                QVERIFY(before == 'R' ||
+                        (CatalogBuilder().raw(u"DELETE FROM tb_node;"_s) &&
+                         CatalogBuilder().node(u"站"_s, u"a"_s, scan.server.url(u"/a?2"_s), listMarkers)));
+                QVERIFY(restart());
             }
+            if (before == 'F' || before == 'S')
+                QVERIFY(rawExec(userDb, before == 'F' ? u"CREATE TRIGGER full BEFORE INSERT ON tb_history_task BEGIN "
+                                                        "SELECT RAISE(ABORT, 'full'); END;"_s
+                                                      : u"DROP TRIGGER full;"_s));
             scan.server.setResponse(u"/a"_s, response);
             batches.clear();
             engine->scan();
+            QCOMPARE(scan.server.requests().size(), pass);
             const TestHttpServer::Request request = scan.server.requests().constLast();
-            const QString pass = QString::number(scan.server.requests().size());
             QVERIFY2(header(request, "if-none-match") == etag && header(request, "if-modified-since") == modified,
-                     qPrintable(pass));
+                     qPrintable(QString::number(pass)));
             QCOMPARE(taskTitles(batches.value(0)), announced);
-            // The other headers are exactly those of a request without validators, in their order.
+            QCOMPARE(rawColumn(userDb, u"SELECT empty_passes FROM tb_node_status;"_s),
+                     QStringList{QString::number(emptyPasses)});
+            // The other headers are exactly those of a request without validators, in their order, and before them.
             QCOMPARE(names(request), names(scan.server.requests().constFirst()));
-            const auto at = [&](const QByteArray &name) {
-                return std::find_if(request.headers.cbegin(), request.headers.cend(),
-                                    [&](const auto &field) { return field.first == name; }) -
-                       request.headers.cbegin();
-            };
-            QVERIFY(etag.isEmpty() || at("if-none-match") > at("accept-language"));
-            QVERIFY(modified.isEmpty() || at("if-modified-since") > at("accept-language"));
+            QVERIFY(etag.isEmpty() || at(request, "if-none-match") > at(request, "accept-language"));
+            QVERIFY(modified.isEmpty() || at(request, "if-modified-since") > at(request, "accept-language"));
         }
-        // A page that keeps coming back unchanged is healthy, and passes that change nothing write nothing at all.
-        scan.server.setResponse(u"/a"_s, answer(200, {u"A3"_s}, etagA));
-        engine->scan();
+        // A page that keeps coming back unchanged stays healthy, and passes that change nothing write nothing at all.
         QSignalSpy health(engine.get(), &ScanTask::nodeHealth);
-        const QByteArray stored = readFile(scan.sandbox.userDbPath());
+        const QByteArray stored = readFile(userDb);
         for (int status : {304, 304, 304, 304, 304, 304, 304, 200})
-            scan.server.setResponse(u"/a"_s, answer(status, {u"A3"_s}, etagA)), engine->scan();
+            scan.server.setResponse(u"/a"_s, answer(status, a3, etagA)), engine->scan();
         QCOMPARE(health.size(), 8);
-        QCOMPARE(health.constLast().constFirst().value<QList<NodeStatus>>(), QList<NodeStatus>());
-        QCOMPARE(readFile(scan.sandbox.userDbPath()), stored);
+        for (const QList<QVariant> &troubled : std::as_const(health))
+            QCOMPARE(troubled.constFirst().value<QList<NodeStatus>>(), QList<NodeStatus>());
+        QCOMPARE(readFile(userDb), stored);
     }
 
     void retryAfterHoldsTheHost()
