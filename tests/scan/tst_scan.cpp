@@ -88,12 +88,7 @@ struct Scan
                          [this](const NodeStatus &status) { troubleBegan << status.note_name; });
     }
     ~Scan() { stop(); }
-    int requestsFor(const QString &node) const
-    {
-        const QList<TestHttpServer::Request> all = server.requests();
-        return int(
-            std::count_if(all.cbegin(), all.cend(), [&](const auto &r) { return r.path == '/' + node.toUtf8(); }));
-    }
+    int requestsFor(const QString &node) const { return server.requestsFor('/' + node.toUtf8()); }
     void start()
     {
         listening =
@@ -690,15 +685,15 @@ private slots:
             return engine->init();
         };
         QVERIFY(restart());
-        const auto header = [](const TestHttpServer::Request &request, const QByteArray &name) {
-            const auto field = std::find_if(request.headers.cbegin(), request.headers.cend(),
-                                            [&](const auto &field) { return field.first == name; });
-            return field == request.headers.cend() ? QByteArray() : field->second;
-        };
+        // Where a header stands in a request (its size when absent), and its value.
         const auto at = [](const TestHttpServer::Request &request, const QByteArray &name) {
             return std::find_if(request.headers.cbegin(), request.headers.cend(),
                                 [&](const auto &field) { return field.first == name; }) -
                    request.headers.cbegin();
+        };
+        const auto header = [&at](const TestHttpServer::Request &request, const QByteArray &name) {
+            const qsizetype field = at(request, name);
+            return field < request.headers.size() ? request.headers[field].second : QByteArray();
         };
         const auto names = [](const TestHttpServer::Request &request) {
             QByteArrayList list;
